@@ -9,6 +9,12 @@
 
 namespace nvx {
 
+// Status of an operation whose argument cannot be sent to the controller: an
+// IM483I value outside -32768..32767, a step count that is not finite or does
+// not fit 32 bits, an EZHR17 resolution exponent outside 0..30, an address
+// code outside 0..255. Nothing is sent when an operation answers it.
+inline constexpr int16_t kMotorArgOutOfRange = -9;
+
 // Address character of the controller the next request goes to.
 void MotorSelect(int16_t address);
 int16_t MotorAddress();
