@@ -32,6 +32,9 @@ int16_t SelectWheel(int16_t n);
 int16_t GetSelWheel();
 void SetJoyWheel(int16_t n);
 int16_t GetJoyWheel();
+// JoyStepLatch: 1 after a joystick step until the axis comes back near the
+// middle.
+int16_t GetJoyStepLatch();
 
 int16_t ReadWheelPar(int16_t n);
 int16_t ConfigWheel(int16_t n);
