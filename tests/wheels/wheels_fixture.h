@@ -1,0 +1,115 @@
+// Shared pieces of the wheel tests: a Ui that records what a user would have
+// seen and can run a nested operation from its event processing, a scratch
+// program directory with wheel parameter files, and settings reset.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "base/settings.h"
+#include "base/ui.h"
+#include "params/trapar.h"
+#include "wheels/wheels.h"
+
+namespace nvx::test {
+
+class WheelUi : public HeadlessUi {
+ public:
+  void MessageBox(const std::string& text, const std::string&, MsgIcon icon) override {
+    boxes.push_back(text);
+    icons.push_back(icon);
+  }
+  void FiltCaption(int wheel) override { captions.push_back(wheel); }
+  // Runs the hook on the next ProcessEvents only (cleared before it runs, so
+  // a wait inside the nested operation does not start it again).
+  void ProcessEvents() override {
+    ++events;
+    if (onceHook) {
+      auto hook = std::move(onceHook);
+      onceHook = nullptr;
+      hook();
+    }
+  }
+  std::vector<std::string> boxes;
+  std::vector<MsgIcon> icons;
+  std::vector<int> captions;
+  std::function<void()> onceHook;
+  int events = 0;
+};
+
+// The keys of a wheel file in file order, with a usable six-filter set.
+struct WheelFileValues {
+  std::string contr = "A";
+  std::string hold = "10";
+  std::string run = "50";
+  std::string slew = "2000";
+  std::string init = "500";
+  std::string accel = "100";
+  std::string offset = "0";
+  std::string filt = "6";
+};
+
+inline const std::vector<std::string>& WheelKeyNames() {
+  static const std::vector<std::string> names = {"CONTR",        "HOLDCURRENT",  "RUNCURRENT",
+                                                 "SLEWVELOCITY", "INITVELOCITY", "ACCELERATION",
+                                                 "OFFSETHOME",   "FILTPOSITIONS"};
+  return names;
+}
+
+// File text with keys "<prefix><NAME>"; a name in `skip` is left out.
+inline std::string WheelFileText(const std::string& prefix, const WheelFileValues& v,
+                                 const std::vector<std::string>& skip = {}) {
+  const std::vector<std::string> values = {v.contr, v.hold,  v.run,    v.slew,
+                                           v.init,  v.accel, v.offset, v.filt};
+  std::string out;
+  for (size_t i = 0; i < values.size(); ++i) {
+    const std::string& name = WheelKeyNames()[i];
+    bool skipped = false;
+    for (const auto& s : skip) skipped = skipped || s == name;
+    if (skipped) continue;
+    out += "\"" + prefix + name + "\"," + values[i] + ",remark\r\n";
+  }
+  return out;
+}
+
+class WheelDirTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/nvx_wheels_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    dir_ = std::string(tmpl) + "/";
+    SetUi(&ui_);
+    SetParDir(dir_);
+    ProgramDir() = dir_;
+    AppSettings() = Settings{};
+    ResetWheels();
+  }
+  void TearDown() override {
+    SetUi(nullptr);
+    ResetWheels();
+    AppSettings() = Settings{};
+    CurParList().clear();
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  std::string Path(const std::string& name) const { return dir_ + name; }
+  void Put(const std::string& name, const std::string& bytes) const {
+    std::ofstream f(Path(name), std::ios::binary | std::ios::trunc);
+    f << bytes;
+  }
+  void PutWheel(int n, const WheelFileValues& v, const std::vector<std::string>& skip = {}) const {
+    Put("ZR_PARW" + std::to_string(n) + ".TXT",
+        WheelFileText("W" + std::to_string(n), v, skip));
+  }
+
+  std::string dir_;
+  WheelUi ui_;
+};
+
+}  // namespace nvx::test

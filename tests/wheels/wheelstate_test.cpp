@@ -1,0 +1,141 @@
+// The wheel model without a controller on the line: selection, the offline
+// refusals, and what an unrecognised controller type does.
+#include <gtest/gtest.h>
+
+#include "base/settings.h"
+#include "controllers/motcon.h"
+#include "wheels/wheels.h"
+#include "wheels_fixture.h"
+
+namespace nvx::test {
+namespace {
+
+using WheelStateTest = WheelDirTest;
+
+TEST_F(WheelStateTest, StartsOfflineAndUnknown) {
+  for (int n : {1, 2}) {
+    EXPECT_EQ(WheelOnline(n), 0);
+    EXPECT_EQ(CurFilter(n), 0);
+  }
+  EXPECT_EQ(GetJoyStepLatch(), 0);
+}
+
+TEST_F(WheelStateTest, SelectWheelAnswersTheFilterCount) {
+  WheelPar(1).filterCount = 6;
+  WheelPar(2).filterCount = 8;
+  EXPECT_EQ(SelectWheel(2), 8);
+  EXPECT_EQ(GetSelWheel(), 2);
+  EXPECT_EQ(SelectWheel(1), 6);
+  EXPECT_EQ(GetSelWheel(), 1);
+  // No such wheel: nothing changes.
+  EXPECT_EQ(SelectWheel(3), 0);
+  EXPECT_EQ(SelectWheel(0), 0);
+  EXPECT_EQ(GetSelWheel(), 1);
+}
+
+TEST_F(WheelStateTest, JoyWheelIsKept) {
+  SetJoyWheel(2);
+  EXPECT_EQ(GetJoyWheel(), 2);
+  ResetWheels();
+  EXPECT_EQ(GetJoyWheel(), 0);
+}
+
+TEST_F(WheelStateTest, OutOfRangeIndexesNeverTouchTheWheels) {
+  CurFilter(3) = 5;
+  WheelOnline(-1) = 1;
+  WheelPar(7).filterCount = 99;
+  for (int n : {1, 2}) {
+    EXPECT_EQ(CurFilter(n), 0);
+    EXPECT_EQ(WheelOnline(n), 0);
+    EXPECT_EQ(WheelPar(n).filterCount, 0);
+  }
+}
+
+TEST_F(WheelStateTest, StepsRefusedWhileOffline) {
+  WheelPar(1).filterCount = 6;
+  CurFilter(1) = 3;
+  SelectWheel(1);
+  EXPECT_EQ(DevNextFilter(), 0);
+  EXPECT_EQ(DevPrevFilter(), 0);
+  EXPECT_EQ(CurFilter(1), 3);
+  SetJoyWheel(1);
+  EXPECT_EQ(JoyStepWheel(-900, 1000), 1);
+  EXPECT_EQ(CurFilter(1), 3);
+  EXPECT_EQ(GetJoyStepLatch(), 0);
+  EXPECT_TRUE(ui_.captions.empty());
+}
+
+TEST_F(WheelStateTest, JoystickWithoutAWheel) {
+  SetJoyWheel(0);
+  EXPECT_EQ(JoyStepWheel(-900, 1000), 1);
+  SetJoyWheel(3);
+  EXPECT_EQ(JoyStepWheel(900, 1000), 1);
+  EXPECT_EQ(GetJoyStepLatch(), 0);
+}
+
+TEST_F(WheelStateTest, UnknownControllerTypeDoesNothing) {
+  AppSettings().ControllerType = "ezhr17";  // compared with case
+  WheelPar(1).filterCount = 6;
+  WheelPar(1).StepsPerFilter = 3200.0 / 6;
+  SelectWheel(1);
+  int16_t k = 4;
+  EXPECT_EQ(GetFilter(k), 0);
+  EXPECT_EQ(k, 4);  // untouched
+  EXPECT_EQ(GoToFilter(2), 0);
+  EXPECT_EQ(HomeWheel(), 0);
+  WheelOnline(1) = 1;
+  CurFilter(1) = 2;
+  EXPECT_EQ(DevNextFilter(), 0);
+  EXPECT_EQ(CurFilter(1), 3);  // recorded whatever the move did
+}
+
+TEST_F(WheelStateTest, UnknownControllerTypeLeavesInstalledWheelsOffline) {
+  AppSettings().ControllerType = "";
+  AppSettings().MoveTimeout = 7;
+  AppSettings().WheelInstalled[1] = 1;
+  AppSettings().WheelInstalled[2] = 1;
+  PutWheel(1, WheelFileValues{});
+  WheelFileValues b;
+  b.contr = "B";
+  PutWheel(2, b);
+  SetJoyWheel(2);
+  EXPECT_EQ(InitDevices(), -1);
+  EXPECT_EQ(MotorMoveTimeout(), 7);
+  EXPECT_EQ(WheelOnline(1), 0);
+  EXPECT_EQ(WheelOnline(2), 0);
+  EXPECT_EQ(GetJoyWheel(), 2);  // no wheel online: kept
+  // The files were read all the same.
+  EXPECT_EQ(WheelPar(1).address, 'A');
+  EXPECT_EQ(WheelPar(2).address, 'B');
+  EXPECT_TRUE(ui_.boxes.empty());
+}
+
+TEST_F(WheelStateTest, OnlyAnInstalledValueOfOneCounts) {
+  AppSettings().ControllerType = "IM483I";
+  AppSettings().WheelInstalled[1] = 2;
+  AppSettings().WheelInstalled[2] = 0;
+  WheelOnline(1) = 1;  // from an earlier configuration
+  EXPECT_EQ(InitDevices(), 1);
+  EXPECT_EQ(WheelOnline(1), 0);
+  EXPECT_EQ(WheelOnline(2), 0);
+  // Neither file exists, and neither was looked for.
+  EXPECT_TRUE(ui_.boxes.empty());
+}
+
+TEST_F(WheelStateTest, InstalledWheelWithoutFileFails) {
+  AppSettings().ControllerType = "IM483I";
+  AppSettings().WheelInstalled[2] = 1;
+  EXPECT_EQ(InitDevices(), -1);
+  EXPECT_EQ(WheelOnline(2), 0);
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0], "File " + Path("ZR_PARW2.TXT") + " does not exist");
+}
+
+TEST_F(WheelStateTest, ConfigRefusesAWheelThatDoesNotExist) {
+  EXPECT_EQ(ConfigWheel(0), -1);
+  EXPECT_EQ(ConfigWheel(3), -1);
+  EXPECT_EQ(InitWheel(3), -1);
+}
+
+}  // namespace
+}  // namespace nvx::test
