@@ -3,6 +3,7 @@
 // busy wait.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -19,6 +20,9 @@ uint32_t TimeMs();
 // Returns once more than n ms have passed (at least n + 1 ms); at once for
 // n < 0. Processes no events. Does not spin the processor.
 void WaitMs(int32_t n);
+// For tests: an offset added to every TimeMs() reading, so that a wrap of
+// the counter can be provoked (0 by default).
+void SetTimeMsOffsetForTest(uint32_t offset_ms);
 
 // --- the message line mirror ---
 class StatusLabel {
@@ -63,16 +67,32 @@ void CommLogAppend(const std::string& message);
 void SetCommStatusLabel(StatusLabel* label);
 std::string CommErrLogText();
 
+// Failures of the port are logged as the operation's name ("CommOpenPort ",
+// "CommClosePort ", "CommOut ", "CommIn ", "CommIn2 "), the code in
+// leading-blank form, a blank and the text, e.g.
+// "CommOpenPort  2 No such file or directory". Codes and texts are errno
+// values and their strerror texts, plus "Port is not open" (code 9) and
+// "Write incomplete: <n> of <m> bytes written" (code 11); see serial_port.h.
+// A receive logs at most one such entry per call and goes on waiting until
+// its time-out. Replies are kept to their first kMaxReplyBytes bytes (the
+// terminator is still recognised after them).
+inline constexpr std::size_t kMaxReplyBytes = 65536;
+
+// Setting NORVANTIX_TRACE=1 in the environment traces every request and
+// reply to standard error with control bytes escaped (a developer switch).
+
 // A communication event of the port: codes above 1000 are logged as
 // "ERROR #" + the code with a leading blank; others are ignored.
 void CommEvent(int16_t code);
-// Delivers the events the port has noticed since the last call (hang-up,
-// I/O error). Called when the window system processes events, never inside a
+// Delivers the events the port has noticed since the last call: 1007 when
+// the line hung up (the far side closed, carrier lost; once per open port),
+// 1011 after an I/O error. Called when the window system processes events, never inside a
 // receive.
 void CommDeliverEvents();
 
-// For tests and tools: replace how ports are made (a factory for a device
-// path); nullptr restores the POSIX termios port.
+// For tests and tools: replace how ports are made; nullptr restores the
+// POSIX termios port. Takes effect when the serial host is next created
+// (first use, or any use after CommUnload).
 using SerialPortFactory = std::function<std::unique_ptr<SerialPort>()>;
 void SetSerialPortFactory(SerialPortFactory factory);
 

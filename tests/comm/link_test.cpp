@@ -1,0 +1,256 @@
+// The link over a real pseudo-terminal: framing, time-outs, failures.
+#include <termios.h>
+
+#include <chrono>
+#include <thread>
+
+#include "comm/serial_port.h"
+#include "comm_test_util.h"
+
+namespace nvx::test {
+namespace {
+
+using std::chrono::steady_clock;
+
+TEST_F(LinkOnPty, OpenSetsNineSixHundredEightNoneOneRaw) {
+  termios tio{};
+  ASSERT_EQ(tcgetattr(pty.MasterFd(), &tio), 0);
+  EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B9600));
+  EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
+  EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(tio.c_cflag & PARENB, 0u);
+  EXPECT_EQ(tio.c_cflag & CSTOPB, 0u);
+  EXPECT_EQ(tio.c_cflag & CRTSCTS, 0u);
+  EXPECT_NE(tio.c_cflag & CLOCAL, 0u);
+  EXPECT_NE(tio.c_cflag & CREAD, 0u);
+  EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL), 0u);
+  EXPECT_EQ(tio.c_oflag & OPOST, 0u);
+  EXPECT_EQ(CommPortIsOpen(), -1);
+}
+
+TEST_F(LinkOnPty, CommOutAppendsTheEndCharacterInOneWrite) {
+  EXPECT_EQ(CommOut("V"), 1);
+  EXPECT_EQ(pty.ReadCount(2, 1000), "V\n");
+  SetOutEndChar(13);
+  EXPECT_EQ(CommOut("/1?0R"), 1);
+  EXPECT_EQ(pty.ReadCount(6, 1000), "/1?0R\r");
+}
+
+struct FramingCase {
+  const char* name;
+  bool two;                         // CommIn2 (EZHR17) instead of CommIn (IM483I)
+  std::vector<std::string> pieces;  // as they arrive on the line
+  int16_t result;
+  std::string reply;
+};
+
+class Framing : public LinkOnPty, public ::testing::WithParamInterface<FramingCase> {};
+
+TEST_P(Framing, ReplyIsTakenOrTimesOut) {
+  const FramingCase& c = GetParam();
+  if (c.two) UseEzhr17Framing();
+  SetPortTimeout(300);
+  std::thread feeder = Feed(c.pieces, 15);
+  std::string reply = "stale";
+  auto t0 = steady_clock::now();
+  int16_t r = c.two ? CommIn2(reply) : CommIn(reply);
+  auto waited = MsSince(t0);
+  feeder.join();
+  EXPECT_EQ(r, c.result);
+  EXPECT_EQ(reply, c.reply);
+  if (c.result < 0) {
+    EXPECT_EQ(LastLogLine(), "Port TimeOut");
+    EXPECT_GE(waited, 300);
+  } else {
+    EXPECT_TRUE(LogLines().empty()) << LastLogLine();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Link, Framing,
+    ::testing::Values(
+        FramingCase{"Im483iOneRead", false, {"123\n"}, 1, "123"},
+        FramingCase{"Im483iInPieces", false, {"1", "2", "3", "\n"}, 1, "123"},
+        FramingCase{"Im483iEmptyReply", false, {"\n"}, 1, ""},
+        FramingCase{"Im483iCarriageReturnIsKept", false, {"12\r\n"}, 1, "12\r"},
+        FramingCase{"Im483iTerminatorThenMoreInOneRead", false, {"12\n3"}, -1, "12\n3"},
+        FramingCase{"Im483iPartialReply", false, {"12"}, -1, "12"},
+        FramingCase{"Im483iNothing", false, {}, -1, ""},
+        FramingCase{"Ezhr17OneRead", true, {"/0`123\r\n"}, 1, "/0`123"},
+        FramingCase{"Ezhr17InPieces", true, {"/0", "`12", "3\r", "\n"}, 1, "/0`123"},
+        FramingCase{"Ezhr17TerminatorSplitByteByByte", true, {"a", "\r", "\n"}, 1, "a"},
+        FramingCase{"Ezhr17OnlyTerminator", true, {"\r\n"}, 1, ""},
+        FramingCase{"Ezhr17LineFeedAloneTimesOut", true, {"abc\n"}, -1, "abc\n"},
+        FramingCase{"Ezhr17CarriageReturnAloneTimesOut", true, {"abc\r"}, -1, "abc\r"},
+        FramingCase{"Ezhr17SingleLineFeedTimesOut", true, {"\n"}, -1, "\n"},
+        FramingCase{"Ezhr17TerminatorThenMore", true, {"ab\r\nc"}, -1, "ab\r\nc"},
+        FramingCase{"Ezhr17ReversedTerminator", true, {"ab\n\r"}, -1, "ab\n\r"},
+        FramingCase{"BinaryBytesPassUnchanged", false, {std::string("\x00\xff\x7f", 3) + "\n"}, 1,
+                    std::string("\x00\xff\x7f", 3)}),
+    [](const auto& param_info) { return std::string(param_info.param.name); });
+
+TEST_F(LinkOnPty, ReplyJustInsideTheTimeOutIsAccepted) {
+  SetPortTimeout(400);
+  std::thread feeder = Feed({"42\n"}, 250);
+  std::string reply;
+  EXPECT_EQ(CommIn(reply), 1);
+  feeder.join();
+  EXPECT_EQ(reply, "42");
+}
+
+TEST_F(LinkOnPty, TimeOutMirrorsToTheMessageLineAndKeepsThePartialReply) {
+  RecordingLabel label;
+  SetCommStatusLabel(&label);
+  SetPortTimeout(150);
+  ASSERT_TRUE(pty.Write("/0`"));
+  std::string reply;
+  auto t0 = steady_clock::now();
+  EXPECT_EQ(CommIn(reply), -1);
+  EXPECT_GE(MsSince(t0), 150);
+  EXPECT_EQ(reply, "/0`");
+  EXPECT_EQ(label.text, "Port TimeOut");
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"Port TimeOut"});
+}
+
+TEST_F(LinkOnPty, LeftoverBytesStartTheNextReply) {
+  // Nothing is discarded before a request: what arrived late is read first.
+  SetPortTimeout(100);
+  std::string reply;
+  ASSERT_TRUE(pty.Write("late"));
+  EXPECT_EQ(CommIn(reply), -1);
+  ASSERT_TRUE(pty.Write("\nabc\n"));
+  // Only the last byte is tested: the earlier line feed does not end it.
+  EXPECT_EQ(CommInOut("V", reply), 1);
+  EXPECT_EQ(reply, "\nabc");
+}
+
+TEST_F(LinkOnPty, InOutSendsThenReceives) {
+  SetPortTimeout(500);
+  std::thread peer([this] {
+    std::string got = pty.ReadUntil("\n", 1000);
+    pty.Write(got == "PR\n" ? "echo PR\n" : "wrong\n");
+  });
+  std::string reply;
+  EXPECT_EQ(CommInOut("PR", reply), 1);
+  peer.join();
+  EXPECT_EQ(reply, "echo PR");
+
+  UseEzhr17Framing();
+  std::thread peer2([this] {
+    std::string got = pty.ReadUntil("\r", 1000);
+    pty.Write(got == "/1?0R\r" ? "/0`800\r\n" : "wrong\r\n");
+  });
+  EXPECT_EQ(CommInOut2("/1?0R", reply), 1);
+  peer2.join();
+  EXPECT_EQ(reply, "/0`800");
+}
+
+TEST_F(LinkOnPty, PortNotOpenLogsEachFailureOnceAndTimesOut) {
+  ASSERT_EQ(CommClosePort(), -1);
+  EXPECT_EQ(CommPortIsOpen(), 0);
+  SetPortTimeout(120);
+  std::string reply = "x";
+  auto t0 = steady_clock::now();
+  EXPECT_EQ(CommInOut("V", reply), -1);
+  EXPECT_GE(MsSince(t0), 120);
+  EXPECT_EQ(reply, "");
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{"CommOut  9 Port is not open",
+                                                  "CommIn  9 Port is not open", "Port TimeOut"}));
+  EXPECT_EQ(CommInOut2("V", reply), -1);
+  EXPECT_EQ(LastLogLine(), "Port TimeOut");
+  EXPECT_EQ(LogLines().size(), 6u);
+  EXPECT_EQ(LogLines()[4], "CommIn2  9 Port is not open");
+}
+
+TEST_F(LinkOnPty, HangUpEndsByTheTimeOutAndBecomesAnEvent) {
+  SetPortTimeout(200);
+  ASSERT_TRUE(pty.Write("12"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  pty.CloseMaster();
+  std::string reply;
+  auto t0 = steady_clock::now();
+  EXPECT_EQ(CommIn(reply), -1);
+  EXPECT_GE(MsSince(t0), 200);
+  EXPECT_EQ(LastLogLine(), "Port TimeOut");
+  // A second receive on the dead line behaves the same and the hang-up is
+  // reported once.
+  EXPECT_EQ(CommIn(reply), -1);
+  CommDeliverEvents();
+  EXPECT_EQ(LastLogLine(), "ERROR # 1007");
+  auto before = LogLines().size();
+  CommDeliverEvents();
+  EXPECT_EQ(LogLines().size(), before);
+}
+
+TEST_F(LinkOnPty, ReopeningAfterAHangUpWorksAgain) {
+  PtyPair other;
+  ASSERT_TRUE(other.Ok());
+  pty.CloseMaster();
+  SetPortTimeout(50);
+  std::string reply;
+  EXPECT_EQ(CommIn(reply), -1);
+  ASSERT_EQ(CommClosePort(), -1);
+  SetPortDevice(other.SlavePath());
+  ASSERT_EQ(CommOpenPort(1), -1);
+  ASSERT_TRUE(other.Write("7\n"));
+  EXPECT_EQ(CommIn(reply), 1);
+  EXPECT_EQ(reply, "7");
+}
+
+TEST_F(LinkOnPty, OpenFailureIsLoggedWithCodeAndText) {
+  RecordingLabel label;
+  SetCommStatusLabel(&label);
+  SetPortDevice("/nonexistent-norvantix/ttyS0");
+  EXPECT_EQ(CommOpenPort(1), 0);
+  EXPECT_EQ(LastLogLine(), "CommOpenPort  2 No such file or directory");
+  EXPECT_EQ(label.text, "CommOpenPort  2 No such file or directory");
+  // The port stays as it was: still open on the pty.
+  EXPECT_EQ(CommPortIsOpen(), -1);
+  SetPortDevice("/dev/null");  // not a terminal
+  EXPECT_EQ(CommOpenPort(1), 0);
+  EXPECT_EQ(LastLogLine(), "CommOpenPort  25 Inappropriate ioctl for device");
+}
+
+TEST(LinkPaths, PortNumberNamesTheTtyUnlessADeviceIsSet) {
+  SetPortDevice("");
+  EXPECT_EQ(PortDevicePath(1), "/dev/ttyS0");
+  EXPECT_EQ(PortDevicePath(4), "/dev/ttyS3");
+  SetPortDevice("/dev/ttyUSB0");
+  EXPECT_EQ(PortDevicePath(4), "/dev/ttyUSB0");
+  SetPortDevice("");
+}
+
+TEST(LinkLifecycle, InitUnloadAndDefaults) {
+  CommUnload();
+  EXPECT_EQ(CommIsLoaded(), 0);
+  int calls = 0;
+  CommInit([&] { ++calls; });
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(CommIsLoaded(), 1);
+  EXPECT_EQ(GetPortTimeout(), 1000);
+  EXPECT_EQ(CommPortIsOpen(), 0);
+  SetPortTimeout(250);
+  CommUnload();
+  EXPECT_EQ(CommIsLoaded(), 0);
+  // Any operation re-creates the host, with its port closed.
+  EXPECT_EQ(CommPortIsOpen(), 0);
+  EXPECT_EQ(CommClosePort(), -1);
+  CommInit();
+  EXPECT_EQ(GetPortTimeout(), 1000);
+  CommUnload();
+}
+
+TEST_F(LinkOnPty, UnloadClosesThePort) {
+  CommUnload();
+  EXPECT_EQ(CommPortIsOpen(), 0);
+  // The pty master sees the slave closed: writes from it go nowhere useful,
+  // and the link's next receive reports the closed port.
+  SetPortTimeout(30);
+  std::string reply;
+  EXPECT_EQ(CommIn(reply), -1);
+  EXPECT_EQ(LogLines().back(), "Port TimeOut");
+}
+
+}  // namespace
+}  // namespace nvx::test

@@ -1,0 +1,279 @@
+// The error log, events, the clock and the wait, and the link over a fake
+// port (write failures, floods).
+#include <chrono>
+#include <deque>
+
+#include "comm/serial_port.h"
+#include "comm_test_util.h"
+
+namespace nvx::test {
+namespace {
+
+using std::chrono::steady_clock;
+
+class LogTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CommUnload();
+    SetSerialPortFactory(nullptr);
+    CommInit();
+  }
+  void TearDown() override { CommUnload(); }
+};
+
+TEST_F(LogTest, EmptyLogGivesEmptyText) { EXPECT_EQ(CommErrLogText(), ""); }
+
+struct RingCase {
+  int count;
+  std::string first;
+  std::string last;
+  std::size_t lines;
+};
+
+class Ring : public LogTest, public ::testing::WithParamInterface<RingCase> {};
+
+TEST_P(Ring, KeepsTheLast101OldestFirst) {
+  const RingCase& c = GetParam();
+  for (int i = 1; i <= c.count; ++i) CommLog("m" + std::to_string(i));
+  auto lines = LogLines();
+  ASSERT_EQ(lines.size(), c.lines);
+  EXPECT_EQ(lines.front(), c.first);
+  EXPECT_EQ(lines.back(), c.last);
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    EXPECT_EQ(std::stoi(lines[i].substr(1)), std::stoi(lines[i - 1].substr(1)) + 1);
+  }
+  const std::string text = CommErrLogText();
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Log, Ring,
+                         ::testing::Values(RingCase{1, "m1", "m1", 1}, RingCase{100, "m1", "m100", 100},
+                                           RingCase{101, "m1", "m101", 101},
+                                           RingCase{102, "m2", "m102", 101},
+                                           RingCase{250, "m150", "m250", 101}));
+
+TEST_F(LogTest, InitClearsTheSlotsButKeepsThePosition) {
+  for (int i = 1; i <= 5; ++i) CommLog("old" + std::to_string(i));
+  CommInit();
+  EXPECT_EQ(CommErrLogText(), "");  // no blank lines for the cleared slots
+  CommLog("new");
+  EXPECT_EQ(CommErrLogText(), "new\r\n");
+  // The next messages continue from the kept position: after 101 more the
+  // ring is full and "new" is gone.
+  for (int i = 1; i <= 101; ++i) CommLog("n" + std::to_string(i));
+  auto lines = LogLines();
+  ASSERT_EQ(lines.size(), 101u);
+  EXPECT_EQ(lines.front(), "n1");
+  EXPECT_EQ(lines.back(), "n101");
+}
+
+TEST_F(LogTest, MessageLineMirror) {
+  RecordingLabel label;
+  CommLog("before");
+  CommLogAppend("before too");
+  EXPECT_EQ(label.text, "");
+  SetCommStatusLabel(&label);
+  CommLogAppend("msg");
+  EXPECT_EQ(label.text, ", msg");
+  CommLogAppend("more");
+  EXPECT_EQ(label.text, ", msg, more");
+  CommLog("replaced");
+  EXPECT_EQ(label.text, "replaced");
+  label.text = "OK ";
+  CommLogAppend("E1");
+  EXPECT_EQ(label.text, "OK , E1");
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{"before", "before too", "msg", "more", "replaced", "E1"}));
+  CommInit();  // clears the label reference
+  CommLog("after init");
+  EXPECT_EQ(label.text, "OK , E1");
+}
+
+struct EventCase {
+  int16_t code;
+  std::string logged;  // empty: nothing logged
+};
+
+class Events : public LogTest, public ::testing::WithParamInterface<EventCase> {};
+
+TEST_P(Events, OnlyErrorEventsAreLogged) {
+  CommEvent(GetParam().code);
+  if (GetParam().logged.empty()) {
+    EXPECT_EQ(CommErrLogText(), "");
+  } else {
+    EXPECT_EQ(LogLines(), std::vector<std::string>{GetParam().logged});
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Log, Events,
+                         ::testing::Values(EventCase{1001, "ERROR # 1001"}, EventCase{1004, "ERROR # 1004"},
+                                           EventCase{1011, "ERROR # 1011"}, EventCase{1000, ""},
+                                           EventCase{2, ""}, EventCase{0, ""}, EventCase{-1007, ""}));
+
+// --- a scripted port ---
+class FakePort : public SerialPort {
+ public:
+  struct Script {
+    bool write_fails = false;
+    std::deque<std::string> reads;  // one entry per read
+    std::string written;
+  };
+  explicit FakePort(Script* s) : s_(s) {}
+  bool Open(const std::string&) override { return open_ = true; }
+  bool Close() override {
+    open_ = false;
+    return true;
+  }
+  bool IsOpen() const override { return open_; }
+  int BytesWaiting() override { return s_->reads.empty() ? 0 : static_cast<int>(s_->reads.front().size()); }
+  bool ReadWaiting(std::string& out) override {
+    if (!s_->reads.empty()) {
+      out += s_->reads.front();
+      s_->reads.pop_front();
+    }
+    return true;
+  }
+  bool Write(std::string_view data, int) override {
+    if (s_->write_fails) return false;
+    s_->written += data;
+    return true;
+  }
+  Wait WaitReadable(int timeout_ms) override {
+    if (!s_->reads.empty()) return Wait::Readable;
+    std::this_thread::sleep_for(std::chrono::milliseconds(timeout_ms));
+    return Wait::Timeout;
+  }
+  int ErrorCode() const override { return 5; }
+  std::string ErrorText() const override { return "Input/output error"; }
+  std::vector<int16_t> TakeEvents() override { return {}; }
+
+ private:
+  Script* s_;
+  bool open_ = false;
+};
+
+class LinkOnFake : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CommUnload();
+    SetSerialPortFactory([this] { return std::make_unique<FakePort>(&script); });
+    CommInit(UseIm483iFraming);
+    ASSERT_EQ(CommOpenPort(1), -1);
+    SetPortTimeout(100);
+  }
+  void TearDown() override {
+    CommUnload();
+    SetSerialPortFactory(nullptr);
+  }
+  FakePort::Script script;
+};
+
+TEST_F(LinkOnFake, FailedWriteStillReceivesButGivesMinusOne) {
+  script.write_fails = true;
+  script.reads = {"OK\n"};
+  std::string reply;
+  EXPECT_EQ(CommOut("V"), -1);
+  EXPECT_EQ(LastLogLine(), "CommOut  5 Input/output error");
+  EXPECT_EQ(CommInOut("V", reply), -1);
+  EXPECT_EQ(reply, "OK");  // the receive ran and completed
+  EXPECT_EQ(LastLogLine(), "CommOut  5 Input/output error");
+  script.reads = {"/0`\r\n"};
+  UseEzhr17Framing();
+  EXPECT_EQ(CommInOut2("V", reply), -1);
+  EXPECT_EQ(reply, "/0`");
+}
+
+TEST_F(LinkOnFake, GoodWriteAndGoodReplyGiveOne) {
+  script.reads = {"1", "2\n"};
+  std::string reply;
+  EXPECT_EQ(CommInOut("Z", reply), 1);
+  EXPECT_EQ(script.written, "Z\n");
+  EXPECT_EQ(reply, "12");
+}
+
+TEST_F(LinkOnFake, AFloodIsCutToTheReplyLimitAndStillEnds) {
+  std::string big(kMaxReplyBytes + 5000, 'x');
+  script.reads = {big.substr(0, 40000), big.substr(40000) + "\n"};
+  std::string reply;
+  EXPECT_EQ(CommIn(reply), 1);
+  EXPECT_EQ(reply.size(), kMaxReplyBytes);
+  script.reads = {big};
+  EXPECT_EQ(CommIn(reply), -1);
+  EXPECT_EQ(reply.size(), kMaxReplyBytes);
+}
+
+TEST_F(LinkOnFake, ATerminatorJustPastTheLimitIsStripped) {
+  UseEzhr17Framing();
+  std::string body(kMaxReplyBytes - 1, 'y');
+  script.reads = {body + "\r\n"};  // "\r" is the last byte kept
+  std::string reply;
+  EXPECT_EQ(CommIn2(reply), 1);
+  EXPECT_EQ(reply, body);
+}
+
+TEST_F(LinkOnFake, UnsetFramingEndsAtNul) {
+  // A controller type without framing leaves every value 0.
+  SetOutEndChar(0);
+  SetInTerm1(0);
+  script.reads = {std::string("ab\0", 3)};
+  std::string reply;
+  EXPECT_EQ(CommInOut("Q", reply), 1);
+  EXPECT_EQ(script.written, std::string("Q\0", 2));
+  EXPECT_EQ(reply, "ab");
+}
+
+// --- clock and wait ---
+
+TEST(Clock, DifferencesAreWrapSafe) {
+  SetTimeMsOffsetForTest(0);
+  const uint32_t base = TimeMs();
+  SetTimeMsOffsetForTest(0xFFFFFFFFu - base - 20);  // the counter wraps in ~20 ms
+  const uint32_t start = TimeMs();
+  EXPECT_GT(start, 0xFFFFFF00u);
+  auto t0 = steady_clock::now();
+  WaitMs(60);
+  EXPECT_GE(MsSince(t0), 61);
+  const uint32_t now = TimeMs();
+  EXPECT_LT(now, start);  // it did wrap
+  EXPECT_GE(static_cast<uint32_t>(now - start), 61u);
+  EXPECT_LT(static_cast<uint32_t>(now - start), 60000u);
+  SetTimeMsOffsetForTest(0);
+}
+
+TEST(Clock, ReceiveTimeOutAcrossTheWrap) {
+  CommUnload();
+  CommInit(UseIm483iFraming);  // the port stays closed: nothing arrives
+  SetTimeMsOffsetForTest(0);
+  SetTimeMsOffsetForTest(0xFFFFFFFFu - TimeMs() - 30);
+  SetPortTimeout(100);
+  std::string reply;
+  auto t0 = steady_clock::now();
+  EXPECT_EQ(CommIn(reply), -1);
+  EXPECT_GE(MsSince(t0), 100);
+  EXPECT_EQ(LastLogLine(), "Port TimeOut");
+  SetTimeMsOffsetForTest(0);
+  CommUnload();
+}
+
+struct WaitCase {
+  int32_t n;
+  long long at_least_ms;
+};
+
+class Wait : public ::testing::TestWithParam<WaitCase> {};
+
+TEST_P(Wait, ReturnsNoEarlierThanNPlusOne) {
+  auto t0 = steady_clock::now();
+  const uint32_t start = TimeMs();
+  WaitMs(GetParam().n);
+  EXPECT_GE(MsSince(t0), GetParam().at_least_ms);
+  if (GetParam().n >= 0) {
+    EXPECT_GT(static_cast<int64_t>(static_cast<uint32_t>(TimeMs() - start)), GetParam().n);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Clock, Wait,
+                         ::testing::Values(WaitCase{100, 101}, WaitCase{0, 1}, WaitCase{1, 2},
+                                           WaitCase{37, 38}, WaitCase{-5, 0}));
+
+}  // namespace
+}  // namespace nvx::test
