@@ -1,0 +1,154 @@
+// The main window frmWheel: the two wheel panels, the command box with its
+// Execute button and history, the time line, the message line and the menus.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace nvx {
+
+class ClickLabel;
+class WheelButton;
+class WheelDial;
+
+class FrmWheel : public QMainWindow {
+  Q_OBJECT
+ public:
+  // Creates the window hidden and runs its loading: wheel menus shown or
+  // hidden, filter entries built, current filters read, captions, check
+  // marks, and MainWinLoaded := 1.
+  explicit FrmWheel(QWidget* parent = nullptr);
+  ~FrmWheel() override;
+
+  // --- operations used by the rest of the program ---
+  void ShowMessage(const std::string& text);  // lblMsg
+  std::string MessageText() const;
+  void SetCommandText(const std::string& text);  // cboCommand's text
+  std::string CommandText() const;
+  std::vector<std::string> History() const;      // cboCommand's list, newest first
+  std::string TimeText() const;                  // lblTime
+
+  void FCaption();
+  void BCaption();
+  void WheelCaption(int wheel);  // FCaption / BCaption by number
+  void FiltCaption();            // by the selected wheel
+  void ShowWheelMenus();
+  void RememberCmdInHist();
+
+  void LoadFFiltMenu() { LoadFiltMenu(1); }
+  void UnloadFFiltMenu() { UnloadFiltMenu(1); }
+  void CheckFFiltMenu() { CheckFiltMenu(1); }
+  void LoadBFiltMenu() { LoadFiltMenu(2); }
+  void UnloadBFiltMenu() { UnloadFiltMenu(2); }
+  void CheckBFiltMenu() { CheckFiltMenu(2); }
+
+  // Runs the closing rules once (port, filter entries, interpreter window,
+  // MainWinLoaded := 0), hides the window and frees it as soon as no handler
+  // of it is running any more.
+  void Unload();
+  bool IsUnloaded() const { return unloaded_; }
+
+  // The wheel menu of a wheel and its filter entries (tests, screenshots).
+  QMenu* WheelMenu(int wheel) const;
+  std::vector<QAction*> FilterEntries(int wheel) const;
+
+  // --- places where later dialogs plug in ---
+  // Opens the parameter list editor modally on the current parameter file
+  // (set with SetParFile before the call), centred on the screen.
+  std::function<void()> parListEditor;
+  // Lets the user choose a wheel parameter file: start directory, file
+  // pattern and title in; chosen directory and file name out (empty when
+  // cancelled).
+  std::function<void(const std::string& startDir, const std::string& pattern,
+                     const std::string& title, std::string& dir, std::string& file)>
+      parFileChooser;
+  // Called once the window has unloaded (after MainWinLoaded := 0).
+  std::function<void()> onUnloaded;
+
+  // --- handlers (public so that tests and automation reach them) ---
+  void ExecuteClick();
+  void ConfigurationClick();
+  void ErrorLogClick();
+  void CommandsClick();
+  void QuitClick();
+  void WheelMenuOpened(int wheel);
+  void FilterEntryClick(int wheel, int index);
+  void NextFilterClick(int wheel);
+  void PrevFilterClick(int wheel);
+  void HomeClick(int wheel);
+  void ParametersClick(int wheel);
+  void ReadParFileClick(int wheel);
+  void SpeedTestClick(int wheel);
+  void WheelButtonClick(int index);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private slots:
+  void Tick();
+
+ private:
+  struct Panel {
+    QGroupBox* frame = nullptr;
+    WheelDial* dial = nullptr;
+    WheelButton* button = nullptr;
+    QMenu* menu = nullptr;
+    QAction* sep1 = nullptr;
+    std::vector<QAction*> filters;  // element 0 always exists
+  };
+
+  // Keeps the window alive while one of its handlers runs: a command may
+  // unload the window from inside a nested event.
+  class HandlerScope {
+   public:
+    explicit HandlerScope(FrmWheel* w);
+    ~HandlerScope();
+    HandlerScope(const HandlerScope&) = delete;
+    HandlerScope& operator=(const HandlerScope&) = delete;
+   private:
+    QPointer<FrmWheel> w_;
+  };
+
+  void BuildMenus();
+  void BuildWheelMenu(int wheel);
+  QWidget* BuildPanel(int wheel);
+  QAction* AddFilterEntry(int wheel, int index, const std::string& caption);
+  void LoadFiltMenu(int wheel);
+  void UnloadFiltMenu(int wheel);
+  void CheckFiltMenu(int wheel);
+  void ReadCurFilter(int wheel);
+  void SetCheckedSilently(QAction* a, bool on);
+  Panel& P(int wheel) { return panels_[wheel == 2 ? 1 : 0]; }
+  const Panel& P(int wheel) const { return panels_[wheel == 2 ? 1 : 0]; }
+
+  // Where the parameter list editor runs; the configuration and wheel
+  // parameter entries call these.
+  void EditConfigFile();
+  void EditWheelParFile(int wheel);
+  bool ChooseWheelParFile(int wheel, std::string& dir, std::string& file);
+
+  Panel panels_[2];
+  QComboBox* cboCommand_ = nullptr;
+  QPushButton* cmdExecute_ = nullptr;
+  QLabel* lblTime_ = nullptr;
+  ClickLabel* lblMsg_ = nullptr;
+  QTimer* tick_ = nullptr;
+  int handlerDepth_ = 0;
+  bool unloaded_ = false;
+  bool deletePending_ = false;
+  bool popupFromButton_ = false;
+};
+
+}  // namespace nvx

@@ -1,0 +1,61 @@
+#include "ui/gui_main.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QMetaObject>
+
+#include "core/app.h"
+#include "ui/frm_wheel.h"
+#include "ui/qt_ui.h"
+
+namespace nvx {
+
+namespace {
+QtUi* g_gui = nullptr;
+}
+
+QtUi* GuiUi() { return g_gui; }
+
+void QuitGuiIfIdle() {
+  if (MainWinLoaded() != 0 || AutoObjAlive() != 0) return;
+  if (QCoreApplication* app = QCoreApplication::instance()) {
+    // Queued: the loop may not be running yet, or a handler may still be on
+    // the stack; the loop ends once control is back in it.
+    QMetaObject::invokeMethod(app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+  }
+}
+
+int RunGui(int& argc, char** argv, const std::string& programDir, bool automation) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName("Norvantix");
+  QApplication::setQuitOnLastWindowClosed(false);
+
+  if (!AcquireSingleInstance(DefaultLockPath())) {
+    QString text = QString::fromUtf8(kAlreadyRunningText);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kAlreadyRunningTitle), text,
+                    QMessageBox::Ok);
+    box.exec();
+    return 3;
+  }
+
+  QtUi ui;
+  g_gui = &ui;
+  SetUi(&ui);
+  ui.SetMainWindowUnloadedHook([] { QuitGuiIfIdle(); });
+
+  const int16_t started = InitApp(programDir);
+  if (!(automation && started == 1)) ui.ShowMainWindow();
+
+  int rc = 0;
+  if (MainWinLoaded() != 0 || AutoObjAlive() != 0 || automation) rc = QApplication::exec();
+
+  // Ending without the window's own unloading (the loop was ended from
+  // outside) still follows the closing rules.
+  if (ui.MainWindow()) ui.UnloadMainWindow();
+  SetUi(nullptr);
+  g_gui = nullptr;
+  return rc;
+}
+
+}  // namespace nvx

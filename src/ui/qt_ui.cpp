@@ -1,0 +1,171 @@
+#include "ui/qt_ui.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMessageBox>
+
+#include "ui/frm_wheel.h"
+
+namespace nvx {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromStdString(s); }
+
+// Texts of the program use CR LF between lines.
+QString BoxText(const std::string& s) {
+  QString t = Q(s);
+  t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return t;
+}
+
+QMessageBox::Icon BoxIcon(MsgIcon icon) {
+  switch (icon) {
+    case MsgIcon::Critical: return QMessageBox::Critical;
+    case MsgIcon::Exclamation: return QMessageBox::Warning;
+    case MsgIcon::Information: return QMessageBox::Information;
+    case MsgIcon::Question: return QMessageBox::Question;
+    case MsgIcon::None: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+class QtUi::MsgLine : public StatusLabel {
+ public:
+  explicit MsgLine(const QtUi& ui) : ui_(ui) {}
+  std::string Text() const override { return ui_.MsgText(); }
+  void SetText(const std::string& text) override {
+    if (FrmWheel* w = ui_.MainWindow()) w->ShowMessage(text);
+  }
+
+ private:
+  const QtUi& ui_;
+};
+
+QtUi::QtUi() : msgLine_(std::make_unique<MsgLine>(*this)) {}
+
+QtUi::~QtUi() {
+  if (frm_) {
+    SetCommStatusLabel(nullptr);
+    delete frm_.data();
+  }
+}
+
+FrmWheel* QtUi::MainWindow() const {
+  if (frm_ && !frm_->IsUnloaded()) return frm_.data();
+  return nullptr;
+}
+
+StatusLabel* QtUi::MessageLineLabel() { return msgLine_.get(); }
+
+void QtUi::ShowMsg(const std::string& text) {
+  if (FrmWheel* w = MainWindow()) w->ShowMessage(text);
+}
+
+std::string QtUi::MsgText() const {
+  if (FrmWheel* w = MainWindow()) return w->MessageText();
+  return {};
+}
+
+void QtUi::SetCmdText(const std::string& text) {
+  if (FrmWheel* w = MainWindow()) w->SetCommandText(text);
+}
+
+std::string QtUi::CmdText() const {
+  if (FrmWheel* w = MainWindow()) return w->CommandText();
+  return {};
+}
+
+void QtUi::FiltCaption(int wheel) {
+  if (FrmWheel* w = MainWindow()) w->WheelCaption(wheel);
+}
+
+bool QtUi::IsFormLoaded(const std::string& name) const {
+  if (name == "frmWheel") return MainWindow() != nullptr;
+  const QString qname = Q(name);
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->objectName() != qname || qobject_cast<QMenu*>(w)) continue;
+    // A window that frees itself on closing is gone once it is closed.
+    if (w->testAttribute(Qt::WA_DeleteOnClose) && !w->isVisible()) continue;
+    if (w->property("nvxUnloaded").toBool()) continue;
+    return true;
+  }
+  return false;
+}
+
+void QtUi::LoadMainWindow() {
+  if (MainWindow()) return;
+  auto* w = new FrmWheel;
+  frm_ = w;
+  w->onUnloaded = [this] {
+    SetCommStatusLabel(nullptr);
+    if (unloadedHook_) unloadedHook_();
+  };
+  SetCommStatusLabel(msgLine_.get());
+  if (loadedHook_) loadedHook_(*w);
+}
+
+void QtUi::ShowMainWindow() {
+  if (FrmWheel* w = MainWindow()) {
+    w->show();
+    w->raise();
+    w->activateWindow();
+  }
+}
+
+void QtUi::HideMainWindow() {
+  if (FrmWheel* w = MainWindow()) w->hide();
+}
+
+void QtUi::UnloadMainWindow() {
+  if (FrmWheel* w = MainWindow()) w->Unload();
+}
+
+void QtUi::ShowInterpMessage(const std::string& text) {
+  if (interpSink_) interpSink_(text);
+}
+
+void QtUi::MessageBox(const std::string& text, const std::string& title, MsgIcon icon) {
+  QWidget* parent = MainWindow();
+  if (parent && !parent->isVisible()) parent = nullptr;
+  QMessageBox box(BoxIcon(icon), Q(title), BoxText(text), QMessageBox::Ok, parent);
+  box.exec();
+}
+
+std::optional<std::string> QtUi::InputBox(const std::string& prompt, const std::string& title,
+                                          const std::string& initial) {
+  QWidget* parent = MainWindow();
+  if (parent && !parent->isVisible()) parent = nullptr;
+  QInputDialog dlg(parent);
+  dlg.setWindowTitle(Q(title));
+  dlg.setLabelText(BoxText(prompt));
+  dlg.setTextValue(Q(initial));
+  dlg.setInputMode(QInputDialog::TextInput);
+  if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+  return dlg.textValue().toStdString();
+}
+
+void QtUi::ProcessEvents() {
+  QCoreApplication::processEvents();
+  CommDeliverEvents();
+}
+
+void QtUi::Beep() { QApplication::beep(); }
+
+void QtUi::SetInterpMessageSink(std::function<void(const std::string&)> sink) {
+  interpSink_ = std::move(sink);
+}
+
+void QtUi::SetMainWindowUnloadedHook(std::function<void()> hook) {
+  unloadedHook_ = std::move(hook);
+}
+
+void QtUi::SetMainWindowLoadedHook(std::function<void(FrmWheel&)> hook) {
+  loadedHook_ = std::move(hook);
+}
+
+}  // namespace nvx

@@ -1,0 +1,53 @@
+// Small widgets of the main window: the clickable message line, the wheel
+// button that also answers a right-button press, and the wheel drawing.
+#pragma once
+
+#include <QLabel>
+#include <QPushButton>
+#include <QWidget>
+
+#include "core/wheel_view.h"
+
+namespace nvx {
+
+// A label that reports a press of any mouse button.
+class ClickLabel : public QLabel {
+  Q_OBJECT
+ public:
+  explicit ClickLabel(QWidget* parent = nullptr);
+ signals:
+  void pressed();
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+};
+
+// A push button whose right-button press is reported as well (the left
+// button gives the usual click).
+class WheelButton : public QPushButton {
+  Q_OBJECT
+ public:
+  explicit WheelButton(QWidget* parent = nullptr);
+ signals:
+  void rightPressed();
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+};
+
+// Draws a wheel: its filter positions round a circle, the current one marked
+// and its number (or "?") in the middle. It shows what it is told, nothing
+// live.
+class WheelDial : public QWidget {
+  Q_OBJECT
+ public:
+  explicit WheelDial(QWidget* parent = nullptr);
+  void SetState(int16_t count, int16_t curFilter);
+  const WheelDrawing& Drawing() const { return drawing_; }
+  QSize sizeHint() const override;
+  QSize minimumSizeHint() const override;
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+ private:
+  WheelDrawing drawing_;
+};
+
+}  // namespace nvx
