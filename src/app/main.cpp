@@ -1,1 +1,87 @@
-int main() { return 0; }
+// norvantix: the filter wheel program.
+//
+//   norvantix [--dir DIR] [--simulate] [--joystick PATH]     the main window
+//   norvantix --automation [...]                             start hidden for D-Bus clients
+//   norvantix --exec LINE [--dir DIR] [--simulate]           run one command line headless
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/options.h"
+#include "base/ui.h"
+#include "core/app.h"
+#include "core/commands.h"
+#include "core/simulate.h"
+#include "comm/comm.h"
+#include "joystick/joystick.h"
+
+#ifdef NVX_HAVE_QT
+#include "ui/gui_main.h"
+#endif
+
+namespace {
+
+std::string ExecutableDir(const char* argv0) {
+  char buf[PATH_MAX];
+  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
+  std::string path = n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string(argv0);
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
+}
+
+int RunHeadless(const nvx::AppOptions& opt, const std::string& dir) {
+  if (!nvx::AcquireSingleInstance(nvx::DefaultLockPath())) {
+    nvx::MsgBox(nvx::kAlreadyRunningText, nvx::kAlreadyRunningTitle, nvx::MsgIcon::Critical);
+    return 3;
+  }
+  nvx::InitApp(dir);
+  std::vector<std::string> replies;
+  const std::string joined = nvx::ExecCmdLine(opt.execLine, &replies);
+  std::printf("%s\n", joined.c_str());
+  std::fflush(stdout);
+  if (nvx::CommIsLoaded() == 1) nvx::ClosePortAndLink();
+  for (const auto& r : replies) {
+    if (r.find("Error ") != std::string::npos || r == "Off ") return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  nvx::AppOptions opt;
+  std::string error;
+  if (!nvx::ParseOptions(argc, argv, opt, error)) {
+    std::fprintf(stderr, "norvantix: %s\n%s", error.c_str(), nvx::kUsage);
+    return 2;
+  }
+  if (opt.help) {
+    std::fputs(nvx::kUsage, stdout);
+    return 0;
+  }
+  const std::string dir = opt.dir.empty() ? ExecutableDir(argv[0]) : opt.dir;
+  if (!opt.joystick.empty()) nvx::SetJoystickDevice(opt.joystick);
+
+  // The simulator lives as long as the program and serves on its own thread.
+  std::unique_ptr<nvx::SimulatedLine> sim;
+  if (opt.simulate) {
+    sim = nvx::StartSimulatedLine(dir, error);
+    if (!sim) {
+      std::fprintf(stderr, "norvantix: %s\n", error.c_str());
+      return 2;
+    }
+  }
+
+  if (opt.exec) return RunHeadless(opt, dir);
+#ifdef NVX_HAVE_QT
+  return nvx::RunGui(argc, argv, dir, opt.automation);
+#else
+  std::fprintf(stderr, "norvantix: built without windows; use --exec LINE\n");
+  return 2;
+#endif
+}

@@ -1,0 +1,41 @@
+// The command language: command lines of ";"-separated commands, each
+// answering with a reply text ("OK ", "Error ...", "Off ", ...).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "params/trapar.h"
+
+namespace nvx {
+
+// The joined reply; each single reply also goes to `replies` when given.
+std::string ExecCmdLine(const std::string& line, std::vector<std::string>* replies = nullptr);
+std::string ExecCmd(const std::string& command);
+
+// Text helpers shared with the interpreter.
+int16_t SplitFirstWord(std::string& text, std::string& word);
+int16_t SplitAt(std::string& text, std::string& piece, const std::string& separator);
+// A number, or a symbolic constant replaced by its value in leading-blank form.
+bool IsNumOrConst(std::string& word);
+
+// Window helpers; all do nothing while the main window is not loaded.
+void ShowCmdResult(const std::string& echo, const std::string& reply);
+void ShowMsg(const std::string& text);
+void SetCmdText(const std::string& text);
+int16_t IsFormLoaded(const std::string& name);
+
+// Program-wide command state.
+int32_t& CommandCount();
+int16_t& CmdBusy();
+std::string& LastWheel();
+ParamList& SymConst();
+TextFieldList& JoyCommands();
+
+int16_t SaveJoyCmds();
+
+// Back to the state at program start (tests).
+void ResetCommandState();
+
+}  // namespace nvx
