@@ -64,22 +64,21 @@ FileRead ReadWholeFile(const std::string& path, std::string& out) {
   return FileRead::Ok;
 }
 
-// Splits file bytes into lines: a line ends at LF, with a CR just before the
-// LF dropped; a last line without an ending counts, an ending at the very end
-// of the data opens no further line.
-std::vector<std::string_view> FileLines(std::string_view data) {
-  std::vector<std::string_view> lines;
+// Calls fn with each line of file bytes until it returns false: a line ends
+// at LF, with a CR just before the LF dropped; a last line without an ending
+// counts, an ending at the very end of the data opens no further line.
+template <typename Fn>
+void ForEachLine(std::string_view data, Fn fn) {
   size_t start = 0;
   while (start < data.size()) {
     const size_t lf = data.find('\n', start);
-    size_t end = lf == std::string_view::npos ? data.size() : lf;
+    const size_t end = lf == std::string_view::npos ? data.size() : lf;
     size_t len = end - start;
     if (lf != std::string_view::npos && len > 0 && data[end - 1] == '\r') --len;
-    lines.push_back(data.substr(start, len));
-    if (lf == std::string_view::npos) break;
+    if (!fn(data.substr(start, len))) return;
+    if (lf == std::string_view::npos) return;
     start = lf + 1;
   }
-  return lines;
 }
 
 void ShowMissing(const std::string& path) {
@@ -199,12 +198,18 @@ int16_t ReadParFile(const std::string& path, ParamList& list) {
   }
   ParamList read;
   ParEntry entry;
-  for (std::string_view line : FileLines(data)) {
-    if (!ParseParLine(line, entry)) continue;
-    if (read.size() >= static_cast<size_t>(kMaxListEntries)) return -1;
+  bool tooMany = false;
+  ForEachLine(data, [&](std::string_view line) {
+    if (!ParseParLine(line, entry)) return true;
+    if (read.size() >= static_cast<size_t>(kMaxListEntries)) {
+      tooMany = true;
+      return false;
+    }
     read.push_back(std::move(entry));
     entry = ParEntry{};
-  }
+    return true;
+  });
+  if (tooMany) return -1;
   read.shrink_to_fit();
   list = std::move(read);
   return 1;
@@ -285,12 +290,12 @@ int16_t ParCount() {
 std::vector<std::string> ParseTextFields(std::string_view data, bool& tooMany) {
   std::vector<std::string> fields;
   tooMany = false;
-  for (std::string_view line : FileLines(data)) {
+  ForEachLine(data, [&](std::string_view line) {
     size_t i = 0;
     for (;;) {
       if (fields.size() >= static_cast<size_t>(kMaxListEntries)) {
         tooMany = true;
-        return fields;
+        return false;
       }
       size_t j = i;
       while (j < line.size() && line[j] == ' ') ++j;
@@ -317,7 +322,8 @@ std::vector<std::string> ParseTextFields(std::string_view data, bool& tooMany) {
         i = comma + 1;
       }
     }
-  }
+    return true;
+  });
   return fields;
 }
 
