@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <limits>
 #include <string>
 #include <vector>
@@ -31,6 +32,8 @@ struct RequestCase {
   Strings expected;  // requests on the line, without the carriage return
   int16_t status;
 };
+
+void PrintTo(const RequestCase& c, std::ostream* os) { *os << c.name; }
 
 class Ezhr17RequestTest : public Ezhr17Test,
                           public ::testing::WithParamInterface<RequestCase> {};
@@ -126,6 +129,8 @@ struct StatusCase {
   std::string response;  // handed back ("keep": untouched)
   std::string log;       // last log entry ("" when nothing is logged)
 };
+
+void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.name; }
 
 class Ezhr17StatusTest : public Ezhr17Test, public ::testing::WithParamInterface<StatusCase> {};
 
@@ -262,6 +267,8 @@ struct HomeCase {
   int16_t result;
   Strings logTail;  // the last log entries, in order
 };
+
+void PrintTo(const HomeCase& c, std::ostream* os) { *os << c.name; }
 
 class Ezhr17HomeTest : public Ezhr17Test, public ::testing::WithParamInterface<HomeCase> {};
 

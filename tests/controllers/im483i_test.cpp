@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <limits>
 #include <string>
 #include <vector>
@@ -31,6 +32,8 @@ struct RequestCase {
   Strings expected;  // requests on the line, without the line feed
   int16_t status;
 };
+
+void PrintTo(const RequestCase& c, std::ostream* os) { *os << c.name; }
 
 class Im483iRequestTest : public Im483iTest,
                           public ::testing::WithParamInterface<RequestCase> {};
@@ -257,6 +260,8 @@ struct HomeCase {
   Strings expected;
   int16_t result;
 };
+
+void PrintTo(const HomeCase& c, std::ostream* os) { *os << c.name; }
 
 class Im483iHomeTest : public Im483iTest, public ::testing::WithParamInterface<HomeCase> {};
 
