@@ -1,0 +1,184 @@
+#include "core/wheel_view.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace nvx {
+namespace {
+
+struct CaptionCase {
+  int wheel;
+  int16_t cur;
+  const char* menu;
+  const char* button;
+  const char* msg;
+};
+
+TEST(WheelViewTest, CaptionsAndMessages) {
+  const CaptionCase cases[] = {
+      {1, 0, "F-?", "?", "F 0"},      {1, 3, "F-3", "3", "F 3"},
+      {1, 12, "F-12", "12", "F 12"},  {2, 0, "B-?", "?", "B 0"},
+      {2, 1, "B-1", "1", "B 1"},      {1, -1, "F-?", "?", "F-1"},
+      {2, 32767, "B-32767", "32767", "B 32767"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.wheel) + "/" + std::to_string(c.cur));
+    EXPECT_EQ(WheelMenuCaption(c.wheel, c.cur), c.menu);
+    EXPECT_EQ(WheelButtonCaption(c.cur), c.button);
+    EXPECT_EQ(WheelFilterMsg(c.wheel, c.cur), c.msg);
+  }
+}
+
+TEST(WheelViewTest, PanelAndOnlineTexts) {
+  EXPECT_EQ(WheelPanelCaption(1), "F-Filter");
+  EXPECT_EQ(WheelPanelCaption(2), "B-Filter");
+  EXPECT_EQ(WheelOnlineMsg(1, true), "F On");
+  EXPECT_EQ(WheelOnlineMsg(2, false), "B Off");
+  EXPECT_EQ(WheelLetter(3), "");
+}
+
+TEST(WheelViewTest, FilterEntriesForCounts) {
+  struct Case {
+    int16_t count;
+    size_t entries;
+    const char* last;
+  };
+  const Case cases[] = {{-5, 1, "Filter 1"}, {0, 1, "Filter 1"}, {1, 1, "Filter 1"},
+                        {2, 2, "Filter 2"},  {6, 6, "Filter 6"}, {8, 8, "Filter 8"},
+                        {12, 12, "Filter 12"}, {32767, 3200, "Filter 3200"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.count);
+    const auto e = FilterEntryCaptions(c.count);
+    ASSERT_EQ(e.size(), c.entries);
+    EXPECT_EQ(static_cast<int>(e.size()), FilterEntryCount(c.count));
+    EXPECT_EQ(e.front(), "Filter 1");
+    EXPECT_EQ(e.back(), c.last);
+  }
+  const auto six = FilterEntryCaptions(6);
+  EXPECT_EQ(six, (std::vector<std::string>{"Filter 1", "Filter 2", "Filter 3", "Filter 4",
+                                           "Filter 5", "Filter 6"}));
+}
+
+TEST(WheelViewTest, CheckedEntry) {
+  struct Case {
+    int16_t count, cur;
+    int checked;
+  };
+  const Case cases[] = {{6, 0, -1}, {6, 1, 0},  {6, 6, 5},   {6, 7, -1},
+                        {0, 1, -1}, {1, 1, 0},  {8, -3, -1}, {8, 8, 7}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.count) + "/" + std::to_string(c.cur));
+    EXPECT_EQ(CheckedFilterEntry(c.count, c.cur), c.checked);
+  }
+}
+
+TEST(WheelViewTest, HistoryKeepsLastThirtyNewestFirst) {
+  std::vector<std::string> h;
+  for (int i = 1; i <= 31; ++i) RememberInHistory(h, "cmd " + std::to_string(i), 30);
+  ASSERT_EQ(h.size(), 30u);
+  EXPECT_EQ(h.front(), "cmd 31");
+  EXPECT_EQ(h.back(), "cmd 2");
+}
+
+TEST(WheelViewTest, HistoryKeepsEmptyAndRepeatedLines) {
+  std::vector<std::string> h;
+  RememberInHistory(h, "F 1", 30);
+  RememberInHistory(h, "F 1", 30);
+  RememberInHistory(h, "", 30);
+  EXPECT_EQ(h, (std::vector<std::string>{"", "F 1", "F 1"}));
+}
+
+TEST(WheelViewTest, HistoryLimitEdgeCases) {
+  std::vector<std::string> h = {"a", "b", "c", "d"};
+  RememberInHistory(h, "x", 3);  // already over the limit: trimmed to it
+  EXPECT_EQ(h, (std::vector<std::string>{"x", "a", "b"}));
+  RememberInHistory(h, "y", 0);  // a limit below 1 still keeps the newest line
+  EXPECT_EQ(h, (std::vector<std::string>{"y"}));
+}
+
+TEST(WheelViewTest, TimeLine) {
+  EXPECT_EQ(TimeLineText(0), " 0");
+  EXPECT_EQ(TimeLineText(125), " 125");
+  EXPECT_EQ(TimeLineText(4294967295u), " 4294967295");
+}
+
+TEST(WheelViewTest, DrawingPlacesFiltersRoundTheCircle) {
+  const WheelDrawing d = MakeWheelDrawing(4, 2);
+  ASSERT_EQ(d.marks.size(), 4u);
+  EXPECT_DOUBLE_EQ(d.marks[0].angleDeg, 0);
+  EXPECT_DOUBLE_EQ(d.marks[1].angleDeg, 90);
+  EXPECT_DOUBLE_EQ(d.marks[3].angleDeg, 270);
+  EXPECT_FALSE(d.marks[0].current);
+  EXPECT_TRUE(d.marks[1].current);
+  EXPECT_TRUE(d.marks[1].labelled);
+  EXPECT_TRUE(d.known);
+  EXPECT_EQ(d.centreText, "2");
+}
+
+TEST(WheelViewTest, DrawingOfUnknownAndOddStates) {
+  const WheelDrawing unknown = MakeWheelDrawing(6, 0);
+  EXPECT_EQ(unknown.centreText, "?");
+  EXPECT_FALSE(unknown.known);
+  for (const auto& m : unknown.marks) EXPECT_FALSE(m.current);
+
+  const WheelDrawing noCount = MakeWheelDrawing(0, 3);
+  EXPECT_TRUE(noCount.marks.empty());
+  EXPECT_EQ(noCount.centreText, "3");  // what the button shows
+  EXPECT_FALSE(noCount.known);
+
+  const WheelDrawing many = MakeWheelDrawing(1000, 999);
+  EXPECT_LE(many.marks.size(), static_cast<size_t>(kMaxDrawnMarks) + 1);
+  EXPECT_TRUE(many.marks.back().current);
+  EXPECT_EQ(many.marks.back().number, 999);
+  EXPECT_FALSE(many.marks.front().labelled);
+}
+
+TEST(WheelViewTest, ParFileNames) {
+  EXPECT_EQ(WheelParFileName(1), "ZR_PARW1.TXT");
+  EXPECT_EQ(WheelParFileName(2), "ZR_PARW2.TXT");
+  EXPECT_EQ(WheelParFilePattern(1), "ZR_PARW1*.TXT");
+  EXPECT_EQ(ParFileReadMsg("/x/ZR_PARW1_OLD.TXT"), "Parameter file /x/ZR_PARW1_OLD.TXT read");
+  EXPECT_STREQ(kParFileNotRead, "Parameter file not read");
+}
+
+TEST(WheelViewTest, CopyParFileReplacesTheWheelFile) {
+  test::TempDir d;
+  d.writeRaw("ZR_PARW2.TXT", "old");
+  d.writeRaw("ZR_PARW2_FAST.TXT", "\"W2FILTPOSITIONS\",8\r\n");
+  std::string source;
+  std::string dir = d.path();
+  dir.pop_back();  // the dialog gives the directory without its '/'
+  EXPECT_EQ(CopyWheelParFile(2, dir, "ZR_PARW2_FAST.TXT", source), 1);
+  EXPECT_EQ(source, d.file("ZR_PARW2_FAST.TXT"));
+  EXPECT_EQ(d.read("ZR_PARW2.TXT"), "\"W2FILTPOSITIONS\",8\r\n");
+  EXPECT_EQ(d.read("ZR_PARW2_FAST.TXT"), "\"W2FILTPOSITIONS\",8\r\n");
+}
+
+TEST(WheelViewTest, CopyParFileOntoItselfKeepsIt) {
+  test::TempDir d;
+  d.writeRaw("ZR_PARW1.TXT", "\"W1FILTPOSITIONS\",6\r\n");
+  std::string source;
+  EXPECT_EQ(CopyWheelParFile(1, d.path(), "ZR_PARW1.TXT", source), 2);
+  EXPECT_EQ(source, d.file("ZR_PARW1.TXT"));
+  EXPECT_EQ(d.read("ZR_PARW1.TXT"), "\"W1FILTPOSITIONS\",6\r\n");
+}
+
+TEST(WheelViewTest, CopyParFileFailures) {
+  test::TempDir d;
+  d.writeRaw("ZR_PARW1.TXT", "keep");
+  std::string source;
+  EXPECT_EQ(CopyWheelParFile(1, d.path(), "MISSING.TXT", source), -1);
+  EXPECT_EQ(d.read("ZR_PARW1.TXT"), "keep");
+  EXPECT_EQ(CopyWheelParFile(1, d.path(), "", source), 0);
+  EXPECT_EQ(CopyWheelParFile(1, "", "X.TXT", source), 0);
+  // A directory is not a file to copy.
+  EXPECT_EQ(CopyWheelParFile(1, "/", "tmp", source), -1);
+  EXPECT_EQ(d.read("ZR_PARW1.TXT"), "keep");
+}
+
+}  // namespace
+}  // namespace nvx
