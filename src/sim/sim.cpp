@@ -221,9 +221,9 @@ struct ControllerSim::Impl {
 
   void HangUp() {
     std::lock_guard<std::mutex> lock(mu);
+    hung = true;
     if (master >= 0) close(master);
     master = -1;
-    hung = true;
   }
 };
 

@@ -89,9 +89,14 @@ class ProgramRun {
     std::vector<Loop> loops;
     size_t pc = 0;
     long ops = 0;
+    double travel_half = 0;
     while (pc < prog.size()) {
-      if (++ops > kMaxOps || travel_ > kEndlessTravel) {
+      if (++ops == kMaxOps / 2) travel_half = travel_;
+      if (ops > kMaxOps || travel_ > kEndlessTravel) {
+        // A loop that never ends: it runs on in the direction it last
+        // moved, or stands busy when it no longer moves at all.
         endless_ = true;
+        if (ops > kMaxOps && travel_ == travel_half) dir_ = 0;
         break;
       }
       const Token& t = prog[pc];

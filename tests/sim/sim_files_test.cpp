@@ -1,0 +1,229 @@
+// Units from the wheel parameter files, and the norvantix-sim program.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "sim/sim.h"
+#include "sim_line.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace nvx::sim {
+namespace {
+
+using test::SimLine;
+using test::TempDir;
+
+TEST(SimFilesTest, ReadKeyFileTakesKeyAndValueOfEachLine) {
+  TempDir d;
+  d.write("K.TXT",
+          "\"MPORT\",1\n"
+          "  \"CONTRTYPE\" , EZHR17 , controller type\n"
+          "\"W1_INSTALLED\",1,wheel F\n"
+          "\"A\",\n"
+          "\n"
+          "\"MPORT\",2\n"
+          "no key at all\n"
+          "\"EMPTY\",\n"
+          "\"NOCOMMA\" 5\n");
+  std::map<std::string, std::string> k;
+  ASSERT_TRUE(ReadKeyFile(d.file("K.TXT"), k));
+  EXPECT_EQ(k["MPORT"], "1");  // the first one wins
+  EXPECT_EQ(k["CONTRTYPE"], "EZHR17");
+  EXPECT_EQ(k["W1_INSTALLED"], "1");
+  EXPECT_EQ(k.count("A"), 0u);  // shorter than 5 characters
+  EXPECT_EQ(k["EMPTY"], "");
+  EXPECT_EQ(k["NOCOMMA"], "\"NOCOMMA\" 5");
+  std::map<std::string, std::string> none;
+  EXPECT_FALSE(ReadKeyFile(d.file("MISSING.TXT"), none));
+}
+
+TEST(SimFilesTest, ReadKeyFileSurvivesBinaryText) {
+  TempDir d;
+  std::string junk;
+  for (int i = 0; i < 3000; ++i) junk += static_cast<char>((i * 37) % 256);
+  d.writeRaw("J.TXT", junk);
+  std::map<std::string, std::string> k;
+  EXPECT_TRUE(ReadKeyFile(d.file("J.TXT"), k));
+}
+
+struct UnitsCase {
+  const char* name;
+  const char* w1;  // nullptr: no file
+  const char* w2;
+  std::string addresses;
+  std::vector<int32_t> slews;
+};
+
+TEST(SimFilesTest, UnitsFromParamFiles) {
+  const UnitsCase cases[] = {
+      {"both", "\"W1CONTR\",A\n\"W1SLEWVELOCITY\",4000\n", "\"W2CONTR\",B\n", "AB", {4000, 2000}},
+      {"trimmed", "\"W1CONTR\", a \n", nullptr, "a", {2000}},
+      {"first char", "\"W1CONTR\",12\n\"W1SLEWVELOCITY\",2500.5\n", nullptr, "1", {2500}},
+      {"same address", "\"W1CONTR\",1\n", "\"W2CONTR\",1\n", "1", {2000}},
+      {"other wheel's keys", "\"W2CONTR\",A\n", nullptr, "", {}},
+      {"empty address", "\"W1CONTR\",\n", "\"W2CONTR\",2\n", "2", {2000}},
+      {"bad speed", "\"W1CONTR\",A\n\"W1SLEWVELOCITY\",fast\n", nullptr, "A", {2000}},
+      {"huge speed", "\"W1CONTR\",A\n\"W1SLEWVELOCITY\",1e12\n", nullptr, "A", {2000}},
+      {"no files", nullptr, nullptr, "", {}},
+  };
+  for (const UnitsCase& c : cases) {
+    TempDir d;
+    if (c.w1) d.write("ZR_PARW1.TXT", c.w1);
+    if (c.w2) d.write("ZR_PARW2.TXT", c.w2);
+    std::vector<UnitConfig> units = UnitsFromParamFiles(d.path());
+    std::string got;
+    std::vector<int32_t> slews;
+    for (const UnitConfig& u : units) {
+      got += u.address;
+      slews.push_back(u.slew_velocity);
+    }
+    EXPECT_EQ(got, c.addresses) << c.name;
+    EXPECT_EQ(slews, c.slews) << c.name;
+    // Without the trailing '/' the same.
+    std::string dir = d.path();
+    dir.pop_back();
+    EXPECT_EQ(UnitsFromParamFiles(dir).size(), units.size()) << c.name;
+  }
+}
+
+TEST(SimFilesTest, KindFromConfig) {
+  struct Case {
+    const char* config;  // nullptr: no file
+    std::optional<ControllerKind> kind;
+  };
+  const Case cases[] = {
+      {nullptr, ControllerKind::kIM483I},
+      {"\"MPORT\",1\n", ControllerKind::kIM483I},
+      {"\"CONTRTYPE\",EZHR17\n", ControllerKind::kEZHR17},
+      {"\"CONTRTYPE\", IM483I ,remark\n", ControllerKind::kIM483I},
+      {"\"CONTRTYPE\",ezhr17\n", std::nullopt},
+      {"\"CONTRTYPE\",\n", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    TempDir d;
+    if (c.config) d.write("ZR_CONFIG.TXT", c.config);
+    EXPECT_EQ(KindFromConfig(d.path()), c.kind) << (c.config ? c.config : "no file");
+  }
+  EXPECT_EQ(ParseControllerKind("IM483I"), ControllerKind::kIM483I);
+  EXPECT_EQ(std::string(ControllerKindName(ControllerKind::kEZHR17)), "EZHR17");
+}
+
+// Runs norvantix-sim with arguments; the first line of its output is read.
+class SimProgram {
+ public:
+  explicit SimProgram(std::vector<std::string> args) {
+    int fds[2];
+    if (pipe(fds) != 0) return;
+    posix_spawn_file_actions_t fa;
+    posix_spawn_file_actions_init(&fa);
+    posix_spawn_file_actions_adddup2(&fa, fds[1], 1);
+    posix_spawn_file_actions_addclose(&fa, fds[0]);
+    args.insert(args.begin(), NVX_SIM_PROGRAM);
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (posix_spawn(&pid_, NVX_SIM_PROGRAM, &fa, nullptr, argv.data(), environ) != 0) pid_ = -1;
+    posix_spawn_file_actions_destroy(&fa);
+    close(fds[1]);
+    out_ = fds[0];
+  }
+  ~SimProgram() {
+    if (pid_ > 0) {
+      kill(pid_, SIGKILL);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (out_ >= 0) close(out_);
+  }
+
+  // The first line of output, waiting up to 5 s.
+  std::string FirstLine() {
+    std::string line;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < deadline) {
+      pollfd p{out_, POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) continue;
+      char c;
+      if (read(out_, &c, 1) != 1) break;
+      if (c == '\n') return line;
+      line += c;
+    }
+    return line;
+  }
+
+  // Sends sig and returns the exit status (-1 when it did not end in 5 s).
+  int EndWith(int sig) {
+    if (pid_ <= 0) return -1;
+    kill(pid_, sig);
+    return WaitExit();
+  }
+  int WaitExit() {
+    for (int i = 0; i < 500; ++i) {
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int out_ = -1;
+};
+
+TEST(SimProgramTest, ServesTheConfiguredTypeAndEndsOnSignal) {
+  struct Case {
+    const char* name;
+    const char* config;
+    std::vector<std::string> extra;
+    std::string request, reply;
+    int sig;
+  };
+  const Case cases[] = {
+      {"IM483I by config", "\"CONTRTYPE\",IM483I\n", {}, "AZ\n", "AZ 0\n", SIGTERM},
+      {"EZHR17 by config", "\"CONTRTYPE\",EZHR17\n", {}, "/A?0\r", "\xFF/0`0\x03\r\n", SIGINT},
+      {"type given", "\"CONTRTYPE\",EZHR17\n", {"--type", "IM483I"}, "AZ\n", "AZ 0\n", SIGTERM},
+      {"paced", "", {"--paced"}, "A^\n", "A^ 0\n", SIGTERM},
+  };
+  for (const Case& c : cases) {
+    TempDir d;
+    d.write("ZR_CONFIG.TXT", c.config);
+    d.write("ZR_PARW1.TXT", "\"W1CONTR\",A\n");
+    std::vector<std::string> args = {"--dir", d.path()};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    SimProgram prog(args);
+    std::string path = prog.FirstLine();
+    ASSERT_EQ(path.rfind("/dev/", 0), 0u) << c.name << ": " << path;
+    {
+      SimLine line(path);
+      ASSERT_TRUE(line.Ok()) << c.name;
+      std::string end = c.reply.substr(c.reply.size() - 1);
+      EXPECT_EQ(line.Exchange(c.request, end), c.reply) << c.name;
+    }
+    EXPECT_EQ(prog.EndWith(c.sig), 0) << c.name;
+  }
+}
+
+TEST(SimProgramTest, RefusesUnknownTypeAndArguments) {
+  TempDir d;
+  {
+    SimProgram prog({"--dir", d.path(), "--type", "ezhr17"});
+    EXPECT_EQ(prog.WaitExit(), 2);
+  }
+  {
+    SimProgram prog({"--bogus"});
+    EXPECT_EQ(prog.WaitExit(), 2);
+  }
+}
+
+}  // namespace
+}  // namespace nvx::sim
