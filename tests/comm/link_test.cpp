@@ -1,6 +1,7 @@
 // The link over a real pseudo-terminal: framing, time-outs, failures.
 #include <termios.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -181,6 +182,18 @@ TEST_F(LinkOnPty, HangUpEndsByTheTimeOutAndBecomesAnEvent) {
   auto before = LogLines().size();
   CommDeliverEvents();
   EXPECT_EQ(LogLines().size(), before);
+}
+
+TEST_F(LinkOnPty, WritingToAHungUpLineFailsWithAnIoErrorEvent) {
+  pty.CloseMaster();
+  EXPECT_EQ(CommOut("V"), -1);
+  EXPECT_EQ(LastLogLine(), "CommOut  5 Input/output error");
+  EXPECT_EQ(CommOut("V"), -1);
+  CommDeliverEvents();
+  // One I/O error event, however many writes failed before the delivery.
+  EXPECT_EQ(LastLogLine(), "ERROR # 1011");
+  auto lines = LogLines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "ERROR # 1011"), 1);
 }
 
 TEST_F(LinkOnPty, ReopeningAfterAHangUpWorksAgain) {
