@@ -34,6 +34,9 @@ AppFixture::AppFixture(const sim::ControllerKind* kind, sim::SimOptions options)
     if (options.fixed_steps_per_s == 0 && options.speed_factor == 1.0) options.speed_factor = 20;
     sim = std::make_unique<sim::ControllerSim>(*kind, sim::UnitsFromParamFiles(dir.path()), options);
     if (sim->Start() > 0) SetConfig("PORTDEVICE", sim->SlavePath());
+    // Addresses nobody answers (the EZHR17 probe asks fifteen) cost one
+    // time-out each: keep it short.
+    SetConfig("PORTTIMEOUT", "150");
   } else {
     SetConfig("PORTDEVICE", dir.path() + "no-such-port");
   }

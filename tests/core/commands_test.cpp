@@ -1,0 +1,194 @@
+// The command language end to end: start-up in a temporary program directory
+// with the simulated controllers on a pseudo-terminal.
+#include <gtest/gtest.h>
+
+#include "base/settings.h"
+#include "comm/comm.h"
+#include "core/app.h"
+#include "core/commands.h"
+#include "joystick/joystick.h"
+#include "support/app_fixture.h"
+#include "wheels/wheels.h"
+
+namespace nvx {
+namespace {
+
+using test::AppFixture;
+
+class Commands : public ::testing::TestWithParam<sim::ControllerKind> {
+ protected:
+  void SetUp() override {
+    kind_ = GetParam();
+    app_ = std::make_unique<AppFixture>(&kind_);
+    app_->dir.write("ZR_SYMCONST.TXT", "\"RED\",3\n\"SLOW\",40.5\n\"HUGE\",1e12\n\"TEXT\",abc\n");
+    ASSERT_EQ(app_->Start(), 1) << CommErrLogText();
+    ASSERT_EQ(WheelOnline(1), 1);
+    ASSERT_EQ(WheelOnline(2), 1);
+  }
+  sim::ControllerKind kind_{};
+  std::unique_ptr<AppFixture> app_;
+};
+
+TEST_P(Commands, ReplyVocabulary) {
+  struct Case { const char* line; const char* reply; };
+  const Case cases[] = {
+      {"Ver", "4.0 ; "},
+      {"Ver 2", "4.0 ; "},
+      {"ver", "Error Unknown command ; "},
+      {"", ""},
+      {"   ", ""},
+      {";F 1", ""},
+      {"F 1;;B 2", "OK  ; "},
+      {"F 1; ;B 2", "OK  ;  ; OK  ; "},
+      {"F 1;B 2", "OK  ; OK  ; "},
+      {"F", "Error Missing Argument  ; "},
+      {"F   ", "Error Missing Argument  ; "},
+      {"F Foo", "Error  ; "},
+      {"F red", "Error  ; "},
+      {"F 40000", "Error  ; "},
+      {"F 1e300", "Error  ; "},
+      {"F HUGE", "Error  ; "},
+      {"F TEXT", "Error  ; "},
+      {"Delay", "Error Missing Argument  ; "},
+      {"Delay x", "Error Not a Number ; "},
+      {"Delay TEXT", "Error Not a Number ; "},
+      {"Delay 1e12", "Error  ; "},
+      {"Delay -5", "-5 ; "},
+      {"Delay RED", " 3 ; "},
+      {"Delay SLOW", " 40.5 ; "},
+      {"Joy", "Error Missing Argument  ; "},
+      {"Joy on", "Error  ; "},
+      {"Joy WZ", "OK  ; "},
+      {"! hello", " ; "},
+      {"!hello", "Error Unknown command ; "},
+      {"Stop", "OK  ; "},
+      {"End", "OK  ; "},
+      {"Call anything at all", "OK  ; "},
+      {"Endrepeat", "Error  ; "},
+      {"Show;Hide", "OK  ; OK  ; "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(ExecCmdLine(c.line), c.reply);
+  }
+}
+
+TEST_P(Commands, WheelMovesAndQueries) {
+  EXPECT_EQ(ExecCmdLine("F Home;B Home"), "OK  ; OK  ; ");
+  EXPECT_EQ(ExecCmdLine("F ??;B ?"), "F 1 ; 1 ; ");
+  EXPECT_EQ(ExecCmdLine("F 3;F Wait;F ??"), "OK  ; OK  ; F 3 ; ");
+  EXPECT_EQ(ExecCmdLine("B RED;Wait;B ?"), "OK  ; OK  ; 3 ; ");
+  EXPECT_EQ(ExecCmdLine("F 2.5;F Wait;F ?"), "OK  ; OK  ; 2 ; ");
+  EXPECT_EQ(ExecCmdLine("F 3.5;F Wait;F ?"), "OK  ; OK  ; 4 ; ");
+  EXPECT_EQ(ExecCmdLine("F Next;F Wait;F ?"), "OK  ; OK  ; 5 ; ");
+  EXPECT_EQ(ExecCmdLine("F Prev;F Prev;F Wait;F ?"), "OK  ; OK  ; OK  ; 3 ; ");
+  // Arguments after a complete command are ignored.
+  EXPECT_EQ(ExecCmdLine("F Home now;F ??"), "OK  ; F 1 ; ");
+  // The command box shows the echo of the last wheel command.
+  EXPECT_EQ(app_->ui.cmdText, "F ??");
+  EXPECT_EQ(app_->ui.msgLine, "F 1");
+}
+
+TEST_P(Commands, WaitAndCommandCount) {
+  // Start-up ran the joystick start command ("Ver") once.
+  EXPECT_EQ(ExecCmd("CommandCount"), " 2");
+  EXPECT_EQ(ExecCmdLine("Wait"), "1 ; ");
+  const int32_t before = CommandCount();
+  EXPECT_EQ(ExecCmdLine("B 3;Wait"), "OK  ; OK  ; ");
+  EXPECT_EQ(CommandCount(), before + 3);  // B 3, Wait and the B Wait it issues
+  EXPECT_EQ(LastWheel(), "B");
+  EXPECT_EQ(ExecCmd("F"), "Error Missing Argument ");
+  EXPECT_EQ(LastWheel(), "F");
+}
+
+TEST_P(Commands, OfflineWheelAnswersOff) {
+  WheelOnline(2) = 0;
+  EXPECT_EQ(ExecCmdLine("B 2;B;B ??;F 1"), "Off  ; Off  ; Off  ; OK  ; ");
+  EXPECT_EQ(LastWheel(), "F");
+  EXPECT_EQ(ExecCmdLine("B"), "Off  ; ");
+  EXPECT_EQ(LastWheel(), "B");
+}
+
+TEST_P(Commands, ControllerCommandPassesRawText) {
+  const bool im = kind_ == sim::ControllerKind::kIM483I;
+  const std::string request = im ? "1Z" : "/1?0";
+  const std::string reply = ExecCmd("CON " + request);
+  EXPECT_EQ(reply.find("Error "), std::string::npos) << reply;
+  EXPECT_FALSE(reply.empty());
+  if (im) {
+    EXPECT_EQ(reply.rfind("1Z", 0), 0u) << reply;
+  }
+
+  // No unit answers at address 7: the exchange times out, the reply is an
+  // error and the log has the command.
+  SetPortTimeout(100);
+  const std::string bad = ExecCmd(im ? "CON 7Z" : "CON /7?0");
+  EXPECT_EQ(bad, "Error ");
+  EXPECT_NE(CommErrLogText().find(im ? "CON 7Z\\" : "CON /7?0\\"), std::string::npos);
+  EXPECT_EQ(app_->ui.cmdText, im ? "CON 7Z" : "CON /7?0");
+}
+
+TEST_P(Commands, JoystickSwitches) {
+  AppSettings().JoyOn = 0;
+  JoyAxes() = 0;
+  EXPECT_EQ(ExecCmdLine("Joy On;Joy ToggleAxes"), "OK  ; OK  ; ");
+  EXPECT_EQ(AppSettings().JoyOn, JoyCentred() == 1 ? 1 : 0);
+  EXPECT_EQ(JoyAxes(), 1);
+  EXPECT_EQ(ExecCmdLine("Joy XY;Joy Off"), "OK  ; OK  ; ");
+  EXPECT_EQ(JoyAxes(), 0);
+  EXPECT_EQ(AppSettings().JoyOn, 0);
+  EXPECT_EQ(app_->ui.cmdText, "Joy Off");
+}
+
+TEST_P(Commands, WindowCommandsAndMessages) {
+  EXPECT_EQ(ExecCmd("Show"), "OK ");
+  EXPECT_TRUE(app_->ui.mainVisible);
+  EXPECT_EQ(ExecCmd("Hide"), "OK ");
+  EXPECT_FALSE(app_->ui.mainVisible);
+  app_->ui.loaded.insert("frmInterp");
+  EXPECT_EQ(ExecCmd("! hello there"), "");
+  EXPECT_EQ(app_->ui.interpMsg, "hello there");
+  EXPECT_EQ(ExecCmd("nonsense"), "Error Unknown command");
+  EXPECT_EQ(app_->ui.msgLine, "Error Unknown command");
+  EXPECT_EQ(ExecCmd("Unload"), "OK ");
+  EXPECT_FALSE(app_->ui.IsFormLoaded("frmWheel"));
+  // With the window gone nothing is shown, and commands still run.
+  app_->ui.msgLine.clear();
+  EXPECT_EQ(ExecCmdLine("F 2;F Wait;F ?"), "OK  ; OK  ; 2 ; ");
+  EXPECT_EQ(app_->ui.msgLine, "");
+}
+
+TEST_P(Commands, NestedCommandOnTheOtherWheelDuringAWait) {
+  ASSERT_EQ(ExecCmdLine("F Home;B Home"), "OK  ; OK  ; ");
+  bool nested = false;
+  std::string nestedReply;
+  app_->ui.onProcessEvents = [&] {
+    if (nested) return;
+    nested = true;
+    nestedReply = ExecCmdLine("B 4;B Wait;B ?");
+  };
+  EXPECT_EQ(ExecCmdLine("F 3;F Wait;F ?"), "OK  ; OK  ; 3 ; ");
+  app_->ui.onProcessEvents = nullptr;
+  EXPECT_TRUE(nested);
+  EXPECT_EQ(nestedReply, "OK  ; OK  ; 4 ; ");
+  EXPECT_EQ(ExecCmdLine("F ?;B ?"), "3 ; 4 ; ");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothControllers, Commands,
+                         ::testing::Values(sim::ControllerKind::kIM483I, sim::ControllerKind::kEZHR17),
+                         [](const ::testing::TestParamInfo<sim::ControllerKind>& p) {
+                           return std::string(sim::ControllerKindName(p.param));
+                         });
+
+TEST(CommandsWithoutController, UnknownControllerTypeSendsNothing) {
+  const auto kind = sim::ControllerKind::kIM483I;
+  AppFixture app(&kind);
+  app.SetConfig("CONTRTYPE", "im483i");
+  EXPECT_EQ(app.Start(), -1);  // the wheels cannot be read
+  app.sim->ClearRequests();
+  EXPECT_EQ(ExecCmdLine("CON 1Z;F 1"), " ; Off  ; ");
+  EXPECT_TRUE(app.sim->Requests().empty());
+}
+
+}  // namespace
+}  // namespace nvx
