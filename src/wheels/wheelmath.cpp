@@ -69,13 +69,20 @@ std::optional<int16_t> FilterAtPosition(double position, int16_t n, double steps
   return static_cast<int16_t>(k);
 }
 
+int32_t NormalFilterNumber(int32_t current, int16_t n) {
+  if (n <= 0 || (current >= 0 && current <= n)) return current;
+  const int64_t r = (static_cast<int64_t>(current) - 1) % n;
+  return static_cast<int32_t>((r < 0 ? r + n : r) + 1);
+}
+
 int32_t NextFilterNumber(int32_t current, int16_t n) {
-  const int64_t b = static_cast<int64_t>(current) + 1;
+  const int64_t b = static_cast<int64_t>(NormalFilterNumber(current, n)) + 1;
   return b > n ? 1 : static_cast<int32_t>(b);
 }
 
 int32_t PrevFilterNumber(int32_t current, int16_t n) {
-  return current > 1 ? current - 1 : static_cast<int32_t>(n);
+  const int32_t c = NormalFilterNumber(current, n);
+  return c > 1 ? c - 1 : static_cast<int32_t>(n);
 }
 
 JoyStep JoyStepDecide(double deflection, double fullScale, bool latched) {

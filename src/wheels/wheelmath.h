@@ -37,11 +37,18 @@ std::optional<int64_t> ShortestMove(double position, int32_t filter, int16_t n,
 // for an unusable geometry or a position that is not finite.
 std::optional<int16_t> FilterAtPosition(double position, int16_t n, double stepsPerFilter);
 
+// A stored filter number as the filter it stands for: 0..N unchanged (0 is
+// the undetermined filter), any other number taken modulo N into 1..N (a
+// move to filter 7 of six ends at filter 1, and is recorded as 7).
+int32_t NormalFilterNumber(int32_t current, int16_t n);
+
 // The filter after `current` on a wheel of N: current + 1, or 1 past N (so
-// the undetermined filter 0 goes to 1).
+// the undetermined filter 0 goes to 1). A number outside 0..N counts as the
+// filter it stands for.
 int32_t NextFilterNumber(int32_t current, int16_t n);
 // The filter before `current`: current - 1 while current is above 1, else N
-// (so both 1 and the undetermined filter 0 go to N).
+// (so both 1 and the undetermined filter 0 go to N). A number outside 0..N
+// counts as the filter it stands for.
 int32_t PrevFilterNumber(int32_t current, int16_t n);
 
 // One joystick reading against the step latch. A deflection strictly beyond

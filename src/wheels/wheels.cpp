@@ -83,8 +83,8 @@ int16_t StepFilterOn(int16_t w, bool forward) {
   const int32_t b = forward ? NextFilterNumber(g.curFilter[w], n)
                             : PrevFilterNumber(g.curFilter[w], n);
   const int16_t r = GoToFilterOn(w, b);
-  // b is 1..N or one more/less than a stored 16-bit filter number, and N is
-  // 16-bit, so it always fits.
+  // b is 1..N (or, without a usable count, one more or less than a stored
+  // 16-bit number and then folded to 1 or N), so it always fits.
   g.curFilter[w] = static_cast<int16_t>(b);
   return r;
 }

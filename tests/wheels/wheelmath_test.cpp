@@ -219,10 +219,24 @@ TEST_P(NextPrevTable, Wraps) {
 INSTANTIATE_TEST_SUITE_P(Cases, NextPrevTable,
                          ::testing::Values(StepCase{6, 6, 1, 5}, StepCase{0, 6, 1, 6},
                                            StepCase{1, 6, 2, 6}, StepCase{3, 6, 4, 2},
-                                           StepCase{5, 6, 6, 4}, StepCase{7, 6, 1, 6},
+                                           StepCase{5, 6, 6, 4},
                                            StepCase{1, 1, 1, 1}, StepCase{0, 1, 1, 1},
-                                           StepCase{8, 8, 1, 7}, StepCase{32767, 6, 1, 32766},
-                                           StepCase{-3, 6, -2, 6}));
+                                           StepCase{8, 8, 1, 7},
+                                           // Recorded numbers beyond 1..N: the
+                                           // filter they stand for steps on.
+                                           StepCase{7, 6, 2, 6}, StepCase{13, 6, 2, 6},
+                                           StepCase{32767, 6, 2, 6}, StepCase{-3, 6, 4, 2},
+                                           StepCase{-6, 6, 1, 5}, StepCase{-32768, 6, 5, 3}));
+
+TEST(NormalFilterNumber, KeepsZeroToNAndFoldsTheRest) {
+  EXPECT_EQ(NormalFilterNumber(0, 6), 0);
+  EXPECT_EQ(NormalFilterNumber(6, 6), 6);
+  EXPECT_EQ(NormalFilterNumber(7, 6), 1);
+  EXPECT_EQ(NormalFilterNumber(12, 6), 6);
+  EXPECT_EQ(NormalFilterNumber(-1, 6), 5);
+  EXPECT_EQ(NormalFilterNumber(-2147483647 - 1, 7), 5);
+  EXPECT_EQ(NormalFilterNumber(9, 0), 9);  // no geometry: left alone
+}
 
 struct JoyCase {
   double a;

@@ -215,6 +215,15 @@ TEST_P(SimWheelTest, NextAndPrevWrapAndRecord) {
   int16_t k = 0;
   ASSERT_EQ(GetFilter(k), 1);
   EXPECT_EQ(k, 6);
+
+  // A recorded 7 of six (after a move to filter 7) is filter 1: next is 2.
+  ASSERT_EQ(GoToFilter(7), 1);
+  CurFilter(1) = 7;
+  ASSERT_EQ(WaitWheel(), 1);
+  ASSERT_EQ(DevNextFilter(), 1);
+  EXPECT_EQ(CurFilter(1), 2);
+  ASSERT_EQ(WaitWheel(), 1);
+  EXPECT_DOUBLE_EQ(Pos(A1()), 533);
 }
 
 TEST_P(SimWheelTest, StepRecordsTheFilterEvenWhenTheMoveFails) {
