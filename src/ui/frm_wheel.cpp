@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -129,7 +130,6 @@ FrmWheel::FrmWheel(QWidget* parent) : QMainWindow(parent) {
   BuildMenus();
 
   connect(cmdExecute_, &QPushButton::clicked, this, [this] { ExecuteClick(); });
-  connect(cboCommand_->lineEdit(), &QLineEdit::returnPressed, this, [this] { ExecuteClick(); });
   connect(lblMsg_, &ClickLabel::pressed, this, [this] { ShowMessage(""); });
 
   resize(480, 400);
@@ -393,6 +393,15 @@ void FrmWheel::ExecuteClick() {
 }
 
 bool FrmWheel::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && cboCommand_ && watched == cboCommand_->lineEdit()) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
+        (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+      // Enter runs Execute, and only that.
+      ExecuteClick();
+      return true;
+    }
+  }
   if (event->type() == QEvent::FocusIn && cboCommand_ && watched == cboCommand_->lineEdit()) {
     // After the line edit has placed the caret (a click, a Tab that selects
     // all), put it after the last character with nothing selected.

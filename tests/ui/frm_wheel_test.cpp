@@ -1,0 +1,578 @@
+#include "ui/frm_wheel.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QClipboard>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <regex>
+
+#include "base/settings.h"
+#include "comm/comm.h"
+#include "core/app.h"
+#include "core/commands.h"
+#include "ui/text_window.h"
+#include "ui/widgets.h"
+#include "ui_fixture.h"
+#include "wheels/wheels.h"
+
+namespace nvx {
+namespace {
+
+using test::Plain;
+using test::UiFixture;
+
+constexpr sim::ControllerKind kIm = sim::ControllerKind::kIM483I;
+
+std::vector<std::string> MenuCaptions(const QMenu* m) {
+  std::vector<std::string> out;
+  for (QAction* a : m->actions()) out.push_back(a->isSeparator() ? "-" : Plain(a->text()));
+  return out;
+}
+
+std::vector<std::string> MenuNames(const QMenu* m) {
+  std::vector<std::string> out;
+  for (QAction* a : m->actions()) out.push_back(a->objectName().toStdString());
+  return out;
+}
+
+TEST(FrmWheelTest, FrameControlsAndTexts) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  ASSERT_NE(f.w, nullptr);
+  EXPECT_EQ(f.w->objectName(), "frmWheel");
+  EXPECT_EQ(f.w->windowTitle(), "Norvantix");
+  EXPECT_FALSE(f.w->isVisible());  // created hidden
+
+  const auto frames = f.w->findChildren<QGroupBox*>("fraWheel");
+  ASSERT_EQ(frames.size(), 2);
+  for (QGroupBox* g : frames) {
+    const int i = g->property("index").toInt();
+    EXPECT_EQ(g->title().toStdString(), i == 0 ? "F-Filter" : "B-Filter");
+    EXPECT_EQ(g->toolTip(), "Filter wheel control");
+  }
+  EXPECT_EQ(f.w->findChildren<QPushButton*>("cmdWheel").size(), 2);
+  auto* cbo = f.Find<QComboBox>("cboCommand");
+  ASSERT_TRUE(cbo);
+  EXPECT_TRUE(cbo->isEditable());
+  EXPECT_EQ(cbo->toolTip(), "Type system command");
+  auto* exec = f.Find<QPushButton>("cmdExecute");
+  ASSERT_TRUE(exec);
+  EXPECT_EQ(Plain(exec->text()), "Execute");
+  EXPECT_EQ(exec->toolTip(), "Execute command in the box");
+  EXPECT_EQ(f.Find<QLabel>("lblTime")->text(), "Time");
+  EXPECT_EQ(f.Find<QLabel>("lblMsg")->text(), "");
+  EXPECT_TRUE(f.ui.IsFormLoaded("frmWheel"));
+  EXPECT_FALSE(f.ui.IsFormLoaded("frmInterp"));
+  EXPECT_EQ(MainWinLoaded(), 1);
+}
+
+TEST(FrmWheelTest, MenuTreeWithCaptionsAndNames) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  std::vector<std::string> bar, barNames;
+  for (QAction* a : f.w->menuBar()->actions()) {
+    bar.push_back(Plain(a->text()));
+    barNames.push_back(a->objectName().toStdString());
+  }
+  EXPECT_EQ(barNames, (std::vector<std::string>{"mnuConf", "mnuF", "mnuB", "mnuInterp"}));
+  EXPECT_EQ(bar[0], "Config.");
+  EXPECT_EQ(bar[3], "Interp.");
+
+  auto* conf = f.Find<QMenu>("mnuConf");
+  EXPECT_EQ(MenuCaptions(conf),
+            (std::vector<std::string>{"Configuration", "Joystick", "Error Log", "Quit"}));
+  EXPECT_EQ(MenuNames(conf),
+            (std::vector<std::string>{"mnuConfig", "mnuJoy", "mnuErrLogComm", "mnuQuit"}));
+  auto* joy = f.Find<QMenu>("mnuJoy");
+  EXPECT_EQ(MenuCaptions(joy), (std::vector<std::string>{"On?", "Calibrate", "Assigned Commands",
+                                                         "Toggle Axes", "Param."}));
+  EXPECT_EQ(MenuNames(joy), (std::vector<std::string>{"mnuJoyOn", "mnuJoyCalib", "mnuJoyAssgnCmd",
+                                                      "mnuTogAxes", "mnuJoyPar"}));
+  auto* interp = f.Find<QMenu>("mnuInterp");
+  EXPECT_EQ(MenuCaptions(interp), (std::vector<std::string>{"Commands", "Interpreter"}));
+  EXPECT_EQ(MenuNames(interp), (std::vector<std::string>{"mnuInterpCmds", "mnuInterpEdit"}));
+
+  // Six filters per wheel in the default files.
+  EXPECT_EQ(MenuNames(f.w->WheelMenu(1)),
+            (std::vector<std::string>{"mnuFFilt", "mnuFFilt", "mnuFFilt", "mnuFFilt", "mnuFFilt",
+                                      "mnuFFilt", "mnuFSep1", "mnuFNext", "mnuFPrev", "mnuFSep2",
+                                      "mnuFHome", "mnuFPar", "mnuFSep3", "mnuFReadPar",
+                                      "mnuSpeedTestF"}));
+  EXPECT_EQ(MenuCaptions(f.w->WheelMenu(2)),
+            (std::vector<std::string>{"Filter 1", "Filter 2", "Filter 3", "Filter 4", "Filter 5",
+                                      "Filter 6", "-", "Next Filter", "Previous Filter", "-",
+                                      "Home", "Parameters", "-", "Read Par. File",
+                                      "Speed Test"}));
+  EXPECT_EQ(MenuNames(f.w->WheelMenu(2)).back(), "mnuSpeedTestB");
+  // Accelerators are kept on the captions.
+  EXPECT_TRUE(conf->title().contains('&'));
+  EXPECT_TRUE(f.Find("mnuQuit")->text().startsWith('&'));
+}
+
+TEST(FrmWheelTest, CaptionsShowTheCurrentFilter) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  for (int w = 1; w <= 2; ++w) {
+    const std::string letter = w == 1 ? "F" : "B";
+    QMenu* m = f.w->WheelMenu(w);
+    const int16_t cur = CurFilter(w);
+    ASSERT_GE(cur, 1);  // read at loading: the wheel is online
+    EXPECT_EQ(Plain(m->title()), letter + "-" + std::to_string(cur));
+    EXPECT_EQ(f.CheckedEntry(w), cur - 1);
+  }
+  const struct {
+    int16_t cur;
+    const char* menu;
+    const char* button;
+  } cases[] = {{0, "F-?", "?"}, {12, "F-12", "12"}, {-4, "F-?", "?"}, {3, "F-3", "3"}};
+  auto buttons = f.w->findChildren<QPushButton*>("cmdWheel");
+  QPushButton* b0 = buttons[0]->property("index").toInt() == 0 ? buttons[0] : buttons[1];
+  for (const auto& c : cases) {
+    CurFilter(1) = c.cur;
+    f.w->FCaption();
+    EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), c.menu);
+    EXPECT_EQ(b0->text().toStdString(), c.button);
+    auto* dial = f.w->findChild<WheelDial*>("dialF");
+    EXPECT_EQ(dial->Drawing().centreText, c.button);
+  }
+  // FiltCaption follows the selected wheel.
+  CurFilter(2) = 4;
+  SelectWheel(2);
+  f.w->FiltCaption();
+  EXPECT_EQ(Plain(f.w->WheelMenu(2)->title()), "B-4");
+  f.ui.FiltCaption(1);
+  EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), "F-3");
+}
+
+class FilterCountTest : public ::testing::TestWithParam<int> {};
+
+TEST_P(FilterCountTest, EntriesFollowTheFilterCount) {
+  const int n = GetParam();
+  UiFixture f(&kIm);
+  f.app.dir.write("ZR_PARW1.TXT", "\"W1CONTR\",1\n\"W1HOLDCURRENT\",5\n\"W1RUNCURRENT\",25\n"
+                                  "\"W1SLEWVELOCITY\",2000\n\"W1INITVELOCITY\",200\n"
+                                  "\"W1ACCELERATION\",100\n\"W1OFFSETHOME\",100\n"
+                                  "\"W1FILTPOSITIONS\"," + std::to_string(n) + "\n");
+  f.Start();
+  std::vector<std::string> expected;
+  for (int i = 1; i <= n; ++i) expected.push_back("Filter " + std::to_string(i));
+  EXPECT_EQ(f.FilterCaptions(1), expected);
+  EXPECT_EQ(f.FilterCaptions(2).size(), 6u);
+  const auto entries = f.w->FilterEntries(1);
+  for (size_t i = 0; i < entries.size(); ++i) EXPECT_EQ(entries[i]->property("index").toInt(), i);
+}
+
+INSTANTIATE_TEST_SUITE_P(Counts, FilterCountTest, ::testing::Values(1, 2, 8, 12));
+
+TEST(FrmWheelTest, OfflineWheelsStillGetTheirEntries) {
+  UiFixture f;  // no controllers: the port does not open
+  EXPECT_EQ(f.Start(), -1);
+  ASSERT_NE(f.w, nullptr);
+  EXPECT_EQ(WheelOnline(1), 0);
+  EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), "F-?");
+  EXPECT_EQ(Plain(f.w->WheelMenu(2)->title()), "B-?");
+  EXPECT_EQ(f.FilterCaptions(1).size(), 6u);
+  EXPECT_EQ(f.CheckedEntry(1), -1);
+
+  // A filter entry on an offline wheel changes nothing; the entry does not
+  // toggle its own check mark either.
+  f.w->ShowMessage("before");
+  const int16_t sel = GetSelWheel();
+  f.w->FilterEntries(1)[2]->trigger();
+  EXPECT_EQ(f.w->MessageText(), "before");
+  EXPECT_EQ(CurFilter(1), 0);
+  EXPECT_EQ(f.CheckedEntry(1), -1);
+  EXPECT_EQ(GetSelWheel(), sel);
+
+  // Next and previous on an offline wheel show the unchanged number.
+  f.w->NextFilterClick(2);
+  EXPECT_EQ(f.w->MessageText(), "B 0");
+  EXPECT_EQ(CurFilter(2), 0);
+}
+
+TEST(FrmWheelTest, FilterEntryMovesAndChecks) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  f.w->FilterEntries(1)[2]->trigger();
+  EXPECT_EQ(CurFilter(1), 3);
+  EXPECT_EQ(f.w->MessageText(), "F 3");
+  EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), "F-3");
+  EXPECT_EQ(f.CheckedEntry(1), 2);
+  f.w->FilterEntryClick(2, 5);
+  EXPECT_EQ(f.w->MessageText(), "B 6");
+  EXPECT_EQ(f.CheckedEntry(2), 5);
+  EXPECT_EQ(f.CheckedEntry(1), 2);
+  // The wheel really stands at filter 3 afterwards.
+  SelectWheel(1);
+  WaitWheel();
+  int16_t k = 0;
+  ASSERT_EQ(GetFilter(k), 1);
+  EXPECT_EQ(k, 3);
+}
+
+TEST(FrmWheelTest, NextAndPreviousWrap) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  f.w->FilterEntryClick(1, 5);  // filter 6 of 6
+  WaitWheel();
+  f.w->NextFilterClick(1);
+  EXPECT_EQ(f.w->MessageText(), "F 1");
+  EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), "F-1");
+  WaitWheel();
+  f.w->PrevFilterClick(1);
+  EXPECT_EQ(f.w->MessageText(), "F 6");
+  EXPECT_EQ(f.w->findChild<WheelDial*>("dialF")->Drawing().centreText, "6");
+}
+
+TEST(FrmWheelTest, HomeSucceeds) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  CurFilter(2) = 0;
+  f.w->HomeClick(2);
+  EXPECT_TRUE(f.ui.boxes.empty());
+  EXPECT_EQ(CmdBusy(), 0);
+  EXPECT_EQ(CurFilter(2), 1);
+  EXPECT_EQ(f.w->MessageText(), "B 1");
+  EXPECT_EQ(f.CheckedEntry(2), 0);
+}
+
+TEST(FrmWheelTest, HomeFailedShowsTheBoxAndKeepsCaptions) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  CurFilter(1) = 4;
+  f.w->FCaption();
+  auto o = f.app.sim->Options();
+  o.fault = sim::Fault::kNoReply;
+  f.app.sim->SetOptions(o);
+  f.w->HomeClick(1);
+  ASSERT_EQ(f.ui.boxes.size(), 1u);
+  EXPECT_EQ(f.ui.boxes[0].text, "Home Failed");
+  EXPECT_EQ(CmdBusy(), 0);
+  EXPECT_EQ(CurFilter(1), 4);
+  EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), "F-4");
+}
+
+TEST(FrmWheelTest, ExecuteRunsTheBoxAndTimesIt) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  f.w->SetCommandText("Ver");
+  QTest::mouseClick(f.Find<QPushButton>("cmdExecute"), Qt::LeftButton);
+  EXPECT_EQ(f.w->MessageText(), "4.0 ; ");
+  EXPECT_TRUE(std::regex_match(f.w->TimeText(), std::regex(" [0-9]+"))) << f.w->TimeText();
+  EXPECT_EQ(f.w->History(), (std::vector<std::string>{"Ver"}));
+
+  // Enter in the box runs Execute as well.
+  auto* le = f.Find<QComboBox>("cboCommand")->lineEdit();
+  le->setText("F   1");
+  QTest::keyClick(le, Qt::Key_Return);
+  EXPECT_EQ(f.w->History(), (std::vector<std::string>{"F   1", "Ver"}));
+  EXPECT_EQ(f.w->CommandText(), "F 1");  // the wheel command's echo
+  EXPECT_EQ(f.w->MessageText(), "OK  ; ");
+  EXPECT_EQ(CurFilter(1), 1);
+
+  // An empty box: an empty history entry and an empty message line.
+  f.w->SetCommandText("");
+  f.w->ExecuteClick();
+  EXPECT_EQ(f.w->History().front(), "");
+  EXPECT_EQ(f.w->MessageText(), "");
+}
+
+TEST(FrmWheelTest, HistoryKeepsTheLastThirty) {
+  UiFixture f;
+  f.Start();
+  for (int i = 1; i <= 31; ++i) {
+    f.w->SetCommandText("Ver " + std::to_string(i));
+    f.w->ExecuteClick();
+  }
+  const auto h = f.w->History();
+  ASSERT_EQ(h.size(), 30u);
+  EXPECT_EQ(h.front(), "Ver 31");
+  EXPECT_EQ(h.back(), "Ver 2");
+  f.w->SetCommandText("Ver 31");
+  f.w->ExecuteClick();
+  EXPECT_EQ(f.w->History()[0], "Ver 31");
+  EXPECT_EQ(f.w->History()[1], "Ver 31");
+  EXPECT_EQ(f.w->CommandText(), "Ver 31");
+}
+
+TEST(FrmWheelTest, MessageLineClickClears) {
+  UiFixture f;
+  f.Start();
+  f.ui.ShowMsg("something");
+  EXPECT_EQ(f.ui.MsgText(), "something");
+  QTest::mouseClick(f.Find<QLabel>("lblMsg"), Qt::LeftButton);
+  EXPECT_EQ(f.ui.MsgText(), "");
+}
+
+TEST(FrmWheelTest, FocusPutsTheCaretAtTheEnd) {
+  UiFixture f;
+  f.Start();
+  f.ui.ShowMainWindow();
+  auto* le = f.Find<QComboBox>("cboCommand")->lineEdit();
+  le->setText("F Home");
+  le->setSelection(0, 3);
+  // A focus change into the box (as a click or Tab gives it).
+  QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
+  QApplication::sendEvent(le, &in);
+  QTest::qWait(20);
+  EXPECT_EQ(le->cursorPosition(), 6);
+  EXPECT_FALSE(le->hasSelectedText());
+}
+
+TEST(FrmWheelTest, WheelButtonPopsUpItsMenu) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  auto buttons = f.w->findChildren<WheelButton*>("cmdWheel");
+  WheelButton* b1 = buttons[0]->property("index").toInt() == 1 ? buttons[0] : buttons[1];
+  QTest::mouseClick(b1, Qt::RightButton);
+  EXPECT_TRUE(f.w->WheelMenu(2)->isVisible());
+  EXPECT_EQ(GetSelWheel(), 2);
+  EXPECT_EQ(f.CheckedEntry(2), CurFilter(2) - 1);
+  f.w->WheelMenu(2)->hide();
+
+  // Not installed: nothing happens.
+  AppSettings().WheelInstalled[2] = 0;
+  SelectWheel(1);
+  QTest::mouseClick(b1, Qt::RightButton);
+  QTest::mouseClick(b1, Qt::LeftButton);
+  EXPECT_FALSE(f.w->WheelMenu(2)->isVisible());
+  EXPECT_EQ(GetSelWheel(), 1);
+}
+
+TEST(FrmWheelTest, ConfigurationHidesAWheelMenu) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  EXPECT_TRUE(f.w->WheelMenu(2)->menuAction()->isVisible());
+  f.app.SetConfig("W2_INSTALLED", "0");
+  f.app.SetConfig("JOYSTARTON", "1");
+  bool editorRan = false;
+  f.w->parListEditor = [&] {
+    editorRan = true;
+    EXPECT_EQ(GetParPath(), f.app.dir.file("ZR_CONFIG.TXT"));
+  };
+  f.w->ConfigurationClick();
+  EXPECT_TRUE(editorRan);
+  EXPECT_FALSE(f.w->WheelMenu(2)->menuAction()->isVisible());
+  EXPECT_TRUE(f.w->WheelMenu(1)->menuAction()->isVisible());
+  EXPECT_EQ(AppSettings().JoyOn, 1);
+  EXPECT_EQ(WheelOnline(2), 0);
+  EXPECT_EQ(WheelOnline(1), 1);
+  EXPECT_EQ(CommPortIsOpen(), -1);
+  // The panel stays as it was.
+  EXPECT_EQ(f.FilterCaptions(2).size(), 6u);
+}
+
+TEST(FrmWheelTest, ParametersReinitialisesTheWheel) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  // Eight filters now.
+  std::string par = f.app.dir.read("ZR_PARW1.TXT");
+  par.replace(par.find("\"W1FILTPOSITIONS\",6"), 19, "\"W1FILTPOSITIONS\",8");
+  f.app.dir.writeRaw("ZR_PARW1.TXT", par);
+  f.w->ParametersClick(1);
+  EXPECT_EQ(f.w->MessageText(), "F On");
+  EXPECT_EQ(f.FilterCaptions(1).size(), 8u);
+
+  // A file that breaks the wheel: offline, entries gone but "Filter 1".
+  f.app.dir.write("ZR_PARW1.TXT", "\"W1CONTR\",1\n");
+  f.w->ParametersClick(1);
+  EXPECT_EQ(f.w->MessageText(), "F Off");
+  EXPECT_EQ(WheelOnline(1), 0);
+  EXPECT_EQ(f.FilterCaptions(1), (std::vector<std::string>{"Filter 1"}));
+}
+
+TEST(FrmWheelTest, ReadParFile) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  std::string par = f.app.dir.read("ZR_PARW2.TXT");
+  par.replace(par.find("\"W2FILTPOSITIONS\",6"), 19, "\"W2FILTPOSITIONS\",4");
+  f.app.dir.writeRaw("ZR_PARW2_FOUR.TXT", par);
+
+  // Cancelled.
+  f.w->parFileChooser = [](const std::string&, const std::string&, const std::string&,
+                           std::string& dir, std::string& file) {
+    dir.clear();
+    file.clear();
+  };
+  f.w->ReadParFileClick(2);
+  EXPECT_EQ(f.w->MessageText(), "Parameter file not read");
+  EXPECT_EQ(f.FilterCaptions(2).size(), 6u);
+
+  std::string seenPattern, seenTitle, seenStart;
+  const std::string dir = f.app.dir.path().substr(0, f.app.dir.path().size() - 1);
+  f.w->parFileChooser = [&](const std::string& start, const std::string& pattern,
+                            const std::string& title, std::string& d, std::string& file) {
+    seenStart = start;
+    seenPattern = pattern;
+    seenTitle = title;
+    d = dir;
+    file = "ZR_PARW2_FOUR.TXT";
+  };
+  f.w->ReadParFileClick(2);
+  EXPECT_EQ(seenPattern, "ZR_PARW2*.TXT");
+  EXPECT_EQ(seenTitle, "Select a parameter file to load");
+  EXPECT_EQ(seenStart, f.app.dir.path());
+  EXPECT_EQ(f.app.dir.read("ZR_PARW2.TXT"), par);
+  EXPECT_EQ(f.w->MessageText(), "B On");  // Parameters ran after the copy
+  EXPECT_EQ(f.FilterCaptions(2).size(), 4u);
+
+  // Its own file chosen: nothing to copy, the file stays whole.
+  f.w->parFileChooser = [&](const std::string&, const std::string&, const std::string&,
+                            std::string& d, std::string& file) {
+    d = dir;
+    file = "ZR_PARW2.TXT";
+  };
+  f.w->ReadParFileClick(2);
+  EXPECT_EQ(f.app.dir.read("ZR_PARW2.TXT"), par);
+  EXPECT_EQ(f.w->MessageText(), "B On");
+}
+
+TEST(FrmWheelTest, SpeedTestStepOne) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  f.w->FilterEntryClick(1, 4);  // filter 5
+  WaitWheel();
+  f.ui.answers = {std::string("1"), std::string("3")};
+  f.w->SpeedTestClick(1);
+  ASSERT_EQ(f.ui.prompts.size(), 2u);
+  EXPECT_EQ(f.ui.prompts[0],
+            "Filter move test|Enter number of positions to switch (1 is switch to adjacent):");
+  EXPECT_EQ(f.ui.prompts[1], "Filter move test|Enter number of repetitions:");
+  EXPECT_TRUE(std::regex_match(f.w->MessageText(), std::regex("3 repetitions -[0-9]+ msec")))
+      << f.w->MessageText();
+  EXPECT_EQ(CurFilter(1), 2);  // 6, 1, 2
+  EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), "F-2");
+}
+
+TEST(FrmWheelTest, SpeedTestLargerStepKeepsThePanel) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  f.w->FilterEntryClick(2, 4);  // filter 5
+  WaitWheel();
+  f.ui.answers = {std::string("2.5"), std::string("2")};
+  f.w->SpeedTestClick(2);
+  EXPECT_TRUE(std::regex_match(f.w->MessageText(), std::regex("2 repetitions -[0-9]+ msec")))
+      << f.w->MessageText();
+  EXPECT_EQ(CurFilter(2), 5);
+  EXPECT_EQ(Plain(f.w->WheelMenu(2)->title()), "B-5");
+  int16_t k = 0;
+  SelectWheel(2);
+  ASSERT_EQ(GetFilter(k), 1);
+  EXPECT_EQ(k, 3);  // 1, then 3
+}
+
+TEST(FrmWheelTest, SpeedTestBadInputMovesNothing) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  const std::vector<std::vector<std::optional<std::string>>> inputs = {
+      {std::nullopt}, {std::string("x")}, {std::string("1"), std::string("70000")}};
+  for (const auto& in : inputs) {
+    f.app.sim->ClearRequests();
+    f.ui.answers.assign(in.begin(), in.end());
+    f.w->SpeedTestClick(1);
+    EXPECT_EQ(f.w->MessageText(), "Error in input - not a number");
+    EXPECT_TRUE(f.app.sim->Requests().empty());
+  }
+}
+
+TEST(FrmWheelTest, ErrorLogOpensATextWindowAndTheClipboard) {
+  UiFixture f;  // the port fails, so the log has entries
+  f.Start();
+  const std::string log = CommErrLogText();
+  ASSERT_FALSE(log.empty());
+  f.w->ErrorLogClick();
+  TextWindow* tw = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* x = qobject_cast<TextWindow*>(t); x && x->isVisible()) tw = x;
+  ASSERT_NE(tw, nullptr);
+  QString expected = QString::fromStdString(log);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
+  expected.replace("\r\n", "\n");
+  EXPECT_EQ(tw->Text(), expected);
+  EXPECT_TRUE(tw->findChild<QPlainTextEdit*>()->isReadOnly());
+  test::TempDir d;
+  EXPECT_TRUE(tw->SaveTo(QString::fromStdString(d.file("log.txt"))));
+  EXPECT_EQ(d.read("log.txt"), expected.toStdString());
+  tw->close();
+  test::FlushDeletes();
+}
+
+TEST(FrmWheelTest, EmptyErrorLogShowsNothing) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  CommInit();  // empties the log (the start-up's probe may have logged)
+  ASSERT_TRUE(CommErrLogText().empty()) << CommErrLogText();
+  QGuiApplication::clipboard()->setText("keep me");
+  const auto before = QApplication::topLevelWidgets().size();
+  f.w->ErrorLogClick();
+  EXPECT_EQ(QApplication::topLevelWidgets().size(), before);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "keep me");
+}
+
+TEST(FrmWheelTest, CommandsShowsTheDescriptionOrSaysItIsMissing) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  f.app.dir.write("ZR_COMMANDS.TXT", "F n  move wheel F\n");
+  f.w->CommandsClick();
+  TextWindow* tw = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* x = qobject_cast<TextWindow*>(t); x && x->isVisible()) tw = x;
+  ASSERT_NE(tw, nullptr);
+  EXPECT_EQ(tw->Text(), "F n  move wheel F\n");
+  tw->close();
+  test::FlushDeletes();
+  std::remove(f.app.dir.file("ZR_COMMANDS.TXT").c_str());
+  f.w->CommandsClick();
+  ASSERT_EQ(f.ui.boxes.size(), 1u);
+  EXPECT_NE(f.ui.boxes[0].text.find("ZR_COMMANDS.TXT"), std::string::npos);
+}
+
+TEST(FrmWheelTest, QuitClosesThePort) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  QPointer<FrmWheel> w = f.w;
+  f.Find("mnuQuit")->trigger();
+  EXPECT_EQ(MainWinLoaded(), 0);
+  EXPECT_FALSE(f.ui.IsFormLoaded("frmWheel"));
+  EXPECT_EQ(CommIsLoaded(), 0);
+  EXPECT_EQ(f.ui.MainWindow(), nullptr);
+  f.ui.ShowMsg("ignored");  // no window: nothing happens
+  EXPECT_EQ(f.ui.MsgText(), "");
+  test::FlushDeletes();
+  EXPECT_TRUE(w.isNull());
+}
+
+TEST(FrmWheelTest, ClosingWithAnAutomationObjectKeepsThePort) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  AutomationObjectCreated();
+  f.ui.ShowMainWindow();
+  f.w->close();
+  EXPECT_EQ(MainWinLoaded(), 0);
+  EXPECT_EQ(CommIsLoaded(), 1);
+  EXPECT_EQ(CommPortIsOpen(), -1);
+  AutomationObjectEnded();
+  EXPECT_EQ(CommIsLoaded(), 0);
+}
+
+TEST(FrmWheelTest, UnloadFromACommandInsideExecute) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  QPointer<FrmWheel> w = f.w;
+  f.w->SetCommandText("Unload");
+  f.w->ExecuteClick();  // the window must survive its own handler
+  EXPECT_EQ(MainWinLoaded(), 0);
+  test::FlushDeletes();
+  EXPECT_TRUE(w.isNull());
+}
+
+}  // namespace
+}  // namespace nvx

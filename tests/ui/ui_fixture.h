@@ -1,0 +1,107 @@
+// A started program with the real main window: the start-up runs in a
+// temporary program directory (optionally with simulated controllers on a
+// pseudo-terminal) under a QtUi whose message and input boxes are recorded
+// and answered from a queue instead of being shown.
+#pragma once
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/app_fixture.h"
+#include "ui/frm_wheel.h"
+#include "ui/qt_ui.h"
+
+namespace nvx::test {
+
+class TestQtUi : public QtUi {
+ public:
+  struct Box {
+    std::string text, title;
+    MsgIcon icon;
+  };
+  std::vector<Box> boxes;
+  std::vector<std::string> prompts;
+  std::deque<std::optional<std::string>> answers;
+
+  void MessageBox(const std::string& text, const std::string& title, MsgIcon icon) override {
+    boxes.push_back({text, title, icon});
+  }
+  std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
+                                      const std::string&) override {
+    prompts.push_back(title + "|" + prompt);
+    if (answers.empty()) return std::nullopt;
+    auto a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+};
+
+// Deletes what deleteLater left.
+inline void FlushDeletes() {
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QCoreApplication::processEvents();
+}
+
+// Caption without the accelerator marks.
+inline std::string Plain(const QString& caption) {
+  QString t = caption;
+  t.remove(QLatin1Char('&'));
+  return t.toStdString();
+}
+
+class UiFixture {
+ public:
+  explicit UiFixture(const sim::ControllerKind* kind = nullptr, sim::SimOptions options = {})
+      : app(kind, options) {
+    app.SetConfig("PORTTIMEOUT", "300");
+    app.SetConfig("MOVETIMEOUT", "5");
+    SetUi(&ui);
+  }
+  ~UiFixture() {
+    if (ui.MainWindow()) ui.UnloadMainWindow();
+    FlushDeletes();
+    SetUi(nullptr);
+  }
+  UiFixture(const UiFixture&) = delete;
+  UiFixture& operator=(const UiFixture&) = delete;
+
+  int16_t Start() {
+    const int16_t r = app.Start();
+    w = ui.MainWindow();
+    return r;
+  }
+
+  template <typename T = QAction>
+  T* Find(const char* name) const {
+    return w->findChild<T*>(QString::fromLatin1(name));
+  }
+
+  std::vector<std::string> FilterCaptions(int wheel) const {
+    std::vector<std::string> out;
+    for (QAction* a : w->FilterEntries(wheel)) out.push_back(Plain(a->text()));
+    return out;
+  }
+  int CheckedEntry(int wheel) const {
+    const auto entries = w->FilterEntries(wheel);
+    int found = -1;
+    for (size_t i = 0; i < entries.size(); ++i) {
+      if (entries[i]->isChecked()) {
+        if (found >= 0) return -2;  // more than one
+        found = static_cast<int>(i);
+      }
+    }
+    return found;
+  }
+
+  AppFixture app;
+  TestQtUi ui;
+  FrmWheel* w = nullptr;
+};
+
+}  // namespace nvx::test
