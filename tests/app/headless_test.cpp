@@ -1,0 +1,144 @@
+// The program itself as a process: norvantix --exec in a temporary program
+// directory, mostly on the simulated controllers.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace nvx {
+namespace {
+
+using test::ProcessResult;
+using test::RunProcess;
+using test::TempDir;
+
+class Headless : public ::testing::Test {
+ protected:
+  void SetUp() override { dir_.copyFrom(NVX_DATA_DIR); }
+
+  void SetConfigLine(const std::string& key, const std::string& value) {
+    std::string text = dir_.read("ZR_CONFIG.TXT");
+    const auto p = text.find("\"" + key + "\"");
+    if (p != std::string::npos) text.erase(p, text.find("\r\n", p) + 2 - p);
+    if (!value.empty()) text += "\"" + key + "\"," + value + "\r\n";
+    dir_.writeRaw("ZR_CONFIG.TXT", text);
+  }
+
+  ProcessResult Run(std::vector<std::string> args) {
+    args.insert(args.begin(), NVX_PROGRAM);
+    return RunProcess(args, {{"XDG_RUNTIME_DIR", runtime_.path()}, {"QT_QPA_PLATFORM", "offscreen"}},
+                      120000);
+  }
+
+  TempDir dir_;
+  TempDir runtime_;
+};
+
+TEST_F(Headless, SimulatedWheelsAnswerForBothControllerTypes) {
+  for (const char* type : {"IM483I", "EZHR17"}) {
+    SCOPED_TRACE(type);
+    SetConfigLine("CONTRTYPE", type);
+    const auto r = Run({"--dir", dir_.path(), "--simulate", "--exec", "F Home;F 3;F Wait;F ??"});
+    EXPECT_EQ(r.out, "OK  ; OK  ; OK  ; F 3 ; \n") << r.err;
+    EXPECT_EQ(r.exitCode, 0);
+  }
+}
+
+TEST_F(Headless, ExitStatusFollowsTheReplies) {
+  struct Case { const char* line; const char* out; int code; };
+  const Case cases[] = {
+      {"Ver", "4.0 ; ", 0},
+      {"Ver;ver", "4.0 ; Error Unknown command ; ", 1},
+      {"B 2", "Off  ; ", 1},  // wheel B is not installed here
+      {"F 1;Delay 5;CommandCount", "OK  ; 5 ;  4 ; ", 0},
+      {"F 99999", "Error  ; ", 1},
+      {"", "", 0},
+  };
+  SetConfigLine("W2_INSTALLED", "0");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.line);
+    const auto r = Run({"--dir", dir_.path(), "--simulate", "--exec", c.line});
+    EXPECT_EQ(r.out, std::string(c.out) + "\n") << r.err;
+    EXPECT_EQ(r.exitCode, c.code);
+  }
+}
+
+TEST_F(Headless, BadCommandLines) {
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"--exec"}, {"--dir"}, {"--bogus"}, {"stray"},
+        {"--exec", "Ver", "--automation"}}) {
+    const auto r = Run(args);
+    EXPECT_EQ(r.exitCode, 2) << r.err;
+    EXPECT_NE(r.err.find("usage: norvantix"), std::string::npos);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST_F(Headless, MessageBoxesGoToStandardError) {
+  std::remove(dir_.file("ZR_SYMCONST.TXT").c_str());
+  SetConfigLine("MPORT", "");
+  SetConfigLine("PORTDEVICE", dir_.path() + "no-port");
+  SetConfigLine("W1_INSTALLED", "0");
+  SetConfigLine("W2_INSTALLED", "0");
+  const auto r = Run({"--dir", dir_.path(), "--exec", "Ver"});
+  EXPECT_EQ(r.out, "4.0 ; \n");
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_NE(r.err.find("Parameter MPORT not found in " + dir_.file("ZR_CONFIG.TXT")), std::string::npos)
+      << r.err;
+  EXPECT_NE(r.err.find("File " + dir_.file("ZR_SYMCONST.TXT") + " does not exist"), std::string::npos);
+}
+
+TEST_F(Headless, SecondInstanceIsRefusedAndAStaleLockIsNot) {
+  SetConfigLine("W1_INSTALLED", "0");
+  SetConfigLine("W2_INSTALLED", "0");
+  SetConfigLine("PORTDEVICE", dir_.path() + "no-port");
+  const std::vector<std::pair<std::string, std::string>> env = {{"XDG_RUNTIME_DIR", runtime_.path()}};
+  test::BackgroundProcess first({NVX_PROGRAM, "--dir", dir_.path(), "--exec", "Delay 20000"}, env);
+  // Wait until the first one holds the lock (it then writes nothing until the end).
+  ProcessResult second;
+  for (int i = 0; i < 100; ++i) {
+    second = Run({"--dir", dir_.path(), "--exec", "Ver"});
+    if (second.exitCode == 3) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(second.exitCode, 3);
+  EXPECT_EQ(second.out, "");
+  EXPECT_EQ(second.err,
+            "Application is already running.\nIf user interface is not visible,\n"
+            "restore form, or give Show command from a client.\n");
+  // A crash leaves the lock file behind but not the lock.
+  first.Kill(SIGKILL);
+  first.Wait(5000);
+  const auto third = Run({"--dir", dir_.path(), "--exec", "Ver"});
+  EXPECT_EQ(third.exitCode, 0) << third.err;
+  EXPECT_EQ(third.out, "4.0 ; \n");
+}
+
+TEST_F(Headless, SimulatorProgramPrintsItsPortFirst) {
+  test::TempDir out;
+  const std::string script = "exec " + std::string(NVX_SIM_PROGRAM) + " --dir " + dir_.path() +
+                             " > " + out.file("path.txt");
+  test::BackgroundProcess sim({"/bin/sh", "-c", script});
+  std::string path;
+  for (int i = 0; i < 200 && path.find('\n') == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    path = out.read("path.txt");
+  }
+  ASSERT_NE(path.find('\n'), std::string::npos);
+  path.erase(path.find('\n'));
+  EXPECT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+  SetConfigLine("PORTDEVICE", path);
+  const auto r = Run({"--dir", dir_.path(), "--exec", "F 2;F Wait;F ?;B ??"});
+  EXPECT_EQ(r.out, "OK  ; OK  ; 2 ; B 1 ; \n") << r.err;
+  sim.Kill(SIGTERM);
+  EXPECT_EQ(sim.Wait(5000), 0);
+}
+
+}  // namespace
+}  // namespace nvx
