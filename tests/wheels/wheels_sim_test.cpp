@@ -295,7 +295,6 @@ TEST_P(SimWheelTest, UnreachableWheelStaysOffline) {
   UnitConfig u1;
   u1.address = A1();
   Open({u1});
-  SetPortTimeout(100);
   InstallBoth();
   EXPECT_EQ(InitDevices(), -1);
   EXPECT_EQ(WheelOnline(1), 1);
@@ -316,7 +315,6 @@ TEST_P(SimWheelTest, FirstWheelOfflineSecondOnline) {
   UnitConfig u2;
   u2.address = A2();
   Open({u2});
-  SetPortTimeout(100);
   InstallBoth();
   SetJoyWheel(1);
   EXPECT_EQ(InitDevices(), -1);
