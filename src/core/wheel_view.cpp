@@ -79,13 +79,20 @@ WheelDrawing MakeWheelDrawing(int16_t count, int16_t curFilter) {
   WheelDrawing d;
   d.centreText = WheelButtonCaption(curFilter);
   if (count < 1) return d;
+  d.known = curFilter >= 1 && curFilter <= count;
+  // The wheel is turned so that the filter in the beam stands at the top.
+  const int offset = d.known ? curFilter - 1 : 0;
+  auto angle = [&](int index) {
+    const double a = 360.0 * (index - offset) / count;
+    return a < 0 ? a + 360.0 : a;
+  };
   const int n = std::min<int>(count, kMaxDrawnMarks);
   const bool labelled = count <= kMaxLabelledMarks;
-  d.marks.reserve(static_cast<size_t>(n));
+  d.marks.reserve(static_cast<size_t>(n) + 1);
   for (int i = 0; i < n; ++i) {
     WheelMark m;
     m.number = i + 1;
-    m.angleDeg = 360.0 * i / count;
+    m.angleDeg = angle(i);
     m.current = (curFilter == i + 1);
     m.labelled = labelled;
     d.marks.push_back(m);
@@ -94,11 +101,10 @@ WheelDrawing MakeWheelDrawing(int16_t count, int16_t curFilter) {
   if (curFilter > n && curFilter <= count) {
     WheelMark m;
     m.number = curFilter;
-    m.angleDeg = 360.0 * (curFilter - 1) / count;
+    m.angleDeg = angle(curFilter - 1);
     m.current = true;
     d.marks.push_back(m);
   }
-  d.known = curFilter >= 1 && curFilter <= count;
   return d;
 }
 

@@ -51,11 +51,12 @@ void RememberInHistory(std::vector<std::string>& history, const std::string& lin
 // The time line: milliseconds in decimal with one leading blank (" 125").
 std::string TimeLineText(uint32_t elapsedMs);
 
-// A wheel drawn as filter positions round a circle, filter 1 at the top and
-// the numbers going clockwise.
+// A wheel drawn as filter positions round a circle, numbered clockwise and
+// turned so that the current filter stands at the top (the beam); filter 1
+// stands there while the current filter is not known.
 struct WheelMark {
   int number = 0;         // filter number, 1..N
-  double angleDeg = 0;    // clockwise from the top
+  double angleDeg = 0;    // clockwise from the top, 0 <= a < 360
   bool current = false;   // the filter the caption shows
   bool labelled = false;  // few enough positions to write the number
 };

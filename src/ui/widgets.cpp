@@ -72,7 +72,7 @@ void WheelDial::paintEvent(QPaintEvent*) {
   qreal holeR = count > 0 ? qMin(r * 0.2, M_PI * ringR / count * 0.8) : 0;
   holeR = qMax<qreal>(holeR, 1.5);
   QFont f = font();
-  f.setPointSizeF(qMax(6.0, qMin(f.pointSizeF(), holeR * 0.9)));
+  f.setPixelSize(qMax(8, qRound(holeR * 0.8)));
   for (const WheelMark& m : drawing_.marks) {
     const qreal a = qDegreesToRadians(m.angleDeg);
     const QPointF pos(c.x() + ringR * qSin(a), c.y() - ringR * qCos(a));

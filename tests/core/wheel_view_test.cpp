@@ -109,9 +109,13 @@ TEST(WheelViewTest, TimeLine) {
 TEST(WheelViewTest, DrawingPlacesFiltersRoundTheCircle) {
   const WheelDrawing d = MakeWheelDrawing(4, 2);
   ASSERT_EQ(d.marks.size(), 4u);
-  EXPECT_DOUBLE_EQ(d.marks[0].angleDeg, 0);
-  EXPECT_DOUBLE_EQ(d.marks[1].angleDeg, 90);
-  EXPECT_DOUBLE_EQ(d.marks[3].angleDeg, 270);
+  // Filter 2 is in the beam at the top; 3 follows clockwise, 1 precedes.
+  EXPECT_DOUBLE_EQ(d.marks[1].angleDeg, 0);
+  EXPECT_DOUBLE_EQ(d.marks[2].angleDeg, 90);
+  EXPECT_DOUBLE_EQ(d.marks[0].angleDeg, 270);
+  const WheelDrawing unknownTurn = MakeWheelDrawing(8, 0);
+  EXPECT_DOUBLE_EQ(unknownTurn.marks[0].angleDeg, 0);
+  EXPECT_DOUBLE_EQ(unknownTurn.marks[2].angleDeg, 90);
   EXPECT_FALSE(d.marks[0].current);
   EXPECT_TRUE(d.marks[1].current);
   EXPECT_TRUE(d.marks[1].labelled);
@@ -134,6 +138,7 @@ TEST(WheelViewTest, DrawingOfUnknownAndOddStates) {
   EXPECT_LE(many.marks.size(), static_cast<size_t>(kMaxDrawnMarks) + 1);
   EXPECT_TRUE(many.marks.back().current);
   EXPECT_EQ(many.marks.back().number, 999);
+  EXPECT_DOUBLE_EQ(many.marks.back().angleDeg, 0);
   EXPECT_FALSE(many.marks.front().labelled);
 }
 

@@ -1,0 +1,83 @@
+// Pictures of the main window, an open wheel menu and the error log window.
+// They go to $NVX_SCREENSHOT_DIR when it is set (scripts/screenshots.sh),
+// else to a temporary directory; either way each must be a real picture.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QImage>
+#include <QMenu>
+#include <QPixmap>
+#include <QTest>
+
+#include "comm/comm.h"
+#include "ui/text_window.h"
+#include "ui_fixture.h"
+#include "wheels/wheels.h"
+
+namespace nvx {
+namespace {
+
+QString ShotDir(const test::TempDir& tmp) {
+  const QString env = qEnvironmentVariable("NVX_SCREENSHOT_DIR");
+  const QString dir = env.isEmpty() ? QString::fromStdString(tmp.path()) : env;
+  QDir().mkpath(dir);
+  return dir;
+}
+
+// Saves a widget's picture and checks it is not blank.
+void Shoot(QWidget* w, const QString& path) {
+  const QImage img = w->grab().toImage();
+  ASSERT_FALSE(img.isNull());
+  EXPECT_GT(img.width(), 50);
+  EXPECT_GT(img.height(), 50);
+  bool varied = false;
+  const QRgb first = img.pixel(0, 0);
+  for (int y = 0; y < img.height() && !varied; y += 3)
+    for (int x = 0; x < img.width() && !varied; x += 3) varied = img.pixel(x, y) != first;
+  EXPECT_TRUE(varied) << path.toStdString();
+  EXPECT_TRUE(img.save(path)) << path.toStdString();
+}
+
+TEST(Screenshots, MainWindowWheelMenuAndErrorLog) {
+  test::TempDir tmp;
+  const QString dir = ShotDir(tmp);
+  constexpr sim::ControllerKind kind = sim::ControllerKind::kIM483I;
+  test::UiFixture f(&kind);
+  ASSERT_EQ(f.Start(), 1);
+  f.w->FilterEntryClick(1, 2);
+  WaitWheel();
+  f.w->SetCommandText("F 3;F Wait");
+  f.w->ExecuteClick();
+  f.ui.ShowMainWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(f.w));
+  QTest::qWait(50);
+  Shoot(f.w, dir + "/main_window.png");
+
+  f.w->resize(760, 520);
+  QTest::qWait(50);
+  Shoot(f.w, dir + "/main_window_large.png");
+  f.w->resize(480, 400);
+
+  QMenu* m = f.w->WheelMenu(1);
+  f.w->WheelMenuOpened(1);
+  m->popup(f.w->mapToGlobal(QPoint(60, 30)));
+  QTest::qWait(50);
+  Shoot(m, dir + "/wheel_menu.png");
+  m->hide();
+
+  CommLog("Port TimeOut");
+  CommLogAppend(" 1Z");
+  CommLog("ERROR # 1010");
+  f.w->ErrorLogClick();
+  TextWindow* tw = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* x = qobject_cast<TextWindow*>(t); x && x->isVisible()) tw = x;
+  ASSERT_NE(tw, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(tw));
+  Shoot(tw, dir + "/error_log.png");
+  tw->close();
+  test::FlushDeletes();
+}
+
+}  // namespace
+}  // namespace nvx
