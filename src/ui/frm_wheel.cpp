@@ -32,11 +32,16 @@
 #include "ui/widgets.h"
 #include "wheels/wheels.h"
 
-#if __has_include("interp/tick.h")
-#include "interp/tick.h"
-#endif
+#include "interp/interp.h"
 
 namespace nvx {
+
+namespace tick_detail {
+// Stands in for the interpreter's PeriodicTick until interp/interp.h declares
+// it; a declared nvx::PeriodicTick() is the better match and wins.
+template <int = 0>
+void PeriodicTick() {}
+}  // namespace tick_detail
 
 namespace {
 
@@ -598,11 +603,10 @@ void FrmWheel::WheelButtonClick(int index) {
 void FrmWheel::Tick() {
   if (unloaded_) return;
   HandlerScope scope(this);
-#if __has_include("interp/tick.h")
-  PeriodicTick();
-#else
+  // Port events noticed while the program was idle in its event loop.
   CommDeliverEvents();
-#endif
+  using namespace tick_detail;
+  PeriodicTick();
 }
 
 void FrmWheel::closeEvent(QCloseEvent* event) {
