@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
+#include <cstdio>
 
 #include "core/app.h"
+#include "ipc/dbus_roads.h"
 #include "ui/frm_wheel.h"
 #include "ui/qt_ui.h"
 
@@ -17,7 +19,7 @@ QtUi* g_gui = nullptr;
 QtUi* GuiUi() { return g_gui; }
 
 void QuitGuiIfIdle() {
-  if (MainWinLoaded() != 0 || AutoObjAlive() != 0) return;
+  if (MainWinLoaded() != 0 || AutoObjAlive() != 0 || AutomationObjectsHeld()) return;
   if (QCoreApplication* app = QCoreApplication::instance()) {
     // Queued: the loop may not be running yet, or a handler may still be on
     // the stack; the loop ends once control is back in it.
@@ -33,6 +35,9 @@ int RunGui(int& argc, char** argv, const std::string& programDir, bool automatio
   if (!AcquireSingleInstance(DefaultLockPath())) {
     QString text = QString::fromUtf8(kAlreadyRunningText);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    // Also on standard error, for starts from a terminal or by the bus.
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    std::fflush(stderr);
     QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kAlreadyRunningTitle), text,
                     QMessageBox::Ok);
     box.exec();
@@ -45,6 +50,12 @@ int RunGui(int& argc, char** argv, const std::string& programDir, bool automatio
   ui.SetMainWindowUnloadedHook([] { QuitGuiIfIdle(); });
 
   const int16_t started = InitApp(programDir);
+  // The D-Bus roads open once start-up is over; without a session bus the
+  // program runs without them.
+  DBusRoads roads;
+  if (std::string busError; !roads.Start(busError)) {
+    std::fprintf(stderr, "norvantix: D-Bus roads not available: %s\n", busError.c_str());
+  }
   if (!(automation && started == 1)) ui.ShowMainWindow();
 
   int rc = 0;
