@@ -1,0 +1,343 @@
+#include "core/file_rules.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+
+#include <filesystem>
+
+#include "support/temp_dir.h"
+
+namespace nvx {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+TEST(FilePatternTest, Matching) {
+  struct Case {
+    const char* name;
+    const char* pattern;
+    bool match;
+  } cases[] = {
+      {"PROG.PRG", "*.PRG", true},
+      {"prog.prg", "*.PRG", true},          // without regard to case
+      {"PROG.PRGX", "*.PRG", false},
+      {"PROG.TXT", "*.PRG", false},
+      {"README", "*.*", true},              // "*.*" takes names without a dot
+      {"a.b.c", "*.*", true},
+      {"ZR_PARW1.TXT", "ZR_PARW1*.TXT", true},
+      {"ZR_PARW1_OLD.TXT", "ZR_PARW1*.TXT", true},
+      {"ZR_PARW2.TXT", "ZR_PARW1*.TXT", false},
+      {"A1.TXT", "A?.TXT", true},
+      {"A12.TXT", "A?.TXT", false},
+      {"X.TXT", "*.PRG;*.TXT", true},
+      {"X.DAT", "*.PRG; *.TXT", false},
+      {"X.TXT", "*.PRG; *.TXT", true},
+      {"NAME", "NAME.*", true},
+      {"NAMES", "NAME.*", false},
+      {"anything", "", true},
+      {"abc", "a*b*c", true},
+      {"abxc", "a*b*c", true},
+      {"acb", "a*b*c", false},
+      {"", "*", true},
+      {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*a*a*c", false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(MatchPattern(c.name, c.pattern), c.match) << c.name << " ~ " << c.pattern;
+}
+
+TEST(FilePatternTest, SplitPatterns) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(SplitPatterns("*.PRG *.*"), (V{"*.PRG", "*.*"}));
+  EXPECT_EQ(SplitPatterns("*.TXT"), (V{"*.TXT"}));
+  EXPECT_EQ(SplitPatterns("a  b"), (V{"a", "", "b"}));
+  EXPECT_EQ(SplitPatterns("a "), (V{"a", ""}));
+  EXPECT_EQ(SplitPatterns(""), (V{""}));
+}
+
+TEST(FileTextTest, GroupedSize) {
+  struct Case {
+    uint64_t size;
+    const char* text;
+  } cases[] = {{0, ""},          {1, "1"},           {999, "999"},
+               {1000, "1,000"},  {65535, "65,535"},  {123456, "123,456"},
+               {1234567, "1,234,567"}, {18446744073709551615ull, "18,446,744,073,709,551,615"}};
+  for (const Case& c : cases) EXPECT_EQ(GroupedSize(c.size), c.text) << c.size;
+  EXPECT_EQ(GroupedSize(1234567, "."), "1.234.567");
+}
+
+TEST(FileTextTest, Dates) {
+  struct Case {
+    FileTime t;
+    const char* listing;
+    const char* general;
+  } cases[] = {
+      {{2026, 3, 7, 21, 5, 4}, "03-07-2026 09:05PM", "3/7/2026 9:05:04 PM"},
+      {{2026, 1, 1, 0, 0, 0}, "01-01-2026 12:00AM", "1/1/2026 12:00:00 AM"},
+      {{1999, 12, 31, 12, 59, 59}, "12-31-1999 12:59PM", "12/31/1999 12:59:59 PM"},
+      {{2000, 10, 10, 11, 30, 1}, "10-10-2000 11:30AM", "10/10/2000 11:30:01 AM"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ListingDate(c.t), c.listing);
+    EXPECT_EQ(GeneralDate(c.t), c.general);
+  }
+}
+
+TEST(FileTextTest, PadLeft) {
+  EXPECT_EQ(PadLeft("ab", 5), "   ab");
+  EXPECT_EQ(PadLeft("abcde", 5), "abcde");
+  EXPECT_EQ(PadLeft("abcdef", 5), "abcdef");
+  EXPECT_EQ(PadLeft("", 3), "   ");
+}
+
+TEST(FileListingTest, OneEmptyFile) {
+  const FileEntry e{"A.TXT", 0, {2026, 12, 6, 20, 52, 3}};
+  const std::string expected = std::string("/data/progs/*.PRG\r\n") + "\r\n" +
+                               std::string(25, ' ') + "A.TXT" + std::string(12, ' ') + "  " +
+                               "12-06-2026 08:52PM";
+  EXPECT_EQ(FileListing("/data/progs", "*.PRG", {e}), expected);
+}
+
+TEST(FileListingTest, LargerFilesLongNamesAndNoTrailingLineEnd) {
+  const std::string longName(35, 'n');
+  const std::vector<FileEntry> entries{
+      {"B.DAT", 1234567, {2001, 2, 3, 4, 5, 6}},
+      {longName, 999, {2020, 11, 12, 13, 14, 15}},
+  };
+  const std::string expected = std::string("/x/*.*\r\n") + "\r\n" +
+                               std::string(25, ' ') + "B.DAT" + "   1,234,567" +
+                               "  02-03-2001 04:05AM" + "\r\n" + longName + "         999" +
+                               "  11-12-2020 01:14PM";
+  EXPECT_EQ(FileListing("/x/", "*.*", entries), expected);
+  EXPECT_EQ(FileListing("/", "*.*", {}), "/*.*\r\n");
+}
+
+TEST(FileListingTest, LineColumnsHaveFixedWidths) {
+  const std::string line = ListingLine({"N", 12345, {2026, 5, 6, 7, 8, 9}});
+  ASSERT_EQ(line.size(), 62u);
+  EXPECT_EQ(line.substr(0, 30), std::string(29, ' ') + "N");
+  EXPECT_EQ(line.substr(30, 12), "      12,345");
+  EXPECT_EQ(line.substr(42), "  05-06-2026 07:08AM");
+}
+
+TEST(FilePathTest, JoinParentNormal) {
+  EXPECT_EQ(JoinPath("/a", "b"), "/a/b");
+  EXPECT_EQ(JoinPath("/a/", "b"), "/a/b");
+  EXPECT_EQ(JoinPath("/", "b"), "/b");
+  EXPECT_EQ(JoinPath("", "b"), "/b");
+  EXPECT_EQ(ParentDir("/a/b"), "/a");
+  EXPECT_EQ(ParentDir("/a/b/"), "/a");
+  EXPECT_EQ(ParentDir("/a"), "/");
+  EXPECT_EQ(ParentDir("/"), "/");
+  EXPECT_EQ(NormalDir("/a/./b/../c/"), "/a/c");
+  EXPECT_EQ(NormalDir("//"), "/");
+  EXPECT_EQ(NormalDir("/.."), "/");
+}
+
+TEST(MountPointsTest, RealFileSystemsOnly) {
+  const std::string mounts =
+      "overlay / overlay rw,relatime 0 0\n"
+      "proc /proc proc rw 0 0\n"
+      "tmpfs /dev tmpfs rw 0 0\n"
+      "devpts /dev/pts devpts rw 0 0\n"
+      "sysfs /sys sysfs ro 0 0\n"
+      "cgroup /sys/fs/cgroup cgroup2 ro 0 0\n"
+      "/dev/vda1 /work ext4 rw 0 0\n"
+      "/dev/sdb1 /media/usb\\040stick vfat rw 0 0\n"
+      "server:/export /mnt/nfs nfs4 rw 0 0\n"
+      "tmpfs /run tmpfs rw 0 0\n"
+      "/dev/vda1 /work ext4 rw 0 0\n"
+      "garbage\n"
+      "\n"
+      "/dev/sdc1 relative ext4 rw 0 0\n";
+  EXPECT_EQ(RealMountPoints(mounts),
+            (std::vector<std::string>{"/", "/work", "/media/usb stick", "/mnt/nfs"}));
+  EXPECT_EQ(RealMountPoints(""), (std::vector<std::string>{"/"}));
+  const auto sys = SystemMountPoints();
+  ASSERT_FALSE(sys.empty());
+  EXPECT_EQ(sys[0], "/");
+}
+
+TEST(MountPointsTest, DriveOfPath) {
+  const std::vector<std::string> mounts{"/", "/work", "/work/main", "/mnt"};
+  EXPECT_EQ(DriveOfPath("/work/main/src", mounts), "/work/main");
+  EXPECT_EQ(DriveOfPath("/work/other", mounts), "/work");
+  EXPECT_EQ(DriveOfPath("/workshop", mounts), "/");
+  EXPECT_EQ(DriveOfPath("/mnt", mounts), "/mnt");
+  EXPECT_EQ(DriveOfPath("/etc", mounts), "/");
+}
+
+class FileOpsTest : public ::testing::Test {
+ protected:
+  std::string Dir() const {
+    std::string d = tmp_.path();
+    d.pop_back();
+    return d;
+  }
+  TempDir tmp_;
+};
+
+TEST_F(FileOpsTest, ListFilesAndSubdirs) {
+  tmp_.writeRaw("b.PRG", "x");
+  tmp_.writeRaw("A.prg", "");
+  tmp_.writeRaw("c.txt", "1234");
+  tmp_.writeRaw(".hidden.PRG", "");
+  fs::create_directory(tmp_.file("Sub"));
+  fs::create_directory(tmp_.file("another"));
+  fs::create_directory(tmp_.file(".git"));
+  fs::create_symlink(tmp_.file("c.txt"), tmp_.file("link.txt"));
+  fs::create_symlink(tmp_.file("nowhere"), tmp_.file("broken.txt"));
+
+  const auto prg = ListFiles(Dir(), "*.PRG");
+  ASSERT_EQ(prg.size(), 2u);
+  EXPECT_EQ(prg[0].name, "A.prg");
+  EXPECT_EQ(prg[1].name, "b.PRG");
+  EXPECT_EQ(prg[1].size, 1u);
+
+  const auto all = ListFiles(Dir(), "*.*");
+  std::vector<std::string> names;
+  for (const auto& e : all) names.push_back(e.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"A.prg", "b.PRG", "c.txt", "link.txt"}));
+  EXPECT_EQ(all[3].size, 4u);
+
+  EXPECT_EQ(ListSubdirs(Dir()), (std::vector<std::string>{"another", "Sub"}));
+  EXPECT_TRUE(ListFiles(tmp_.file("none"), "*.*").empty());
+  EXPECT_TRUE(ListSubdirs(tmp_.file("none")).empty());
+}
+
+TEST_F(FileOpsTest, StatFileGivesLocalModificationTime) {
+  tmp_.writeRaw("t.txt", "12345");
+  // 2021-06-15 14:30:00 local time.
+  struct tm tmv {};
+  tmv.tm_year = 121;
+  tmv.tm_mon = 5;
+  tmv.tm_mday = 15;
+  tmv.tm_hour = 14;
+  tmv.tm_min = 30;
+  tmv.tm_isdst = -1;
+  const time_t t = mktime(&tmv);
+  struct timeval tv[2] = {{t, 0}, {t, 0}};
+  ASSERT_EQ(utimes(tmp_.file("t.txt").c_str(), tv), 0);
+  const auto e = StatFile(tmp_.file("t.txt"));
+  ASSERT_TRUE(e.has_value());
+  EXPECT_EQ(e->name, "t.txt");
+  EXPECT_EQ(e->size, 5u);
+  EXPECT_EQ(ListingDate(e->time), "06-15-2021 02:30PM");
+  EXPECT_EQ(FileClickText(*e), "t.txt 6/15/2021 2:30:00 PM 5");
+  EXPECT_FALSE(StatFile(Dir()).has_value());
+}
+
+TEST_F(FileOpsTest, NewFolderRules) {
+  tmp_.writeRaw("f", "");
+  fs::create_directory(tmp_.file("d"));
+  struct Case {
+    const char* answer;
+    int16_t result;
+    const char* message;  // nullptr: none
+  } cases[] = {
+      {"", 0, nullptr},
+      {"new", 1, nullptr},
+      {"d", -1, "Folder {}d already exists"},
+      {"f", -1, "A file named {}f already exists"},
+      {"a/b", -1, "a/b is not a valid folder name"},
+      {"..", -1, ".. is not a valid folder name"},
+      {".", -1, ". is not a valid folder name"},
+  };
+  for (const Case& c : cases) {
+    std::string path, msg;
+    EXPECT_EQ(NewFolderPath(Dir(), c.answer, path, msg), c.result) << c.answer;
+    if (c.message) {
+      std::string m = c.message;
+      const size_t at = m.find("{}");
+      if (at != std::string::npos) m.replace(at, 2, tmp_.path());
+      EXPECT_EQ(msg, m);
+      EXPECT_TRUE(path.empty());
+    } else {
+      EXPECT_TRUE(msg.empty()) << msg;
+    }
+    if (c.result == 1) {
+      EXPECT_EQ(path, tmp_.file(c.answer));
+    }
+  }
+  std::string msg;
+  EXPECT_EQ(CreateFolder(tmp_.file("new"), msg), 1);
+  EXPECT_TRUE(fs::is_directory(tmp_.file("new")));
+  EXPECT_EQ(CreateFolder(tmp_.file("new"), msg), -1);
+  EXPECT_EQ(msg, "Folder " + tmp_.file("new") + " already exists");
+  EXPECT_EQ(CreateFolder(tmp_.file("no/such/x"), msg), -1);
+  EXPECT_EQ(msg, "Folder " + tmp_.file("no/such/x") + " could not be created");
+}
+
+TEST_F(FileOpsTest, RemoveOnlyEmptyFolders) {
+  fs::create_directories(tmp_.file("full/inner"));
+  tmp_.writeRaw("full/inner/x", "data");
+  fs::create_directory(tmp_.file("empty"));
+  EXPECT_FALSE(RemoveEmptyFolder(tmp_.file("full")));
+  EXPECT_TRUE(fs::exists(tmp_.file("full/inner/x")));
+  EXPECT_TRUE(RemoveEmptyFolder(tmp_.file("empty")));
+  EXPECT_FALSE(fs::exists(tmp_.file("empty")));
+  EXPECT_FALSE(RemoveEmptyFolder(tmp_.file("empty")));
+  EXPECT_FALSE(RemoveEmptyFolder("/"));
+  EXPECT_FALSE(RemoveEmptyFolder(""));
+}
+
+TEST_F(FileOpsTest, DeleteFilesRules) {
+  tmp_.writeRaw("a", "1");
+  tmp_.writeRaw("b", "2");
+  tmp_.writeRaw("ro", "3");
+  ASSERT_EQ(chmod(tmp_.file("ro").c_str(), 0444), 0);
+  fs::create_directory(tmp_.file("d"));
+  const FileOpResult r = DeleteFiles(Dir(), {"a", "gone", "ro", "d", "../x", "b"});
+  EXPECT_EQ(r.count, 2);
+  EXPECT_EQ(r.messages, (std::vector<std::string>{"File " + tmp_.file("ro") + " is write-protected",
+                                                  tmp_.file("d") + " is a folder, not a file",
+                                                  "../x is not a file name"}));
+  EXPECT_FALSE(fs::exists(tmp_.file("a")));
+  EXPECT_FALSE(fs::exists(tmp_.file("b")));
+  EXPECT_TRUE(fs::exists(tmp_.file("ro")));
+  EXPECT_TRUE(fs::exists(tmp_.file("d")));
+  EXPECT_EQ(DeleteFiles(Dir(), {}).count, 0);
+}
+
+TEST_F(FileOpsTest, CopyFolderInto) {
+  fs::create_directories(tmp_.file("src/sub"));
+  tmp_.writeRaw("src/sub/f", "abc");
+  fs::create_directory(tmp_.file("dest"));
+  std::string msg;
+  EXPECT_EQ(CopyFolderInto(tmp_.file("src"), tmp_.file("dest"), msg), 1) << msg;
+  EXPECT_EQ(tmp_.read("dest/src/sub/f"), "abc");
+  EXPECT_TRUE(fs::exists(tmp_.file("src/sub/f")));
+
+  EXPECT_EQ(CopyFolderInto(tmp_.file("src"), tmp_.file("dest"), msg), -1);
+  EXPECT_EQ(msg, "Folder " + tmp_.file("dest/src") + " already exists");
+
+  EXPECT_EQ(CopyFolderInto(tmp_.file("src"), tmp_.file("src/sub"), msg), -1);
+  EXPECT_EQ(msg, "Folder " + tmp_.file("src") + " cannot be copied into itself");
+  EXPECT_FALSE(fs::exists(tmp_.file("src/sub/src")));
+
+  EXPECT_EQ(CopyFolderInto(tmp_.file("src"), tmp_.file("none"), msg), -1);
+  EXPECT_EQ(msg, "Folder " + tmp_.file("none") + " does not exist");
+  EXPECT_EQ(CopyFolderInto("/", tmp_.file("dest"), msg), -1);
+}
+
+TEST_F(FileOpsTest, CopyFilesInto) {
+  tmp_.writeRaw("a", "1");
+  tmp_.writeRaw("b", "2");
+  fs::create_directory(tmp_.file("dest"));
+  tmp_.writeRaw("dest/b", "old");
+  const FileOpResult r = CopyFilesInto(Dir(), {"a", "b", "gone"}, tmp_.file("dest"));
+  EXPECT_EQ(r.count, 1);
+  EXPECT_EQ(r.messages,
+            (std::vector<std::string>{"File " + tmp_.file("dest/b") + " already exists"}));
+  EXPECT_EQ(tmp_.read("dest/a"), "1");
+  EXPECT_EQ(tmp_.read("dest/b"), "old");
+  // Onto itself: the target exists, nothing changes.
+  const FileOpResult self = CopyFilesInto(Dir(), {"a"}, Dir());
+  EXPECT_EQ(self.count, 0);
+  EXPECT_EQ(tmp_.read("a"), "1");
+  EXPECT_EQ(CopyFilesInto(Dir(), {"a"}, tmp_.file("none")).messages.size(), 1u);
+}
+
+}  // namespace
+}  // namespace nvx
