@@ -1,0 +1,288 @@
+// The parameter list editor on the offscreen platform: grid geometry, the
+// edit box, the key-cell rule, writing back and a missing file.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "params/trapar.h"
+#include "support/recording_ui.h"
+#include "support/temp_dir.h"
+#include "ui/frm_parlist.h"
+
+namespace nvx {
+namespace {
+
+using test::RecordingUi;
+using test::ScopedUi;
+using test::TempDir;
+
+std::string Entries(int n) {
+  std::string text;
+  for (int i = 0; i < n; ++i)
+    text += "\"KEY" + std::to_string(i) + "\"," + std::to_string(i * 10) + "\r\n";
+  return text;
+}
+
+class ParListUiTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetParDir(tmp_.path());
+    CurParList().clear();
+  }
+  void TearDown() override { CurParList().clear(); }
+
+  // Rows fully visible in the grid's viewport.
+  static int FullyVisibleRows(QTableWidget* g) {
+    int n = 0;
+    const QRect vp = g->viewport()->rect();
+    for (int r = 0; r < g->rowCount(); ++r) {
+      const QRect rr = g->visualRect(g->model()->index(r, 0));
+      if (vp.contains(rr)) ++n;
+    }
+    return n;
+  }
+
+  void Click(FrmParList& f, int row, int column) {
+    QTableWidget* g = f.Grid();
+    const QRect r = g->visualRect(g->model()->index(row, column));
+    QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+  }
+
+  void ShowActive(FrmParList& f) {
+    f.show();
+    f.activateWindow();
+    QApplication::setActiveWindow(&f);
+    QApplication::processEvents();
+  }
+
+  TempDir tmp_;
+  RecordingUi ui_;
+  ScopedUi scoped_{ui_};
+};
+
+TEST_F(ParListUiTest, ThreeEntriesAllVisible) {
+  tmp_.writeRaw("P.TXT", Entries(3));
+  SetParFile("P.TXT");
+  FrmParList f;
+  f.SetShowPar(-1, -1);
+  f.Load();
+  QTableWidget* g = f.Grid();
+  ASSERT_EQ(g->objectName(), "fgrPar");
+  EXPECT_EQ(f.windowTitle().toStdString(), tmp_.file("P.TXT"));
+  EXPECT_EQ(g->rowCount(), 3);
+  EXPECT_EQ(g->columnCount(), 2);
+  EXPECT_EQ(g->horizontalHeaderItem(0)->text(), "Parameter");
+  EXPECT_EQ(g->horizontalHeaderItem(1)->text(), "Value");
+  EXPECT_EQ(g->horizontalHeaderItem(0)->textAlignment() & Qt::AlignHorizontal_Mask,
+            Qt::AlignLeft);
+  EXPECT_EQ(g->horizontalHeaderItem(1)->textAlignment() & Qt::AlignHorizontal_Mask,
+            Qt::AlignRight);
+  EXPECT_EQ(g->item(2, 1)->textAlignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
+  EXPECT_EQ(g->columnWidth(0), 147);
+  EXPECT_EQ(g->columnWidth(1), 93);
+  EXPECT_EQ(g->rowHeight(0), 17);
+  EXPECT_EQ(g->horizontalHeader()->height(), 17);
+  EXPECT_EQ(g->width(), 247);            // 3700 twips
+  EXPECT_EQ(g->height(), 4 * 17 + 7);    // 4 rows of 260 twips + 100
+  EXPECT_EQ(f.Layout().visibleRows, 4);
+  EXPECT_EQ(g->item(0, 0)->text(), "KEY0");
+  EXPECT_EQ(g->item(2, 1)->text(), "20");
+  EXPECT_EQ(g->currentRow(), 0);
+  EXPECT_EQ(g->currentColumn(), 1);
+  ShowActive(f);
+  EXPECT_FALSE(g->verticalScrollBar()->isVisible());
+  EXPECT_EQ(FullyVisibleRows(g), 3);
+  EXPECT_EQ(f.width(), 247 + 16);
+  EXPECT_EQ(f.height(), 75 + 16);
+  // Centred on the screen.
+  const QRect avail = f.screen()->availableGeometry();
+  EXPECT_NEAR(f.x() - avail.x(), (avail.width() - f.width()) / 2, 1);
+  EXPECT_NEAR(f.y() - avail.y(), (avail.height() - f.height()) / 2, 1);
+  f.close();
+}
+
+TEST_F(ParListUiTest, FortyEntriesShowThirtyOneRows) {
+  tmp_.writeRaw("P.TXT", Entries(40));
+  SetParFile("P.TXT");
+  FrmParList f;
+  f.SetShowPar(-1, -1);
+  f.Load();
+  QTableWidget* g = f.Grid();
+  EXPECT_EQ(g->rowCount(), 40);
+  EXPECT_EQ(f.Layout().rows, 41);
+  EXPECT_EQ(f.Layout().visibleRows, 31);
+  EXPECT_EQ(g->width(), 263);            // 3940 twips
+  EXPECT_EQ(g->height(), 31 * 17 + 7);
+  ShowActive(f);
+  EXPECT_TRUE(g->verticalScrollBar()->isVisible());
+  EXPECT_EQ(FullyVisibleRows(g), 30);    // plus the heading row: 31
+  // Both columns fit beside the scroll bar.
+  EXPECT_GE(g->viewport()->width(), 147 + 93);
+  f.close();
+}
+
+TEST_F(ParListUiTest, PositionRequestIsHonoured) {
+  tmp_.writeRaw("P.TXT", Entries(1));
+  SetParFile("P.TXT");
+  FrmParList f;
+  f.SetShowPar(1500, 3000);
+  f.Load();
+  const QRect avail = f.screen()->availableGeometry();
+  EXPECT_EQ(f.x() - avail.x(), 200);
+  EXPECT_EQ(f.y() - avail.y(), 100);
+  f.done(0);
+}
+
+TEST_F(ParListUiTest, EditWithEnterIsWritten) {
+  tmp_.writeRaw("P.TXT", Entries(3));
+  SetParFile("P.TXT");
+  FrmParList f;
+  f.Load();
+  ShowActive(f);
+  Click(f, 1, 1);
+  QLineEdit* field = f.Field();
+  ASSERT_EQ(field->objectName(), "txtField");
+  ASSERT_TRUE(field->isVisible());
+  EXPECT_EQ(field->text(), "10");
+  EXPECT_EQ(field->geometry(), f.Grid()->visualItemRect(f.Grid()->item(1, 1)));
+  field->selectAll();
+  QTest::keyClicks(field, "777");
+  QTest::keyClick(field, Qt::Key_Return);
+  EXPECT_FALSE(field->isVisible());
+  EXPECT_EQ(f.Grid()->item(1, 1)->text(), "777");
+  EXPECT_TRUE(f.isVisible());  // Enter does not close the editor
+  f.close();
+  EXPECT_TRUE(f.Unloaded());
+  EXPECT_EQ(f.WriteResult(), 1);
+  EXPECT_EQ(tmp_.read("P.TXT"), "\"KEY0\",0\r\n\"KEY1\",777\r\n\"KEY2\",20\r\n");
+}
+
+TEST_F(ParListUiTest, EditWithoutEnterIsDropped) {
+  tmp_.writeRaw("P.TXT", Entries(3));
+  SetParFile("P.TXT");
+  FrmParList f;
+  f.Load();
+  ShowActive(f);
+  Click(f, 2, 1);
+  QLineEdit* field = f.Field();
+  ASSERT_TRUE(field->isVisible());
+  field->selectAll();
+  QTest::keyClicks(field, "999");
+  // The focus moves elsewhere: the edit box goes away, its text with it.
+  f.Grid()->setFocus();
+  QApplication::processEvents();
+  EXPECT_FALSE(field->isVisible());
+  EXPECT_EQ(f.Grid()->item(2, 1)->text(), "20");
+  // An open edit at closing time is dropped as well.
+  Click(f, 0, 1);
+  ASSERT_TRUE(field->isVisible());
+  field->selectAll();
+  QTest::keyClicks(field, "555");
+  f.close();
+  EXPECT_EQ(tmp_.read("P.TXT"), Entries(3));
+}
+
+TEST_F(ParListUiTest, EscapeLeavesTheEditNotTheWindow) {
+  tmp_.writeRaw("P.TXT", Entries(2));
+  SetParFile("P.TXT");
+  FrmParList f;
+  f.Load();
+  ShowActive(f);
+  Click(f, 0, 1);
+  QTest::keyClicks(f.Field(), "1");
+  QTest::keyClick(f.Field(), Qt::Key_Escape);
+  EXPECT_FALSE(f.Field()->isVisible());
+  EXPECT_TRUE(f.isVisible());
+  EXPECT_EQ(f.Grid()->item(0, 1)->text(), "0");
+  f.close();
+}
+
+TEST_F(ParListUiTest, ChangedKeyCellKeepsTheEntry) {
+  tmp_.writeRaw("P.TXT", Entries(3));
+  SetParFile("P.TXT");
+  FrmParList f;
+  f.Load();
+  ShowActive(f);
+  Click(f, 1, 0);
+  ASSERT_TRUE(f.Field()->isVisible());
+  EXPECT_EQ(f.Field()->text(), "KEY1");
+  f.Field()->selectAll();
+  QTest::keyClicks(f.Field(), "OTHER");
+  QTest::keyClick(f.Field(), Qt::Key_Return);
+  EXPECT_EQ(f.Grid()->item(1, 0)->text(), "OTHER");
+  Click(f, 1, 1);
+  f.Field()->selectAll();
+  QTest::keyClicks(f.Field(), "123");
+  QTest::keyClick(f.Field(), Qt::Key_Enter);
+  Click(f, 2, 1);
+  f.Field()->selectAll();
+  QTest::keyClicks(f.Field(), "5");
+  QTest::keyClick(f.Field(), Qt::Key_Return);
+  f.close();
+  EXPECT_EQ(tmp_.read("P.TXT"), "\"KEY0\",0\r\n\"KEY1\",10\r\n\"KEY2\",5\r\n");
+}
+
+TEST_F(ParListUiTest, UnchangedRewriteNormalisesTheFile) {
+  tmp_.writeRaw("P.TXT", "  \"A\" ,  1 , a remark\r\nxy\r\n\"B\",two words,x,y\n\"C\",3");
+  SetParFile("P.TXT");
+  FrmParList f;
+  f.Load();
+  EXPECT_EQ(f.Grid()->rowCount(), 3);
+  f.done(0);
+  EXPECT_EQ(tmp_.read("P.TXT"), "\"A\",1\r\n\"B\",two words\r\n\"C\",3\r\n");
+}
+
+TEST_F(ParListUiTest, MissingFileOpensEmptyAndWritesNothing) {
+  tmp_.writeRaw("OTHER.TXT", Entries(5));
+  SetParFile("OTHER.TXT");
+  ASSERT_EQ(ReadCurPar(), 1);
+  SetParFile("NONE.TXT");
+  FrmParList f;
+  f.Load();
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].text, "File " + tmp_.file("NONE.TXT") + " does not exist");
+  EXPECT_EQ(f.Grid()->rowCount(), 0);
+  EXPECT_EQ(f.Grid()->height(), 17 + 7);  // the heading row only
+  f.done(0);
+  EXPECT_EQ(f.WriteResult(), 0);
+  EXPECT_FALSE(std::filesystem::exists(tmp_.file("NONE.TXT")));
+  EXPECT_EQ(tmp_.read("OTHER.TXT"), Entries(5));
+}
+
+TEST_F(ParListUiTest, EmptyListShowsHeadingOnly) {
+  tmp_.writeRaw("E.TXT", "");
+  SetParFile("E.TXT");
+  FrmParList f;
+  f.Load();
+  EXPECT_EQ(f.Grid()->rowCount(), 0);
+  EXPECT_EQ(f.Layout().visibleRows, 1);
+  f.done(0);
+  EXPECT_EQ(f.WriteResult(), 1);
+}
+
+TEST_F(ParListUiTest, ModalShowWritesBackWhenClosed) {
+  tmp_.writeRaw("P.TXT", Entries(2));
+  SetParFile("P.TXT");
+  FrmParList f;
+  f.SetShowPar(-1, -1);
+  bool wasModal = false;
+  QTimer::singleShot(0, &f, [&] {
+    wasModal = f.isModal() && f.isVisible();
+    f.Grid()->item(0, 1)->setText("4");  // as if edited and confirmed
+    f.close();
+  });
+  f.Show();
+  EXPECT_TRUE(wasModal);
+  EXPECT_EQ(tmp_.read("P.TXT"), "\"KEY0\",4\r\n\"KEY1\",10\r\n");
+}
+
+}  // namespace
+}  // namespace nvx
