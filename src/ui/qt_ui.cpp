@@ -34,6 +34,20 @@ QMessageBox::Icon BoxIcon(MsgIcon icon) {
 
 }  // namespace
 
+// Notes which windows are closing for good: a window that frees itself on
+// closing is no longer loaded once its close went through, although the
+// object lives on until the event loop deletes it.
+class QtUi::CloseWatcher : public QObject {
+ public:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::Close && o->isWidgetType()) {
+      auto* w = static_cast<QWidget*>(o);
+      if (w->isWindow() && w->testAttribute(Qt::WA_DeleteOnClose)) w->setProperty("nvxClosing", true);
+    }
+    return false;
+  }
+};
+
 class QtUi::MsgLine : public StatusLabel {
  public:
   explicit MsgLine(const QtUi& ui) : ui_(ui) {}
@@ -46,7 +60,10 @@ class QtUi::MsgLine : public StatusLabel {
   const QtUi& ui_;
 };
 
-QtUi::QtUi() : msgLine_(std::make_unique<MsgLine>(*this)) {}
+QtUi::QtUi()
+    : msgLine_(std::make_unique<MsgLine>(*this)), closeWatcher_(std::make_unique<CloseWatcher>()) {
+  if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(closeWatcher_.get());
+}
 
 QtUi::~QtUi() {
   if (frm_) {
@@ -89,9 +106,8 @@ bool QtUi::IsFormLoaded(const std::string& name) const {
   const QString qname = Q(name);
   for (QWidget* w : QApplication::topLevelWidgets()) {
     if (w->objectName() != qname || qobject_cast<QMenu*>(w)) continue;
-    // A window that frees itself on closing is gone once it is closed.
-    if (w->testAttribute(Qt::WA_DeleteOnClose) && !w->isVisible()) continue;
-    if (w->property("nvxUnloaded").toBool()) continue;
+    // Closed for good, waiting to be deleted (a refused close leaves it shown).
+    if (w->property("nvxClosing").toBool() && !w->isVisible()) continue;
     return true;
   }
   return false;

@@ -52,8 +52,10 @@ class QtUi : public Ui {
 
  private:
   class MsgLine;
+  class CloseWatcher;
   QPointer<FrmWheel> frm_;
   std::unique_ptr<MsgLine> msgLine_;
+  std::unique_ptr<CloseWatcher> closeWatcher_;
   std::function<void(const std::string&)> interpSink_;
   std::function<void()> unloadedHook_;
   std::function<void(FrmWheel&)> loadedHook_;

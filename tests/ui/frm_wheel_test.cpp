@@ -12,6 +12,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <regex>
 
 #include "base/settings.h"
@@ -572,6 +573,55 @@ TEST(FrmWheelTest, UnloadFromACommandInsideExecute) {
   EXPECT_EQ(MainWinLoaded(), 0);
   test::FlushDeletes();
   EXPECT_TRUE(w.isNull());
+}
+
+TEST(FrmWheelTest, QuitWhileACommandWaitsIsSafe) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  QPointer<FrmWheel> w = f.w;
+  bool fired = false;
+  QTimer::singleShot(0, f.w, [&] {
+    fired = true;
+    f.Find("mnuQuit")->trigger();
+  });
+  f.w->SetCommandText("F 4;F Wait;F ?");
+  f.w->ExecuteClick();
+  EXPECT_TRUE(fired);
+  EXPECT_EQ(MainWinLoaded(), 0);
+  ASSERT_FALSE(w.isNull());  // still alive until its handler returned
+  test::FlushDeletes();
+  EXPECT_TRUE(w.isNull());
+}
+
+TEST(FrmWheelTest, UnloadingClosesTheInterpreterWindow) {
+  UiFixture f;
+  f.Start();
+  auto* interp = new QWidget;
+  interp->setObjectName("frmInterp");
+  interp->setAttribute(Qt::WA_DeleteOnClose);
+  interp->show();
+  QPointer<QWidget> guard = interp;
+  EXPECT_TRUE(f.ui.IsFormLoaded("frmInterp"));
+  EXPECT_FALSE(f.ui.IsFormLoaded("frminterp"));  // names compare exactly
+  ASSERT_NE(f.ui.MainWindow(), nullptr);
+  f.ui.UnloadMainWindow();
+  EXPECT_FALSE(interp->isVisible());
+  EXPECT_FALSE(f.ui.IsFormLoaded("frmInterp"));
+  test::FlushDeletes();
+  EXPECT_TRUE(guard.isNull());
+}
+
+TEST(FrmWheelTest, StatusLabelFollowsTheWindow) {
+  UiFixture f;
+  f.Start();
+  CommLog("Port TimeOut");
+  EXPECT_EQ(f.ui.MsgText(), "Port TimeOut");
+  CommLogAppend(" 1Z");
+  EXPECT_EQ(f.ui.MsgText().rfind("Port TimeOut", 0), 0u);
+  EXPECT_NE(f.ui.MsgText().find("1Z"), std::string::npos);
+  f.ui.UnloadMainWindow();
+  CommLog("after");  // no window: the link writes nowhere, and nothing breaks
+  EXPECT_EQ(f.ui.MsgText(), "");
 }
 
 }  // namespace
