@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -100,13 +102,23 @@ TEST_F(Headless, SecondInstanceIsRefusedAndAStaleLockIsNot) {
   SetConfigLine("PORTDEVICE", dir_.path() + "no-port");
   const std::vector<std::pair<std::string, std::string>> env = {{"XDG_RUNTIME_DIR", runtime_.path()}};
   test::BackgroundProcess first({NVX_PROGRAM, "--dir", dir_.path(), "--exec", "Delay 20000"}, env);
-  // Wait until the first one holds the lock (it then writes nothing until the end).
-  ProcessResult second;
-  for (int i = 0; i < 100; ++i) {
-    second = Run({"--dir", dir_.path(), "--exec", "Ver"});
-    if (second.exitCode == 3) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  // Wait until the first one holds the lock before starting the second; the
+  // kernel's lock table is read so that the test never takes the lock itself.
+  const std::string lock = runtime_.file("norvantix.lock");
+  bool held = false;
+  for (int i = 0; i < 600 && !held; ++i) {
+    struct stat st {};
+    if (::stat(lock.c_str(), &st) == 0) {
+      std::ifstream locks("/proc/locks");
+      const std::string inode = ":" + std::to_string(st.st_ino) + " ";
+      for (std::string line; std::getline(locks, line);) {
+        if (line.find("FLOCK") != std::string::npos && line.find(inode) != std::string::npos) held = true;
+      }
+    }
+    if (!held) std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
+  ASSERT_TRUE(held);
+  const ProcessResult second = Run({"--dir", dir_.path(), "--exec", "Ver"});
   EXPECT_EQ(second.exitCode, 3);
   EXPECT_EQ(second.out, "");
   EXPECT_EQ(second.err,

@@ -35,8 +35,8 @@ AppFixture::AppFixture(const sim::ControllerKind* kind, sim::SimOptions options)
     sim = std::make_unique<sim::ControllerSim>(*kind, sim::UnitsFromParamFiles(dir.path()), options);
     if (sim->Start() > 0) SetConfig("PORTDEVICE", sim->SlavePath());
     // Addresses nobody answers (the EZHR17 probe asks fifteen) cost one
-    // time-out each: keep it short.
-    SetConfig("PORTTIMEOUT", "150");
+    // time-out each: keep it short, yet long enough for a loaded machine.
+    SetConfig("PORTTIMEOUT", "400");
   } else {
     SetConfig("PORTDEVICE", dir.path() + "no-such-port");
   }
