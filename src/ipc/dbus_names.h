@@ -9,6 +9,9 @@
 //                    property lblMsg     s      the message line (read-only)
 //                    property lblTime    s      the time line (read-only)
 //                    property cboCommand s      the command box's text (read-only)
+//                    property cboCommandList as the command history, newest first
+//                    (all empty while the main window is not loaded; Execute then
+//                    answers the error kErrNoWindow)
 //
 //   /NorvantixCmd  org.norvantix.NorvantixCmdFactory
 //                    Create() -> o              a new automation object owned by the caller

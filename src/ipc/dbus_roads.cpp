@@ -100,6 +100,14 @@ QString Form1Object::cboCommand() const {
   return w ? ToBusText(w->CommandText()) : QString();
 }
 
+QStringList Form1Object::cboCommandList() const {
+  QStringList list;
+  if (FrmWheel* w = MainWin()) {
+    for (const auto& h : w->History()) list << ToBusText(h);
+  }
+  return list;
+}
+
 void Form1Object::Execute(const QString& line) {
   if (!MainWin()) {
     // The execute link belongs to the main window; without it there is no

@@ -35,11 +35,13 @@ class Form1Object : public QObject, protected QDBusContext {
   Q_PROPERTY(QString lblMsg READ lblMsg)
   Q_PROPERTY(QString lblTime READ lblTime)
   Q_PROPERTY(QString cboCommand READ cboCommand)
+  Q_PROPERTY(QStringList cboCommandList READ cboCommandList)
  public:
   explicit Form1Object(QObject* parent = nullptr) : QObject(parent) {}
   QString lblMsg() const;
   QString lblTime() const;
   QString cboCommand() const;
+  QStringList cboCommandList() const;  // the command history, newest first
 
  public slots:
   // Clears the message and time lines, lets pending events run, puts the

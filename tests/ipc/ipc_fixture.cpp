@@ -1,0 +1,227 @@
+#include "ipc_fixture.h"
+
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QThread>
+#include <fstream>
+#include <sstream>
+
+#include "ipc/dbus_names.h"
+
+namespace nvx::test {
+
+namespace {
+
+const QString kService = QString::fromUtf8(dbus::kServiceName);
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f << text;
+}
+
+}  // namespace
+
+bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
+  QElapsedTimer t;
+  t.start();
+  for (;;) {
+    if (pred()) return true;
+    if (t.elapsed() > timeoutMs) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QThread::msleep(20);
+  }
+}
+
+bool WaitForStderr(QProcess& p, const QString& text, QString& seen, int timeoutMs) {
+  return WaitUntil(
+      [&] {
+        p.waitForReadyRead(50);
+        seen += QString::fromLocal8Bit(p.readAllStandardError());
+        return seen.contains(text);
+      },
+      timeoutMs);
+}
+
+void IpcTest::SetUp() {
+  busDir = std::make_unique<TempDir>();
+  dataDir = std::make_unique<TempDir>();
+  dataDir->copyFrom(NVX_DATA_DIR);
+  ::mkdir(busDir->file("run").c_str(), 0700);
+  ::mkdir(busDir->file("services").c_str(), 0700);
+  StartBus(false);
+}
+
+void IpcTest::StartBus(bool withServiceFile) {
+  if (daemon) {
+    QDBusConnection::disconnectFromBus(client.name());
+    daemon->kill();
+    daemon->waitForFinished(5000);
+  }
+  const std::string socket = busDir->file("bus");
+  ::unlink(socket.c_str());
+  address = QString::fromStdString("unix:path=" + socket);
+  const std::string service = busDir->file("services/org.norvantix.Norvantix.service");
+  ::unlink(service.c_str());
+  if (withServiceFile) {
+    std::string exec = "Exec=" + std::string(NVX_PROGRAM);
+    for (const QString& a : ProgramArgs({QStringLiteral("--automation")})) {
+      exec += " " + a.toStdString();
+    }
+    WriteFile(service, "[D-BUS Service]\nName=org.norvantix.Norvantix\n" + exec + "\n");
+  }
+  WriteFile(busDir->file("bus.conf"),
+            "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+            "<busconfig>\n"
+            "  <type>session</type>\n"
+            "  <listen>" + address.toStdString() + "</listen>\n"
+            "  <servicedir>" + busDir->file("services") + "</servicedir>\n"
+            "  <auth>EXTERNAL</auth>\n"
+            "  <policy context=\"default\">\n"
+            "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+            "    <allow eavesdrop=\"true\"/>\n"
+            "    <allow own=\"*\"/>\n"
+            "  </policy>\n"
+            "</busconfig>\n");
+  daemon = std::make_unique<QProcess>();
+  // Activated programs inherit this environment.
+  daemon->setProcessEnvironment(ProgramEnv());
+  daemon->setProgram(QStringLiteral("dbus-daemon"));
+  daemon->setArguments({QStringLiteral("--config-file=") + QString::fromStdString(busDir->file("bus.conf")),
+                        QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+  daemon->start();
+  ASSERT_TRUE(daemon->waitForStarted(10000)) << "dbus-daemon did not start";
+  ASSERT_TRUE(daemon->waitForReadyRead(10000)) << "dbus-daemon printed no address";
+  client = Connect(QStringLiteral("client"));
+  ASSERT_TRUE(client.isConnected()) << client.lastError().message().toStdString();
+}
+
+void IpcTest::TearDown() {
+  if (program && program->state() != QProcess::NotRunning) {
+    program->kill();
+    program->waitForFinished(5000);
+  }
+  // A program the bus started through the service file.
+  if (client.isConnected() && NameOwned()) {
+    const uint pid = client.interface()->servicePid(kService).value();
+    if (pid > 0) ::kill(static_cast<pid_t>(pid), SIGKILL);
+    WaitUntil([&] { return !NameOwned(); }, 5000);
+  }
+  for (const QString& n : extraClients) QDBusConnection::disconnectFromBus(n);
+  QDBusConnection::disconnectFromBus(client.name());
+  if (daemon) {
+    daemon->kill();
+    daemon->waitForFinished(5000);
+  }
+}
+
+QProcessEnvironment IpcTest::ProgramEnv() const {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
+  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(busDir->file("run")));
+  env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+  env.remove(QStringLiteral("DISPLAY"));
+  env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+  return env;
+}
+
+QStringList IpcTest::ProgramArgs(const QStringList& modeArgs) const {
+  QStringList args = modeArgs;
+  args << QStringLiteral("--simulate") << QStringLiteral("--dir")
+       << QString::fromStdString(dataDir->path());
+  return args;
+}
+
+bool IpcTest::NameOwned() {
+  QDBusConnectionInterface* bi = client.interface();
+  return bi && bi->isServiceRegistered(kService).value();
+}
+
+bool IpcTest::StartProgram(const QStringList& modeArgs) {
+  program = std::make_unique<QProcess>();
+  program->setProcessEnvironment(ProgramEnv());
+  program->setProcessChannelMode(QProcess::ForwardedChannels);
+  program->start(QStringLiteral(NVX_PROGRAM), ProgramArgs(modeArgs));
+  if (!program->waitForStarted(10000)) return false;
+  return WaitUntil(
+      [&] { return NameOwned() || program->state() == QProcess::NotRunning; }, 30000) &&
+         NameOwned();
+}
+
+int IpcTest::WaitProgramExit(int timeoutMs) {
+  if (!program) return -1;
+  if (program->state() != QProcess::NotRunning && !program->waitForFinished(timeoutMs)) return -1;
+  return program->exitStatus() == QProcess::NormalExit ? program->exitCode() : -1;
+}
+
+QDBusConnection IpcTest::Connect(const QString& name) {
+  const QString unique = name + QString::number(++clientCount);
+  if (name != QStringLiteral("client")) extraClients.push_back(unique);
+  return QDBusConnection::connectToBus(address, unique);
+}
+
+void IpcTest::Disconnect(const QString& name) { QDBusConnection::disconnectFromBus(name); }
+
+QDBusMessage IpcTest::CallOn(QDBusConnection& c, const QString& path, const QString& iface,
+                             const QString& member, const QList<QVariant>& args,
+                             int timeoutMs) {
+  QDBusMessage m = QDBusMessage::createMethodCall(kService, path, iface, member);
+  m.setArguments(args);
+  return c.call(m, QDBus::Block, timeoutMs);
+}
+
+QDBusMessage IpcTest::Call(const QString& path, const QString& iface, const QString& member,
+                           const QList<QVariant>& args, int timeoutMs) {
+  return CallOn(client, path, iface, member, args, timeoutMs);
+}
+
+QVariant IpcTest::Prop(const QString& path, const QString& iface, const QString& name) {
+  const QDBusMessage r = Call(path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                              QStringLiteral("Get"), {iface, name});
+  if (r.type() != QDBusMessage::ReplyMessage || r.arguments().isEmpty()) return {};
+  return r.arguments().at(0).value<QDBusVariant>().variant();
+}
+
+QVariant IpcTest::Diag(const char* name) {
+  return Prop(QString::fromUtf8(dbus::kDiagPath), QString::fromUtf8(dbus::kDiagInterface),
+              QString::fromUtf8(name));
+}
+
+std::string IpcTest::ExecOn(QDBusConnection& c, const QString& path, const std::string& line) {
+  const QDBusMessage r = CallOn(c, path, QString::fromUtf8(dbus::kCmdInterface),
+                                QStringLiteral("Exec"), {QString::fromStdString(line)});
+  if (r.type() != QDBusMessage::ReplyMessage || r.arguments().size() != 1) {
+    return "<error " + r.errorName().toStdString() + ">";
+  }
+  return r.arguments().at(0).toString().toStdString();
+}
+
+std::string IpcTest::Exec(const std::string& line) {
+  return ExecOn(client, QString::fromUtf8(dbus::kCmdPath), line);
+}
+
+void IpcTest::SetKey(const std::string& file, const std::string& key, const std::string& value) {
+  std::string text = dataDir->read(file);
+  std::istringstream in(text);
+  std::string line, out;
+  bool found = false;
+  const std::string prefix = "\"" + key + "\",";
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind(prefix, 0) == 0) {
+      found = true;
+      if (value.empty()) continue;
+      line = prefix + value;
+    }
+    out += line + "\n";
+  }
+  if (!found && !value.empty()) out += prefix + value + "\n";
+  dataDir->write(file, out);
+}
+
+}  // namespace nvx::test
