@@ -1,0 +1,146 @@
+// Starting: activation through the D-Bus service file, the second instance,
+// a start after a crash, and norvantix-cmd.
+#include <signal.h>
+
+#include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
+
+#include "ipc/dbus_names.h"
+#include "ipc_fixture.h"
+#include "support/process.h"
+
+namespace nvx::test {
+namespace {
+
+const QString kService = QString::fromUtf8(dbus::kServiceName);
+const char* const kFirstLine = "Application is already running.";
+
+using StartTest = IpcTest;
+
+TEST_F(StartTest, ServiceFileStartsTheProgramInAutomationMode) {
+  StartBus(true);
+  ASSERT_FALSE(NameOwned());
+  EXPECT_EQ(Exec("Ver"), "4.0 ; ");
+  EXPECT_TRUE(NameOwned());
+  EXPECT_EQ(Diag("WindowVisible").toBool(), false);
+  EXPECT_EQ(Diag("MainWinLoaded").toInt(), 1);
+  EXPECT_EQ(Diag("AutoObjAlive").toInt(), 1);
+  EXPECT_EQ(Exec("F ?;B ?"), "1 ; 1 ; ");
+  // "Unload" then release ends it.
+  EXPECT_EQ(Exec("Unload"), "OK  ; ");
+  EXPECT_EQ(Call(QString::fromUtf8(dbus::kCmdPath), QString::fromUtf8(dbus::kCmdInterface),
+                 QStringLiteral("Release"))
+                .type(),
+            QDBusMessage::ReplyMessage);
+  EXPECT_TRUE(WaitUntil([&] { return !NameOwned(); }, 20000));
+}
+
+TEST_F(StartTest, WithoutServiceFileOrProgramTheCallFails) {
+  EXPECT_EQ(Exec("Ver"), "<error org.freedesktop.DBus.Error.ServiceUnknown>");
+}
+
+// The second start, in every mode, shows the message and leaves the first
+// copy serving.
+TEST_F(StartTest, SecondInstanceIsRefusedInEveryMode) {
+  ASSERT_TRUE(StartProgram());
+  const uint firstPid = client.interface()->servicePid(kService).value();
+  const QStringList modes[] = {{QStringLiteral("--automation")}, {}};
+  for (const QStringList& mode : modes) {
+    QProcess second;
+    second.setProcessEnvironment(ProgramEnv());
+    second.start(QStringLiteral(NVX_PROGRAM), ProgramArgs(mode));
+    ASSERT_TRUE(second.waitForStarted(10000));
+    QString seen;
+    // The message box waits for a person; its text is on standard error too.
+    EXPECT_TRUE(WaitForStderr(second, QString::fromUtf8(kFirstLine), seen, 30000))
+        << seen.toStdString();
+    EXPECT_TRUE(seen.contains(QStringLiteral("If user interface is not visible,")));
+    EXPECT_TRUE(seen.contains(QStringLiteral("restore form, or give Show command from a client.")));
+    second.kill();
+    second.waitForFinished(5000);
+    EXPECT_EQ(client.interface()->servicePid(kService).value(), firstPid);
+    EXPECT_EQ(Exec("Ver"), "4.0 ; ");
+  }
+  // Headless: the message on standard error and exit status 3.
+  std::vector<std::pair<std::string, std::string>> env = {
+      {"DBUS_SESSION_BUS_ADDRESS", address.toStdString()},
+      {"XDG_RUNTIME_DIR", busDir->file("run")}};
+  const ProcessResult r =
+      RunProcess({NVX_PROGRAM, "--exec", "Ver", "--simulate", "--dir", dataDir->path()}, env, 60000);
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.err.find(kFirstLine), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Exec("Ver"), "4.0 ; ");
+}
+
+TEST_F(StartTest, CrashLeavesNoStaleLock) {
+  ASSERT_TRUE(StartProgram());
+  EXPECT_EQ(Exec("Ver"), "4.0 ; ");
+  ::kill(static_cast<pid_t>(program->processId()), SIGKILL);
+  program->waitForFinished(5000);
+  ASSERT_TRUE(WaitUntil([&] { return !NameOwned(); }, 10000));
+  ASSERT_TRUE(StartProgram()) << "the next start was blocked";
+  EXPECT_EQ(Exec("Ver"), "4.0 ; ");
+}
+
+struct CmdCase {
+  std::vector<std::string> args;
+  std::string out;
+  int exitCode;
+};
+
+TEST_F(StartTest, NorvantixCmdRepliesAndExitStatus) {
+  SetKey("ZR_CONFIG.TXT", "W2_INSTALLED", "0");
+  StartBus(true);  // the first call starts the program
+  const std::vector<std::pair<std::string, std::string>> env = {
+      {"DBUS_SESSION_BUS_ADDRESS", address.toStdString()}};
+  const CmdCase cases[] = {
+      {{"Ver"}, "4.0 ; \n", 0},
+      {{"F ?;B ?"}, "1 ; Off  ; \n", 1},
+      {{"Ver", "F ?"}, "4.0 ; \n1 ; \n", 0},
+      {{"Foo", "Ver"}, "Error Unknown command ; \n4.0 ; \n", 1},
+      {{"F 99999"}, "Error  ; \n", 1},
+      {{"--timeout", "60000", "--", "--Ver"}, "Error Unknown command ; \n", 1},
+      {{""}, "\n", 0},
+      {{}, "", 2},
+      {{"--timeout"}, "", 2},
+      {{"--timeout", "0", "Ver"}, "", 2},
+      {{"--timeout", "x", "Ver"}, "", 2},
+      {{"--bogus", "Ver"}, "", 2},
+  };
+  for (const CmdCase& c : cases) {
+    std::vector<std::string> argv = {NVX_CMD_PROGRAM};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const ProcessResult r = RunProcess(argv, env, 60000);
+    std::string shown;
+    for (const auto& a : c.args) shown += "[" + a + "]";
+    EXPECT_EQ(r.out, c.out) << shown << " " << r.err;
+    EXPECT_EQ(r.exitCode, c.exitCode) << shown << " " << r.err;
+  }
+  // Each run released its object: none is left, the program still runs.
+  EXPECT_EQ(Diag("AutomationObjects").toInt(), 0);
+  EXPECT_TRUE(NameOwned());
+}
+
+TEST_F(StartTest, NorvantixCmdWhenNothingAnswers) {
+  struct Case {
+    std::string bus;
+    const char* why;
+  };
+  const Case cases[] = {
+      {address.toStdString(), "bus without the program or its service file"},
+      {"unix:path=" + busDir->file("no-such-socket"), "no bus at the address"},
+      {"", "no bus address at all"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::pair<std::string, std::string>> env = {{"DBUS_SESSION_BUS_ADDRESS", c.bus}};
+    if (c.bus.empty()) env.push_back({"DISPLAY", ""});
+    const ProcessResult r = RunProcess({NVX_CMD_PROGRAM, "Ver"}, env, 60000);
+    EXPECT_EQ(r.exitCode, 4) << c.why << ": " << r.err;
+    EXPECT_EQ(r.out, "") << c.why;
+    EXPECT_NE(r.err.find("norvantix-cmd: cannot reach"), std::string::npos) << c.why << ": " << r.err;
+  }
+}
+
+}  // namespace
+}  // namespace nvx::test
