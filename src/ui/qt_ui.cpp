@@ -166,6 +166,11 @@ std::optional<std::string> QtUi::InputBox(const std::string& prompt, const std::
 }
 
 void QtUi::ProcessEvents() {
+  // Posted events first: inside a handler that the GLib event dispatcher
+  // itself delivered, processEvents() does not deliver events that were
+  // already posted when that handler started (a D-Bus call that arrived
+  // together with the one now waiting would otherwise wait for it to end).
+  QCoreApplication::sendPostedEvents();
   QCoreApplication::processEvents();
   CommDeliverEvents();
 }
