@@ -205,6 +205,14 @@ TEST_F(RoadsTest, CallsNestInsideAWaitingCommand) {
       QString::fromUtf8(dbus::kServiceName), kCmdPath, kCmdIface, QStringLiteral("Exec"));
   wait << QStringLiteral("F Wait");
   QDBusPendingCall pending = client.asyncCall(wait, 60000);
+  // Sent at once behind the wait, so that both arrive together.
+  QDBusMessage ver = QDBusMessage::createMethodCall(
+      QString::fromUtf8(dbus::kServiceName), kCmdPath, kCmdIface, QStringLiteral("Exec"));
+  ver << QStringLiteral("Ver");
+  QDBusPendingCall close = client.asyncCall(ver, 60000);
+  ASSERT_TRUE(WaitUntil([&] { return close.isFinished(); }, 30000));
+  EXPECT_EQ(close.reply().arguments().value(0).toString(), QStringLiteral("4.0 ; "));
+  EXPECT_FALSE(pending.isFinished()) << "the call behind the wait was not nested";
 
   // Calls from another client and from the same one, on every road.
   QDBusConnection other = Connect(QStringLiteral("other"));
