@@ -364,6 +364,7 @@ std::vector<std::string> FrmWheel::History() const {
 }
 
 std::string FrmWheel::TimeText() const { return lblTime_->text().toStdString(); }
+void FrmWheel::SetTimeText(const std::string& text) { lblTime_->setText(Q(text)); }
 
 void FrmWheel::RememberCmdInHist() {
   std::vector<std::string> h = History();

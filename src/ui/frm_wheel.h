@@ -38,6 +38,7 @@ class FrmWheel : public QMainWindow {
   std::string CommandText() const;
   std::vector<std::string> History() const;      // cboCommand's list, newest first
   std::string TimeText() const;                  // lblTime
+  void SetTimeText(const std::string& text);     // lblTime
 
   void FCaption();
   void BCaption();
