@@ -3,7 +3,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QLabel>
 #include <QPointer>
 #include <QVariantMap>
 #include <cstdio>
@@ -36,12 +35,8 @@ FrmWheel* MainWin() {
   return ui ? ui->MainWindow() : nullptr;
 }
 
-QLabel* TimeLabel(FrmWheel* w) {
-  return w ? w->findChild<QLabel*>(QStringLiteral("lblTime")) : nullptr;
-}
-
 void SetTimeLine(const std::string& text) {
-  if (QLabel* l = TimeLabel(MainWin())) l->setText(ToBusText(text));
+  if (FrmWheel* w = MainWin()) w->SetTimeText(text);
 }
 
 void Send(const QDBusConnection& c, const QDBusMessage& call, const QDBusMessage& reply) {
