@@ -286,3 +286,69 @@ TEST_F(ParListUiTest, ModalShowWritesBackWhenClosed) {
 
 }  // namespace
 }  // namespace nvx
+
+// The dialogs behind the main window's entries: "Read Par. File" through the
+// program's own file dialog, then "Parameters" through the editor.
+#include "ui/frm_files.h"
+#include "ui/ui_fixture.h"
+
+namespace nvx {
+namespace {
+
+template <typename T>
+T* OpenDialog() {
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (auto* d = qobject_cast<T*>(w); d && d->isVisible()) return d;
+  return nullptr;
+}
+
+TEST(DialogWiringTest, ReadParFileThroughFileDialogAndEditor) {
+  const auto kind = sim::ControllerKind::kIM483I;
+  test::UiFixture f(&kind);
+  ASSERT_EQ(f.Start(), 1);
+  std::string par = f.app.dir.read("ZR_PARW1.TXT");
+  const size_t at = par.find("\"W1FILTPOSITIONS\",6");
+  ASSERT_NE(at, std::string::npos);
+  par.replace(at, 19, "\"W1FILTPOSITIONS\",7");
+  f.app.dir.writeRaw("ZR_PARW1_SEVEN.TXT", par);
+  f.w->parListEditor = [&] { FrmParList::EditCurrentFile(f.w); };
+
+  std::vector<std::string> offered;
+  std::string editorTitle;
+  // The file dialog: choose the copy; then the editor: change the count to 8
+  // and close it.
+  QTimer::singleShot(0, [&] {
+    FrmFiles* d = OpenDialog<FrmFiles>();
+    ASSERT_NE(d, nullptr);
+    offered = d->ListedFiles();
+    const auto files = d->ListedFiles();
+    for (size_t i = 0; i < files.size(); ++i)
+      if (files[i] == "ZR_PARW1_SEVEN.TXT") d->DoubleClickFile(static_cast<int>(i));
+    if (d->isVisible()) d->CancelClick();
+    QTimer::singleShot(0, [&] {
+      FrmParList* e = OpenDialog<FrmParList>();
+      ASSERT_NE(e, nullptr);
+      editorTitle = e->windowTitle().toStdString();
+      QTableWidget* g = e->Grid();
+      for (int r = 0; r < g->rowCount(); ++r)
+        if (g->item(r, 0)->text() == "W1FILTPOSITIONS") g->item(r, 1)->setText("8");
+      e->close();
+    });
+  });
+  f.w->ReadParFileClick(1);
+  EXPECT_EQ(offered, (std::vector<std::string>{"ZR_PARW1.TXT", "ZR_PARW1_SEVEN.TXT"}));
+  EXPECT_EQ(editorTitle, f.app.dir.file("ZR_PARW1.TXT"));
+  EXPECT_NE(f.app.dir.read("ZR_PARW1.TXT").find("\"W1FILTPOSITIONS\",8\r\n"), std::string::npos);
+  EXPECT_EQ(f.w->MessageText(), "F On");
+  EXPECT_EQ(f.FilterCaptions(1).size(), 8u);
+
+  // Cancelled in the file dialog: nothing copied, no editor.
+  QTimer::singleShot(0, [&] {
+    if (FrmFiles* d = OpenDialog<FrmFiles>()) d->CancelClick();
+  });
+  f.w->ReadParFileClick(1);
+  EXPECT_EQ(f.w->MessageText(), "Parameter file not read");
+}
+
+}  // namespace
+}  // namespace nvx
