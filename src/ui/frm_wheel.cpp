@@ -28,6 +28,7 @@
 #include "core/speed_test.h"
 #include "core/wheel_view.h"
 #include "params/trapar.h"
+#include "ui/frm_files.h"
 #include "ui/text_window.h"
 #include "ui/widgets.h"
 #include "wheels/wheels.h"
@@ -550,14 +551,8 @@ bool FrmWheel::ChooseWheelParFile(int wheel, std::string& dir, std::string& file
   if (parFileChooser) {
     parFileChooser(ProgramDir(), WheelParFilePattern(wheel), title, dir, file);
   } else {
-    const QString filter = QString("Parameter files (%1);;Text files (*.TXT);;All files (*)")
-                               .arg(Q(WheelParFilePattern(wheel)));
-    const QString path = QFileDialog::getOpenFileName(this, Q(title), Q(ProgramDir()), filter);
-    if (!path.isEmpty()) {
-      const QFileInfo info(path);
-      dir = info.absolutePath().toStdString();
-      file = info.fileName().toStdString();
-    }
+    FrmFiles::Choose(this, ProgramDir(), WheelParFilePattern(wheel), "*.TXT *.*", title, dir,
+                     file);
   }
   return !dir.empty() && !file.empty();
 }

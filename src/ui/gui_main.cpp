@@ -7,6 +7,7 @@
 
 #include "core/app.h"
 #include "ipc/dbus_roads.h"
+#include "ui/frm_parlist.h"
 #include "ui/frm_wheel.h"
 #include "ui/qt_ui.h"
 
@@ -48,6 +49,11 @@ int RunGui(int& argc, char** argv, const std::string& programDir, bool automatio
   g_gui = &ui;
   SetUi(&ui);
   ui.SetMainWindowUnloadedHook([] { QuitGuiIfIdle(); });
+  // The parameter list editor behind "Configuration" and the wheels'
+  // "Parameters" entries.
+  ui.SetMainWindowLoadedHook([](FrmWheel& w) {
+    w.parListEditor = [&w] { FrmParList::EditCurrentFile(&w); };
+  });
 
   const int16_t started = InitApp(programDir);
   // The D-Bus roads open once start-up is over; without a session bus the
