@@ -471,3 +471,81 @@ TEST_F(FilesUiTest, LayoutFollowsTheSize) {
 
 }  // namespace
 }  // namespace nvx
+
+// Pictures of the parameter list editor (with an open edit box) and the file
+// dialog, to $NVX_SCREENSHOT_DIR when set (scripts/screenshots.sh).
+#include <QDir>
+#include <QImage>
+#include <QTableWidget>
+
+#include "params/trapar.h"
+#include "ui/frm_parlist.h"
+
+namespace nvx {
+namespace {
+
+void SaveShot(QWidget* w, const QString& dir, const char* name) {
+  const QImage img = w->grab().toImage();
+  ASSERT_FALSE(img.isNull());
+  EXPECT_GT(img.width(), 100);
+  EXPECT_GT(img.height(), 50);
+  EXPECT_TRUE(img.save(dir + QLatin1Char('/') + QLatin1String(name)));
+}
+
+TEST(Screenshots, ParListEditorAndFileDialog) {
+  TempDir tmp;
+  RecordingUi ui;
+  ScopedUi scoped(ui);
+  QString dir = qEnvironmentVariable("NVX_SCREENSHOT_DIR");
+  if (dir.isEmpty()) dir = QString::fromStdString(tmp.path() + "shots");
+  QDir().mkpath(dir);
+
+  tmp.write("ZR_PARW1.TXT",
+            "\"W1CONTR\",1\n\"W1ADDRESS\",1\n\"W1FILTPOSITIONS\",6\n\"W1STEPSPERREV\",3200\n"
+            "\"W1OFFSET\",12\n\"W1SPEED\",500\n\"W1ACCEL\",2000\n\"W1HOMESPEED\",200\n");
+  SetParDir(tmp.path());
+  SetParFile("ZR_PARW1.TXT");
+  {
+    FrmParList f;
+    f.SetShowPar(-1, -1);
+    f.Load();
+    f.show();
+    f.activateWindow();
+    QApplication::processEvents();
+    f.EditCell(5, 1);
+    QApplication::processEvents();
+    SaveShot(&f, dir, "parlist_editor.png");
+    f.done(0);
+  }
+  CurParList().clear();
+
+  std::filesystem::create_directories(tmp.file("programs/old"));
+  std::filesystem::create_directories(tmp.file("programs/tests"));
+  tmp.write("programs/FOCUS.PRG", std::string(1834, 'x'));
+  tmp.write("programs/NIGHT_SEQUENCE.PRG", std::string(23456, 'x'));
+  tmp.write("programs/FLATS.PRG", "");
+  tmp.write("programs/notes.txt", "x");
+  FrmFiles files;
+  files.SetStartDir(tmp.file("programs"));
+  files.SetFilter("*.PRG");
+  files.SetPatterns("*.PRG *.*");
+  files.SetTitle("Select a program file");
+  files.Load();
+  files.resize(620, 380);
+  files.show();
+  QApplication::processEvents();
+  files.ClickFile(1);
+  QApplication::processEvents();
+  SaveShot(&files, dir, "file_dialog.png");
+  files.FileListToTextClick();
+  QApplication::processEvents();
+  ASSERT_EQ(files.TextWindows().size(), 1u);
+  TextWindow* listing = files.TextWindows()[0];
+  listing->resize(660, 200);
+  SaveShot(listing, dir, "file_list_text.png");
+  files.DoneClick();
+  delete listing;
+}
+
+}  // namespace
+}  // namespace nvx
