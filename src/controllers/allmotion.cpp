@@ -91,6 +91,9 @@ int16_t MotorMoveRel(double steps) {
   if (steps == 0.0) return 1;
   const auto n = MoveStepCount(steps);
   if (!n) return kMotorArgOutOfRange;
+  // "P0"/"D0" make the drive turn without end: a move that rounds to no step
+  // at all sends nothing, like a move of 0.
+  if (*n == 0) return 1;
   return Send((steps > 0 ? "P" : "D") + FormatInt(*n) + "R");
 }
 

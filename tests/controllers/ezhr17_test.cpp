@@ -61,6 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"MoveRelNegativeHalfUp", [] { return MotorMoveRel(-532.5); }, {"/1D533R"}, 1},
         RequestCase{"MoveRelPositive", [] { return MotorMoveRel(533.4); }, {"/1P533R"}, 1},
         RequestCase{"MoveRelZero", [] { return MotorMoveRel(0.0); }, {}, 1},
+        RequestCase{"MoveRelBelowHalfStep", [] { return MotorMoveRel(0.3); }, {}, 1},
+        RequestCase{"MoveRelBelowHalfStepBack", [] { return MotorMoveRel(-0.4); }, {}, 1},
         RequestCase{"MoveRelNaN",
                     [] { return MotorMoveRel(std::numeric_limits<double>::quiet_NaN()); }, {},
                     kMotorArgOutOfRange},
