@@ -39,8 +39,10 @@ struct BusyScope {
 
 std::string WheelSubCommand(int16_t n, const std::string& w) {
   if (w == "Home") {
-    if (HomeWheel() > 0 && GetFilter(CurFilter(n)) > 0) return kOK;
-    return kError;
+    if (HomeWheel() <= 0) return kError;
+    // A command nested in the homing wait may have selected the other wheel.
+    SelectWheel(n);
+    return GetFilter(CurFilter(n)) > 0 ? kOK : kError;
   }
   if (w == "??" || w == "?") {
     if (GetFilter(CurFilter(n)) <= 0) return kError;
@@ -85,6 +87,9 @@ std::string WheelCommand(int16_t n, const std::string& args) {
     } else {
       SelectWheel(n);
       reply = WheelSubCommand(n, w);
+      // The caption below is that of this wheel, even after a nested command
+      // on the other wheel during a wait.
+      SelectWheel(n);
     }
   }
   if (IsFormLoaded("frmWheel")) GetUi().FiltCaption(GetSelWheel());

@@ -174,6 +174,28 @@ TEST_P(Commands, NestedCommandOnTheOtherWheelDuringAWait) {
   EXPECT_EQ(ExecCmdLine("F ?;B ?"), "3 ; 4 ; ");
 }
 
+TEST_P(Commands, NestedCommandOnTheOtherWheelDuringHoming) {
+  ASSERT_EQ(ExecCmdLine("F Home;B Home;F 3;F Wait"), "OK  ; OK  ; OK  ; OK  ; ");
+  bool nested = false;
+  std::string nestedReply;
+  app_->ui.onProcessEvents = [&] {
+    if (nested) return;
+    nested = true;
+    nestedReply = ExecCmdLine("B 4;B Wait");
+  };
+  app_->ui.captionRefreshes.clear();
+  EXPECT_EQ(ExecCmd("F Home"), "OK ");
+  app_->ui.onProcessEvents = nullptr;
+  ASSERT_TRUE(nested);
+  EXPECT_EQ(nestedReply, "OK  ; OK  ; ");
+  // The homed wheel's own reading, not the other wheel's, and its caption.
+  EXPECT_EQ(CurFilter(1), 1);
+  EXPECT_EQ(CurFilter(2), 4);
+  ASSERT_FALSE(app_->ui.captionRefreshes.empty());
+  EXPECT_EQ(app_->ui.captionRefreshes.back(), 1);
+  EXPECT_EQ(ExecCmdLine("F ?;B ?"), "1 ; 4 ; ");
+}
+
 INSTANTIATE_TEST_SUITE_P(BothControllers, Commands,
                          ::testing::Values(sim::ControllerKind::kIM483I, sim::ControllerKind::kEZHR17),
                          [](const ::testing::TestParamInfo<sim::ControllerKind>& p) {
