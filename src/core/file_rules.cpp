@@ -154,8 +154,12 @@ std::vector<std::string> SplitPatterns(std::string_view patterns) {
 // --- texts ---
 
 std::string PadLeft(std::string_view text, size_t width) {
+  // Widths count characters: a UTF-8 sequence (a name such as "Größe.txt",
+  // a locale's group separator such as U+202F) takes one column.
+  const size_t chars = static_cast<size_t>(std::count_if(
+      text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
   std::string out;
-  if (text.size() < width) out.assign(width - text.size(), ' ');
+  if (chars < width) out.assign(width - chars, ' ');
   out.append(text);
   return out;
 }

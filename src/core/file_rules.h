@@ -42,8 +42,8 @@ bool MatchPattern(std::string_view name, std::string_view pattern);
 std::vector<std::string> SplitPatterns(std::string_view patterns);
 
 // --- texts ---
-// Right-aligned in a field: blanks before the text up to the width; a longer
-// text is neither padded nor cut.
+// Right-aligned in a field: blanks before the text up to the width (in
+// characters of the UTF-8 text); a longer text is neither padded nor cut.
 std::string PadLeft(std::string_view text, size_t width);
 // The length in the form "###,###": digits grouped by thousands with the
 // separator; 0 gives the empty text.

@@ -89,6 +89,21 @@ TEST(FileTextTest, PadLeft) {
   EXPECT_EQ(PadLeft("abcde", 5), "abcde");
   EXPECT_EQ(PadLeft("abcdef", 5), "abcdef");
   EXPECT_EQ(PadLeft("", 3), "   ");
+  // Widths count characters, not bytes of the UTF-8 text.
+  EXPECT_EQ(PadLeft("Gr\xC3\xB6\xC3\x9F" "e", 7), "  Gr\xC3\xB6\xC3\x9F" "e");
+  EXPECT_EQ(PadLeft("1\xE2\x80\xAF" "234", 7), "  1\xE2\x80\xAF" "234");
+  EXPECT_EQ(PadLeft("\xC3\xA9\xC3\xA9\xC3\xA9", 3), "\xC3\xA9\xC3\xA9\xC3\xA9");
+}
+
+TEST(FileListingTest, NonAsciiNameAndSeparatorKeepTheColumns) {
+  // A name with two two-byte characters and a three-byte group separator:
+  // every column still ends at 30, 42 and 62 characters.
+  const FileEntry e{"\xC3\xA4\xC3\xB6.TXT", 1234567, {2026, 1, 2, 3, 4, 5}};
+  const std::string line = ListingLine(e, "\xE2\x80\xAF");
+  const std::string expected = std::string(24, ' ') + "\xC3\xA4\xC3\xB6.TXT" +
+                               std::string(3, ' ') + "1\xE2\x80\xAF" "234\xE2\x80\xAF" "567" +
+                               "  01-02-2026 03:04AM";
+  EXPECT_EQ(line, expected);
 }
 
 TEST(FileListingTest, OneEmptyFile) {
