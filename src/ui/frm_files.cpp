@@ -457,10 +457,11 @@ void FrmFiles::DeleteFilesClick() {
 
 void FrmFiles::ViewAsTextClick() {
   QListWidgetItem* item = File1_->currentItem();
-  if (!item || !item->isSelected()) {
+  if (!item) {
     Message("No file selected");
     return;
   }
+  if (!item->isSelected()) return;  // a current entry that is not selected: nothing
   const std::string path = JoinPath(resDir_.empty() ? dir_ : resDir_, S(item->text()));
   QString text;
   if (!StatFile(path) || !ReadTextForView(Q(path), text)) {

@@ -382,7 +382,13 @@ TEST_F(FilesUiTest, ViewAsText) {
   EXPECT_EQ(ui_.boxes[0].text, "No file selected");
   EXPECT_TRUE(f.TextWindows().empty());
   auto* list = Child<QListWidget>(f, "File1");
+  // A current entry that is not selected: nothing at all.
   list->setCurrentRow(0);
+  list->item(0)->setSelected(false);
+  ASSERT_EQ(list->currentRow(), 0);
+  f.ViewAsTextClick();
+  EXPECT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_TRUE(f.TextWindows().empty());
   list->item(0)->setSelected(true);
   f.findChild<QAction*>("mnuViewTex")->trigger();
   ASSERT_EQ(f.TextWindows().size(), 1u);
