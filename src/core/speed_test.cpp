@@ -50,6 +50,9 @@ SpeedTestOps DefaultSpeedTestOps() {
 }
 
 uint32_t RunSpeedTestMoves(int16_t wheel, int16_t n, int16_t r, const SpeedTestOps& ops) {
+  // The wheel is selected again after every wait: a command run nested
+  // inside the wait may select the other wheel, and the next repetition (and
+  // the wheel left selected at the end) must still be this one.
   const int16_t count = ops.selectWheel(wheel);
   const uint32_t start = ops.timeMs();
   const bool showProgress = r > 1 && ops.progress;
@@ -58,6 +61,7 @@ uint32_t RunSpeedTestMoves(int16_t wheel, int16_t n, int16_t r, const SpeedTestO
       if (showProgress) ops.progress(k, r);
       ops.nextFilter();
       ops.waitWheel();
+      ops.selectWheel(wheel);
     }
   } else if (n >= 2) {
     int16_t p = 0;
@@ -68,6 +72,7 @@ uint32_t RunSpeedTestMoves(int16_t wheel, int16_t n, int16_t r, const SpeedTestO
       p = SpeedTestTarget(p, n, count);
       ops.goToFilter(p);
       ops.waitWheel();
+      ops.selectWheel(wheel);
     }
   }
   return ops.timeMs() - start;

@@ -19,6 +19,9 @@ struct FakeWheel {
   bool readingFails = false;
   uint32_t clock = 1000;
   int16_t selected = 0;
+  // A command run nested inside every wait selects this wheel meanwhile.
+  int16_t nestedSelects = 0;
+  std::vector<int16_t> movedWheels;  // the selected wheel at each move
   std::vector<std::string> calls;
   std::vector<int16_t> moves;  // targets reached, in order
   std::vector<std::string> progress;
@@ -40,6 +43,7 @@ struct FakeWheel {
     o.goToFilter = [this](int16_t n) -> int16_t {
       clock += 7;
       calls.push_back("go " + std::to_string(n));
+      movedWheels.push_back(selected);
       if (n < 1 || n > count) return -1;
       filter = n;
       moves.push_back(n);
@@ -48,11 +52,13 @@ struct FakeWheel {
     o.waitWheel = [this]() -> int16_t {
       clock += 7;
       calls.push_back("wait");
+      if (nestedSelects != 0) selected = nestedSelects;
       return 1;
     };
     o.nextFilter = [this]() -> int16_t {
       clock += 7;
       calls.push_back("next");
+      movedWheels.push_back(selected);
       curFilter = static_cast<int16_t>(curFilter >= count ? 1 : curFilter + 1);
       filter = curFilter;
       moves.push_back(filter);
@@ -107,8 +113,9 @@ TEST(SpeedTestTest, StepOneUsesNextFilterWithWrap) {
   RunSpeedTestMoves(1, 1, 3, w.Ops());
   EXPECT_EQ(w.moves, (std::vector<int16_t>{6, 1, 2}));
   EXPECT_EQ(w.curFilter, 2);
-  EXPECT_EQ(w.calls, (std::vector<std::string>{"select 1", "next", "wait", "next", "wait",
-                                                "next", "wait"}));
+  EXPECT_EQ(w.calls, (std::vector<std::string>{"select 1", "next", "wait", "select 1", "next",
+                                                "wait", "select 1", "next", "wait",
+                                                "select 1"}));
 }
 
 TEST(SpeedTestTest, StepTwoReadsAndMovesWithoutTouchingCurFilter) {
@@ -117,9 +124,20 @@ TEST(SpeedTestTest, StepTwoReadsAndMovesWithoutTouchingCurFilter) {
   EXPECT_EQ(w.selected, 2);
   EXPECT_EQ(w.moves, (std::vector<int16_t>{1, 3}));
   EXPECT_EQ(w.curFilter, 5);
-  EXPECT_EQ(w.calls, (std::vector<std::string>{"select 2", "get", "go 1", "wait", "get", "go 3",
-                                                "wait"}));
+  EXPECT_EQ(w.calls, (std::vector<std::string>{"select 2", "get", "go 1", "wait", "select 2",
+                                                "get", "go 3", "wait", "select 2"}));
   EXPECT_EQ(elapsed, 6u * 7u);
+}
+
+TEST(SpeedTestTest, NestedSelectionOfTheOtherWheelDoesNotRedirectTheTest) {
+  for (const int16_t n : {int16_t{1}, int16_t{2}}) {
+    SCOPED_TRACE(n);
+    FakeWheel w;
+    w.nestedSelects = 2;
+    RunSpeedTestMoves(1, n, 3, w.Ops());
+    EXPECT_EQ(w.movedWheels, (std::vector<int16_t>{1, 1, 1}));
+    EXPECT_EQ(w.selected, 1);  // the tested wheel stays selected
+  }
 }
 
 TEST(SpeedTestTest, FailedReadingKeepsLastTarget) {
@@ -133,7 +151,7 @@ TEST(SpeedTestTest, FailedReadingKeepsLastTarget) {
 TEST(SpeedTestTest, LargeStepExceedsCountAfterOneSubtraction) {
   FakeWheel w;  // at 5 of 6
   RunSpeedTestMoves(1, 20, 1, w.Ops());
-  EXPECT_EQ(w.calls, (std::vector<std::string>{"select 1", "get", "go 19", "wait"}));
+  EXPECT_EQ(w.calls, (std::vector<std::string>{"select 1", "get", "go 19", "wait", "select 1"}));
   EXPECT_TRUE(w.moves.empty());
 }
 
