@@ -46,7 +46,9 @@ SpeedTestOps DefaultSpeedTestOps();
 
 // The moves alone (no input boxes, no message): for n = 1, r times the next
 // filter and a wait; for n >= 2, r times a reading, p := target, a move to p
-// and a wait; for n <= 0 or r <= 0 nothing. Returns the elapsed ms.
+// and a wait; for n <= 0 or r <= 0 nothing. The wheel is selected again
+// after every wait, so it stays the one moved and selected whatever ran
+// nested in the wait. Returns the elapsed ms.
 uint32_t RunSpeedTestMoves(int16_t wheel, int16_t n, int16_t r, const SpeedTestOps& ops);
 
 // The whole menu entry for wheel 1 or 2: both input boxes through GetUi(),
