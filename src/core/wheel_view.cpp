@@ -113,11 +113,11 @@ std::string WheelParFileName(int wheel) { return "ZR_PARW" + FormatInt(wheel) + 
 std::string WheelParFilePattern(int wheel) { return "ZR_PARW" + FormatInt(wheel) + "*.TXT"; }
 
 int16_t CopyWheelParFile(int wheel, const std::string& dir, const std::string& file,
-                         std::string& source) {
+                         const std::string& programDir, std::string& source) {
   source.clear();
   if (dir.empty() || file.empty()) return 0;
   source = JoinDir(dir, file);
-  const std::string target = JoinDir(dir, WheelParFileName(wheel));
+  const std::string target = JoinDir(programDir, WheelParFileName(wheel));
   namespace fs = std::filesystem;
   std::error_code ec;
   if (fs::equivalent(source, target, ec) && !ec) return 2;

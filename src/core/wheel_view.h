@@ -75,13 +75,15 @@ std::string WheelParFileName(int wheel);
 // The file dialog's filter: "ZR_PARW1*.TXT".
 std::string WheelParFilePattern(int wheel);
 
-// "Read Par. File": copies dir + "/" + file over dir + "/ZR_PARW<n>.TXT"
-// (through a temporary file, so a failed copy leaves the old file whole).
+// "Read Par. File": copies dir + "/" + file over the wheel's own file
+// programDir + "/ZR_PARW<n>.TXT", the one the wheel is read from (through a
+// temporary file, so a failed copy leaves the old file whole). A file chosen
+// in another folder therefore never writes a ZR_PARW<n>.TXT there.
 // `source` receives the source path. 1 when copied, 2 when the source is the
 // wheel's own file already (nothing to copy), -1 when the source cannot be
 // read or the target cannot be written; 0 when dir or file is empty.
 int16_t CopyWheelParFile(int wheel, const std::string& dir, const std::string& file,
-                         std::string& source);
+                         const std::string& programDir, std::string& source);
 // "Parameter file <source> read" / "Parameter file not read".
 std::string ParFileReadMsg(const std::string& source);
 extern const char* const kParFileNotRead;

@@ -564,7 +564,7 @@ void FrmWheel::ReadParFileClick(int wheel) {
     ShowMessage(kParFileNotRead);
     return;
   }
-  if (CopyWheelParFile(wheel, dir, file, source) < 1) {
+  if (CopyWheelParFile(wheel, dir, file, ProgramDir(), source) < 1) {
     ShowMessage(kParFileNotRead);
     return;
   }

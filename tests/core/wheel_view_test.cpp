@@ -157,17 +157,31 @@ TEST(WheelViewTest, CopyParFileReplacesTheWheelFile) {
   std::string source;
   std::string dir = d.path();
   dir.pop_back();  // the dialog gives the directory without its '/'
-  EXPECT_EQ(CopyWheelParFile(2, dir, "ZR_PARW2_FAST.TXT", source), 1);
+  EXPECT_EQ(CopyWheelParFile(2, dir, "ZR_PARW2_FAST.TXT", d.path(), source), 1);
   EXPECT_EQ(source, d.file("ZR_PARW2_FAST.TXT"));
   EXPECT_EQ(d.read("ZR_PARW2.TXT"), "\"W2FILTPOSITIONS\",8\r\n");
   EXPECT_EQ(d.read("ZR_PARW2_FAST.TXT"), "\"W2FILTPOSITIONS\",8\r\n");
+}
+
+TEST(WheelViewTest, CopyParFileFromAnotherFolderReplacesTheProgramsWheelFile) {
+  test::TempDir program, other;
+  program.writeRaw("ZR_PARW1.TXT", "old");
+  other.writeRaw("ZR_PARW1.TXT", "someone else's");
+  other.writeRaw("SLOW.TXT", "\"W1FILTPOSITIONS\",5\r\n");
+  std::string source;
+  EXPECT_EQ(CopyWheelParFile(1, other.path(), "SLOW.TXT", program.path(), source), 1);
+  EXPECT_EQ(program.read("ZR_PARW1.TXT"), "\"W1FILTPOSITIONS\",5\r\n");
+  EXPECT_EQ(other.read("ZR_PARW1.TXT"), "someone else's");
+  // The other folder's own wheel file is a file like any other there.
+  EXPECT_EQ(CopyWheelParFile(1, other.path(), "ZR_PARW1.TXT", program.path(), source), 1);
+  EXPECT_EQ(program.read("ZR_PARW1.TXT"), "someone else's");
 }
 
 TEST(WheelViewTest, CopyParFileOntoItselfKeepsIt) {
   test::TempDir d;
   d.writeRaw("ZR_PARW1.TXT", "\"W1FILTPOSITIONS\",6\r\n");
   std::string source;
-  EXPECT_EQ(CopyWheelParFile(1, d.path(), "ZR_PARW1.TXT", source), 2);
+  EXPECT_EQ(CopyWheelParFile(1, d.path(), "ZR_PARW1.TXT", d.path(), source), 2);
   EXPECT_EQ(source, d.file("ZR_PARW1.TXT"));
   EXPECT_EQ(d.read("ZR_PARW1.TXT"), "\"W1FILTPOSITIONS\",6\r\n");
 }
@@ -176,12 +190,12 @@ TEST(WheelViewTest, CopyParFileFailures) {
   test::TempDir d;
   d.writeRaw("ZR_PARW1.TXT", "keep");
   std::string source;
-  EXPECT_EQ(CopyWheelParFile(1, d.path(), "MISSING.TXT", source), -1);
+  EXPECT_EQ(CopyWheelParFile(1, d.path(), "MISSING.TXT", d.path(), source), -1);
   EXPECT_EQ(d.read("ZR_PARW1.TXT"), "keep");
-  EXPECT_EQ(CopyWheelParFile(1, d.path(), "", source), 0);
-  EXPECT_EQ(CopyWheelParFile(1, "", "X.TXT", source), 0);
+  EXPECT_EQ(CopyWheelParFile(1, d.path(), "", d.path(), source), 0);
+  EXPECT_EQ(CopyWheelParFile(1, "", "X.TXT", d.path(), source), 0);
   // A directory is not a file to copy.
-  EXPECT_EQ(CopyWheelParFile(1, "/", "tmp", source), -1);
+  EXPECT_EQ(CopyWheelParFile(1, "/", "tmp", d.path(), source), -1);
   EXPECT_EQ(d.read("ZR_PARW1.TXT"), "keep");
 }
 
