@@ -21,6 +21,7 @@
 
 #include "base/numbers.h"
 #include "base/settings.h"
+#include "joystick/joystick.h"
 #include "base/ui.h"
 #include "comm/comm.h"
 #include "core/app.h"
@@ -211,11 +212,14 @@ void FrmWheel::BuildMenus() {
   QMenu* joy = conf->addMenu("&Joystick");
   joy->setObjectName("mnuJoy");
   joy->menuAction()->setObjectName("mnuJoy");
-  named(joy->addAction("&On?"), "mnuJoyOn");
+  connect(named(joy->addAction("&On?"), "mnuJoyOn"), &QAction::triggered, this,
+          [this] { JoyOnClick(); });
   named(joy->addAction("&Calibrate"), "mnuJoyCalib");
   named(joy->addAction("&Assigned Commands"), "mnuJoyAssgnCmd");
-  named(joy->addAction("&Toggle Axes"), "mnuTogAxes");
-  named(joy->addAction("&Param."), "mnuJoyPar");
+  connect(named(joy->addAction("&Toggle Axes"), "mnuTogAxes"), &QAction::triggered, this,
+          [this] { ToggleAxesClick(); });
+  connect(named(joy->addAction("&Param."), "mnuJoyPar"), &QAction::triggered, this,
+          [this] { JoyParClick(); });
   connect(named(conf->addAction("&Error Log"), "mnuErrLogComm"), &QAction::triggered, this,
           [this] { ErrorLogClick(); });
   QAction* quit = named(conf->addAction("&Quit"), "mnuQuit");
@@ -432,6 +436,25 @@ void FrmWheel::EditConfigFile() {
 void FrmWheel::EditWheelParFile(int wheel) {
   SetParFile(WheelParFileName(wheel));
   if (parListEditor) parListEditor();
+}
+
+void FrmWheel::JoyOnClick() {
+  HandlerScope scope(this);
+  int16_t& on = AppSettings().JoyOn;
+  on = on == 1 ? 0 : (JoyCentred() == 1 ? 1 : 0);
+}
+
+void FrmWheel::ToggleAxesClick() {
+  // The same as the command "Joy ToggleAxes".
+  HandlerScope scope(this);
+  JoyAxes() = static_cast<int16_t>(1 - JoyAxes());
+}
+
+void FrmWheel::JoyParClick() {
+  HandlerScope scope(this);
+  SetParFile("ZR_JOY.TXT");
+  if (parListEditor) parListEditor();
+  ReadJoyPar();
 }
 
 void FrmWheel::ConfigurationClick() {

@@ -80,6 +80,10 @@ class FrmWheel : public QMainWindow {
   // --- handlers (public so that tests and automation reach them) ---
   void ExecuteClick();
   void ConfigurationClick();
+  // Joystick entries: "On?", "Toggle Axes", "Param.".
+  void JoyOnClick();
+  void ToggleAxesClick();
+  void JoyParClick();
   void ErrorLogClick();
   void CommandsClick();
   void QuitClick();

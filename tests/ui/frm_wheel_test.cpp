@@ -19,6 +19,8 @@
 #include "comm/comm.h"
 #include "core/app.h"
 #include "core/commands.h"
+#include "joystick/joystick.h"
+#include "params/trapar.h"
 #include "ui/text_window.h"
 #include "ui/widgets.h"
 #include "ui_fixture.h"
@@ -622,6 +624,44 @@ TEST(FrmWheelTest, StatusLabelFollowsTheWindow) {
   f.ui.UnloadMainWindow();
   CommLog("after");  // no window: the link writes nowhere, and nothing breaks
   EXPECT_EQ(f.ui.MsgText(), "");
+}
+
+}  // namespace
+}  // namespace nvx
+
+namespace nvx {
+namespace {
+
+TEST(FrmWheelJoystickEntries, OnToggleAxesAndParam) {
+  UiFixture f(&kIm);
+  ASSERT_EQ(f.Start(), 1);
+  // No joystick device here reads as a stick at rest, so "On?" switches on.
+  AppSettings().JoyOn = 0;
+  f.Find("mnuJoyOn")->trigger();
+  EXPECT_EQ(AppSettings().JoyOn, JoyCentred() == 1 ? 1 : 0);
+  AppSettings().JoyOn = 1;
+  f.Find("mnuJoyOn")->trigger();
+  EXPECT_EQ(AppSettings().JoyOn, 0);
+
+  JoyAxes() = 0;
+  f.Find("mnuTogAxes")->trigger();
+  EXPECT_EQ(JoyAxes(), 1);
+  f.Find("mnuTogAxes")->trigger();
+  EXPECT_EQ(JoyAxes(), 0);
+
+  // "Param." edits ZR_JOY.TXT and reads it again afterwards.
+  bool editorRan = false;
+  f.w->parListEditor = [&] {
+    editorRan = true;
+    EXPECT_EQ(GetParPath(), f.app.dir.file("ZR_JOY.TXT"));
+    std::string joy = f.app.dir.read("ZR_JOY.TXT");
+    joy.replace(joy.find("\"JLATENT\",10"), 12, "\"JLATENT\",25");
+    f.app.dir.writeRaw("ZR_JOY.TXT", joy);
+  };
+  f.Find("mnuJoyPar")->trigger();
+  EXPECT_TRUE(editorRan);
+  EXPECT_EQ(JoyCalibration().DeadBand, 250);
+  JoyAxes() = 0;
 }
 
 }  // namespace
