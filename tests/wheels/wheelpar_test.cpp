@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -14,42 +16,22 @@ class ReadWheelParTest : public WheelDirTest {
  protected:
   // Values that no read of the standard file would produce, to see which
   // fields a failed read leaves alone.
-  void Seed(int n) {
-    WheelParRec& w = WheelPar(n);
-    w.address = 'Q';
-    w.holdCurrent = 1;
-    w.runCurrent = 2;
-    w.slewVel = 3;
-    w.initVel = 4;
-    w.accel = 5;
-    w.decel = 6;
-    w.homeOffset = 7.5;
-    w.filterCount = 8;
-    w.StepsPerFilter = 400;
-    w.auxA = 0;
-    w.auxB = 0;
-    w.homeSpeed = 0;
+  static void Seed(int n) {
+    WheelPar(n) = {.address = 'Q', .holdCurrent = 1, .runCurrent = 2, .slewVel = 3,
+                   .initVel = 4, .accel = 5, .decel = 6, .auxA = 0, .auxB = 0, .homeSpeed = 0,
+                   .homeOffset = 7.5, .filterCount = 8, .StepsPerFilter = 400};
   }
-  std::string Missing(const std::string& key, int n = 1) const {
-    return "Parameter " + key + " not found in " + Path("ZR_PARW" + std::to_string(n) + ".TXT");
+  // The message for key `key` of wheel 1's file: "not found" or "has a bad value".
+  std::string Msg(const std::string& key, const std::string& what = "not found") const {
+    return "Parameter " + key + " " + what + " in " + Path("ZR_PARW1.TXT");
   }
-  std::string Bad(const std::string& key, int n = 1) const {
-    return "Parameter " + key + " has a bad value in " +
-           Path("ZR_PARW" + std::to_string(n) + ".TXT");
-  }
+  std::string Bad(const std::string& key) const { return Msg(key, "has a bad value"); }
 };
 
 TEST_F(ReadWheelParTest, ReadsEveryKey) {
-  WheelFileValues v;
-  v.contr = "A";
-  v.hold = "12";
-  v.run = "55";
-  v.slew = "40000";  // beyond 16 bits, still a 32-bit value
-  v.init = "300";
-  v.accel = "120";
-  v.offset = "-12.75";
-  v.filt = "6";
-  PutWheel(1, v);
+  // A slew velocity beyond 16 bits is still a 32-bit value.
+  PutWheel(1, {.hold = "12", .run = "55", .slew = "40000", .init = "300", .accel = "120",
+               .offset = "-12.75"});
   Seed(1);
   ASSERT_EQ(ReadWheelPar(1), 1);
   const WheelParRec& w = WheelPar(1);
@@ -74,14 +56,9 @@ TEST_F(ReadWheelParTest, ReadsEveryKey) {
 }
 
 TEST_F(ReadWheelParTest, WheelTwoReadsItsOwnFileAndKeys) {
-  WheelFileValues v1;
-  v1.contr = "A";
-  PutWheel(1, v1);
-  WheelFileValues v2;
-  v2.contr = "B";
-  v2.filt = "8";
+  PutWheel(1, {});
   // Wheel 1's keys in wheel 2's file are not looked at.
-  Put("ZR_PARW2.TXT", WheelFileText("W1", v1) + WheelFileText("W2", v2));
+  Put("ZR_PARW2.TXT", WheelFileText("W1", {}) + WheelFileText("W2", {.contr = "B", .filt = "8"}));
   ASSERT_EQ(ReadWheelPar(2), 1);
   EXPECT_EQ(WheelPar(2).address, 'B');
   EXPECT_EQ(WheelPar(2).filterCount, 8);
@@ -93,8 +70,8 @@ TEST_F(ReadWheelParTest, WheelTwoReadsItsOwnFileAndKeys) {
 TEST_F(ReadWheelParTest, MissingFileReadsNothing) {
   Seed(1);
   EXPECT_EQ(ReadWheelPar(1), -1);
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0], "File " + Path("ZR_PARW1.TXT") + " does not exist");
+  EXPECT_EQ(ui_.boxes,
+            std::vector<std::string>{"File " + Path("ZR_PARW1.TXT") + " does not exist"});
   const WheelParRec& w = WheelPar(1);
   EXPECT_EQ(w.address, 'Q');
   EXPECT_EQ(w.filterCount, 8);
@@ -106,8 +83,7 @@ TEST_F(ReadWheelParTest, MissingFileReadsNothing) {
 }
 
 TEST_F(ReadWheelParTest, NoSuchWheel) {
-  EXPECT_EQ(ReadWheelPar(0), -1);
-  EXPECT_EQ(ReadWheelPar(3), -1);
+  for (int16_t n : std::initializer_list<int16_t>{0, 3}) EXPECT_EQ(ReadWheelPar(n), -1) << n;
   EXPECT_TRUE(ui_.boxes.empty());
 }
 
@@ -116,21 +92,11 @@ class MissingKeyTable : public ReadWheelParTest,
 
 TEST_P(MissingKeyTable, OneMessageAndTheRestIsRead) {
   const std::string name = GetParam();
-  WheelFileValues v;
-  v.contr = "C";
-  v.hold = "11";
-  v.run = "22";
-  v.slew = "3333";
-  v.init = "444";
-  v.accel = "55";
-  v.offset = "-66";
-  v.filt = "5";
-  PutWheel(1, v, {name});
+  PutWheel(1, {"C", "11", "22", "3333", "444", "55", "-66", "5"}, {name});
   Seed(1);
   EXPECT_EQ(ReadWheelPar(1), -1);
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0], Missing("W1" + name));
-  EXPECT_EQ(ui_.icons[0], MsgIcon::Critical);
+  EXPECT_EQ(ui_.boxes, std::vector<std::string>{Msg("W1" + name)});
+  EXPECT_EQ(ui_.icons, std::vector<MsgIcon>{MsgIcon::Critical});
   const WheelParRec& w = WheelPar(1);
   EXPECT_EQ(w.address, name == "CONTR" ? 'Q' : 'C');
   EXPECT_EQ(w.holdCurrent, name == "HOLDCURRENT" ? 1 : 11);
@@ -147,125 +113,90 @@ TEST_P(MissingKeyTable, OneMessageAndTheRestIsRead) {
 
 INSTANTIATE_TEST_SUITE_P(EveryKey, MissingKeyTable, ::testing::ValuesIn(WheelKeyNames()));
 
-TEST_F(ReadWheelParTest, OtherWheelsKeysGiveEightMessagesInOrder) {
-  Put("ZR_PARW1.TXT", WheelFileText("W2", WheelFileValues{}));
-  EXPECT_EQ(ReadWheelPar(1), -1);
-  ASSERT_EQ(ui_.boxes.size(), 8u);
-  for (size_t i = 0; i < 8; ++i) {
-    EXPECT_EQ(ui_.boxes[i], Missing("W1" + WheelKeyNames()[i]));
+// Keys of the other wheel, or in the wrong case, are not wheel 1's keys: one
+// message per key, in file order.
+TEST_F(ReadWheelParTest, OtherKeysGiveEightMessagesInOrder) {
+  for (const char* prefix : {"W2", "w1"}) {
+    ui_.boxes.clear();
+    Put("ZR_PARW1.TXT", WheelFileText(prefix, {}));
+    EXPECT_EQ(ReadWheelPar(1), -1) << prefix;
+    ASSERT_EQ(ui_.boxes.size(), 8u) << prefix;
+    for (size_t i = 0; i < 8; ++i) EXPECT_EQ(ui_.boxes[i], Msg("W1" + WheelKeyNames()[i]));
   }
 }
 
-TEST_F(ReadWheelParTest, KeysAreCaseSensitive) {
-  Put("ZR_PARW1.TXT", WheelFileText("w1", WheelFileValues{}));
-  EXPECT_EQ(ReadWheelPar(1), -1);
-  EXPECT_EQ(ui_.boxes.size(), 8u);
+TEST_F(ReadWheelParTest, AddressIsTheFirstCharacterOfTheTrimmedText) {
+  const struct {
+    std::string text;
+    int16_t address;
+  } cases[] = {{" a ", 'a'}, {"12", '1'}, {"A", 'A'}, {"F", 'F'}, {"  9", '9'},
+               {"\xC3\xA9", 0xC3}};  // a byte, never negative
+  for (const auto& c : cases) {
+    PutWheel(1, {.contr = c.text});
+    ASSERT_EQ(ReadWheelPar(1), 1) << c.text;
+    EXPECT_EQ(WheelPar(1).address, c.address) << c.text;
+  }
 }
-
-struct ContrCase {
-  std::string text;
-  int16_t address;
-};
-
-class ContrTable : public ReadWheelParTest, public ::testing::WithParamInterface<ContrCase> {};
-
-TEST_P(ContrTable, FirstCharacterOfTheTrimmedText) {
-  WheelFileValues v;
-  v.contr = GetParam().text;
-  PutWheel(1, v);
-  ASSERT_EQ(ReadWheelPar(1), 1);
-  EXPECT_EQ(WheelPar(1).address, GetParam().address);
-}
-
-INSTANTIATE_TEST_SUITE_P(Cases, ContrTable,
-                         ::testing::Values(ContrCase{" a ", 'a'}, ContrCase{"12", '1'},
-                                           ContrCase{"A", 'A'}, ContrCase{"F", 'F'},
-                                           ContrCase{"  9", '9'},
-                                           ContrCase{"\xC3\xA9", 0xC3}));  // a byte, never negative
 
 TEST_F(ReadWheelParTest, EmptyAddressFails) {
-  WheelFileValues v;
-  v.contr = "";
-  PutWheel(1, v);
+  PutWheel(1, {.contr = ""});
   Seed(1);
   EXPECT_EQ(ReadWheelPar(1), -1);
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0], Bad("W1CONTR"));
+  EXPECT_EQ(ui_.boxes, std::vector<std::string>{Bad("W1CONTR")});
   EXPECT_EQ(WheelPar(1).address, 'Q');
   EXPECT_EQ(WheelPar(1).filterCount, 6);  // the other keys are still read
 }
 
-struct NumberCase {
-  std::string name;  // key name after "W1"
-  std::string text;
-  bool ok;
-  double stored;  // what the field holds afterwards (the seed when !ok)
-};
-
-class NumberTable : public ReadWheelParTest, public ::testing::WithParamInterface<NumberCase> {
- protected:
-  static double Field(const std::string& name) {
+TEST_F(ReadWheelParTest, NumbersConvertOrFail) {
+  struct Case {
+    std::string name;  // key name after "W1"
+    std::string text;
+    bool ok;
+    double stored;  // what the field holds afterwards (the seed when !ok)
+  };
+  const Case cases[] = {
+      // Halves to even.
+      {"HOLDCURRENT", "12.5", true, 12}, {"HOLDCURRENT", "13.5", true, 14},
+      {"RUNCURRENT", "-0.5", true, 0}, {"ACCELERATION", "2.5e1", true, 25},
+      {"FILTPOSITIONS", "6.5", true, 6}, {"FILTPOSITIONS", "7.5", true, 8},
+      {"FILTPOSITIONS", "1", true, 1}, {"OFFSETHOME", ".25", true, 0.25},
+      // Ranges: 16 bits for currents and the filter count, 32 for speeds.
+      {"HOLDCURRENT", "32767", true, 32767}, {"HOLDCURRENT", "32768", false, 1},
+      {"RUNCURRENT", "-32769", false, 2}, {"SLEWVELOCITY", "2147483647", true, 2147483647.0},
+      {"SLEWVELOCITY", "3e9", false, 3}, {"INITVELOCITY", "-2147483649", false, 4},
+      {"ACCELERATION", "1e300", false, 5},
+      // Not numbers.
+      {"HOLDCURRENT", "ten", false, 1}, {"SLEWVELOCITY", "0x10", false, 3},
+      {"OFFSETHOME", "x", false, 7.5}, {"INITVELOCITY", "", false, 4},
+      // A filter count must be at least 1.
+      {"FILTPOSITIONS", "0", false, 8}, {"FILTPOSITIONS", "-3", false, 8},
+      {"FILTPOSITIONS", "0.4", false, 8}, {"FILTPOSITIONS", "x", false, 8},
+      {"FILTPOSITIONS", "40000", false, 8}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name + " " + c.text);
+    // The file with this key's text; the other keys keep their usable values.
+    WheelFileValues v;
+    std::string* texts[] = {&v.contr, &v.hold, &v.run,    &v.slew,
+                            &v.init,  &v.accel, &v.offset, &v.filt};
+    const auto& names = WheelKeyNames();
+    const auto i = static_cast<size_t>(std::find(names.begin(), names.end(), c.name) -
+                                       names.begin());
+    *texts[i] = c.text;
+    PutWheel(1, v);
+    Seed(1);
+    ui_.boxes.clear();
+    EXPECT_EQ(ReadWheelPar(1), c.ok ? 1 : -1);
     const WheelParRec& w = WheelPar(1);
-    if (name == "HOLDCURRENT") return w.holdCurrent;
-    if (name == "RUNCURRENT") return w.runCurrent;
-    if (name == "SLEWVELOCITY") return w.slewVel;
-    if (name == "INITVELOCITY") return w.initVel;
-    if (name == "ACCELERATION") return w.accel;
-    if (name == "OFFSETHOME") return w.homeOffset;
-    return w.filterCount;
-  }
-};
-
-TEST_P(NumberTable, ConvertsOrFails) {
-  const auto& c = GetParam();
-  WheelFileValues v;
-  if (c.name == "HOLDCURRENT") v.hold = c.text;
-  if (c.name == "RUNCURRENT") v.run = c.text;
-  if (c.name == "SLEWVELOCITY") v.slew = c.text;
-  if (c.name == "INITVELOCITY") v.init = c.text;
-  if (c.name == "ACCELERATION") v.accel = c.text;
-  if (c.name == "OFFSETHOME") v.offset = c.text;
-  if (c.name == "FILTPOSITIONS") v.filt = c.text;
-  PutWheel(1, v);
-  Seed(1);
-  EXPECT_EQ(ReadWheelPar(1), c.ok ? 1 : -1);
-  EXPECT_DOUBLE_EQ(Field(c.name), c.stored);
-  if (c.ok) {
-    EXPECT_TRUE(ui_.boxes.empty());
-  } else {
-    ASSERT_EQ(ui_.boxes.size(), 1u);
-    EXPECT_EQ(ui_.boxes[0], Bad("W1" + c.name));
+    const double fields[] = {0, 1.0 * w.holdCurrent, 1.0 * w.runCurrent, 1.0 * w.slewVel,
+                             1.0 * w.initVel, 1.0 * w.accel, w.homeOffset, 1.0 * w.filterCount};
+    EXPECT_DOUBLE_EQ(fields[i], c.stored);
+    const std::vector<std::string> none, bad = {Bad("W1" + c.name)};
+    EXPECT_EQ(ui_.boxes, c.ok ? none : bad);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, NumberTable,
-    ::testing::Values(
-        // Halves to even.
-        NumberCase{"HOLDCURRENT", "12.5", true, 12}, NumberCase{"HOLDCURRENT", "13.5", true, 14},
-        NumberCase{"RUNCURRENT", "-0.5", true, 0}, NumberCase{"ACCELERATION", "2.5e1", true, 25},
-        NumberCase{"FILTPOSITIONS", "6.5", true, 6}, NumberCase{"FILTPOSITIONS", "7.5", true, 8},
-        NumberCase{"FILTPOSITIONS", "1", true, 1}, NumberCase{"OFFSETHOME", ".25", true, 0.25},
-        // Ranges: 16 bits for currents and the filter count, 32 for speeds.
-        NumberCase{"HOLDCURRENT", "32767", true, 32767},
-        NumberCase{"HOLDCURRENT", "32768", false, 1},
-        NumberCase{"RUNCURRENT", "-32769", false, 2},
-        NumberCase{"SLEWVELOCITY", "2147483647", true, 2147483647.0},
-        NumberCase{"SLEWVELOCITY", "3e9", false, 3},
-        NumberCase{"INITVELOCITY", "-2147483649", false, 4},
-        NumberCase{"ACCELERATION", "1e300", false, 5},
-        // Not numbers.
-        NumberCase{"HOLDCURRENT", "ten", false, 1}, NumberCase{"SLEWVELOCITY", "0x10", false, 3},
-        NumberCase{"OFFSETHOME", "x", false, 7.5}, NumberCase{"INITVELOCITY", "", false, 4},
-        // A filter count must be at least 1.
-        NumberCase{"FILTPOSITIONS", "0", false, 8}, NumberCase{"FILTPOSITIONS", "-3", false, 8},
-        NumberCase{"FILTPOSITIONS", "0.4", false, 8}, NumberCase{"FILTPOSITIONS", "x", false, 8},
-        NumberCase{"FILTPOSITIONS", "40000", false, 8}));
-
 TEST_F(ReadWheelParTest, RefusedFilterCountKeepsTheEarlierGeometry) {
-  WheelFileValues v;
-  v.filt = "0";
-  PutWheel(1, v);
+  PutWheel(1, {.filt = "0"});
   EXPECT_EQ(ReadWheelPar(1), -1);
   // Never read a usable count: nothing to divide by, nothing computed.
   EXPECT_EQ(WheelPar(1).filterCount, 0);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,14 +41,13 @@ double Wrapped(double p) {
 
 class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<ControllerKind> {
  protected:
-  ControllerKind Kind() const { return GetParam(); }
-  bool Ez() const { return Kind() == ControllerKind::kEZHR17; }
+  bool Ez() const { return GetParam() == ControllerKind::kEZHR17; }
   char A1() const { return Ez() ? '1' : 'A'; }
   char A2() const { return Ez() ? '2' : 'B'; }
 
   // Starts the simulator with the given units and opens the link to it.
   void Open(std::vector<UnitConfig> units, sim::SimOptions options = Fast()) {
-    sim_ = std::make_unique<ControllerSim>(Kind(), std::move(units), options);
+    sim_ = std::make_unique<ControllerSim>(GetParam(), std::move(units), options);
     ASSERT_EQ(sim_->Start(), 1);
     AppSettings().ControllerType = Ez() ? "EZHR17" : "IM483I";
     AppSettings().MoveTimeout = 10;
@@ -58,28 +58,43 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
     ASSERT_EQ(CommOpenPort(1), -1);
     SetPortTimeout(300);
   }
-
-  // Two units at the default addresses, standing at 0, and both wheel files:
-  // wheel 1 six filters, wheel 2 eight.
-  void OpenTwo(sim::SimOptions options = Fast(), double offset1 = 0) {
-    WheelFileValues w1;
-    w1.contr = std::string(1, A1());
-    w1.offset = FormatNumber(offset1);
-    PutWheel(1, w1);
-    WheelFileValues w2;
-    w2.contr = std::string(1, A2());
-    w2.filt = "8";
-    PutWheel(2, w2);
-    UnitConfig u1;
-    u1.address = A1();
-    UnitConfig u2;
-    u2.address = A2();
-    Open({u1, u2}, options);
+  // Wheel file `n` for the unit at `a`.
+  void PutW(int n, char a, const std::string& offset = "0", const std::string& filt = "6") {
+    PutWheel(n, {.contr = std::string(1, a), .offset = offset, .filt = filt});
   }
-
+  // Two units at the default addresses and both wheel files: wheel 1 six
+  // filters, wheel 2 eight.
+  void OpenTwo(sim::SimOptions options = Fast(), const std::string& offset1 = "0",
+               double start1 = 0) {
+    PutW(1, A1(), offset1);
+    PutW(2, A2(), "0", "8");
+    Open({{.address = A1(), .start_position = start1}, {.address = A2()}}, options);
+  }
+  // Wheel 1 alone, installed.
+  void OpenOne(const std::string& offset, UnitConfig u, sim::SimOptions options = Fast()) {
+    PutW(1, A1(), offset);
+    u.address = A1();
+    Open({u}, options);
+    AppSettings().WheelInstalled[1] = 1;
+  }
   void InstallBoth() {
     AppSettings().WheelInstalled[1] = 1;
     AppSettings().WheelInstalled[2] = 1;
+  }
+  // Both wheels installed and initialised, wheel `sel` selected.
+  void StartBoth(int16_t sel = 1) {
+    InstallBoth();
+    ASSERT_EQ(InitDevices(), 1);
+    SelectWheel(sel);
+  }
+  int16_t Filter() {
+    int16_t k = 0;
+    EXPECT_EQ(GetFilter(k), 1);
+    return k;
+  }
+  void GoWait(int16_t n) {
+    EXPECT_EQ(GoToFilter(n), 1) << n;
+    EXPECT_EQ(WaitWheel(), 1) << n;
   }
 
   // The request of a command as it appears on the line for unit `a`.
@@ -89,6 +104,9 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
   bool Sent(const std::string& request) const {
     const auto r = sim_->Requests();
     return std::find(r.begin(), r.end(), request) != r.end();
+  }
+  void ExpectSent(const std::vector<std::string>& requests, bool sent = true) const {
+    for (const auto& r : requests) EXPECT_EQ(Sent(r), sent) << r;
   }
   std::string Move(char a, int64_t steps) const {
     if (Ez()) return Req(a, (steps > 0 ? "P" : "D") + FormatInt(std::llabs(steps)) + "R");
@@ -127,94 +145,79 @@ TEST_P(SimWheelTest, InitDevicesBringsBothWheelsOnline) {
   EXPECT_TRUE(ui_.boxes.empty());
 
   // Wheel 1's configuration, in order, then its position read.
-  std::vector<std::string> want;
-  if (Ez()) {
-    want = {"/1j16R\r", "/1h10m50R\r", "/1V2000R\r", "/1L100R\r", "/1f0R\r",
-            "/1n0R\r",  "/1n1R\r",     "/1B533R\r",  "/1?0\r"};
-  } else {
-    want = {"AH 0\n",   "AD 4\n",    "AY 10 50\n", "AV 2000\n", "AI 500\n",
-            "AK 100 100\n", "AB 10 50\n", "Al 0\n", "AZ\n"};
-  }
+  const std::vector<std::string> want =
+      Ez() ? std::vector<std::string>{"/1j16R\r", "/1h10m50R\r", "/1V2000R\r",
+                                      "/1L100R\r", "/1f0R\r",     "/1n0R\r",
+                                      "/1n1R\r",   "/1B533R\r",   "/1?0\r"}
+           : std::vector<std::string>{"AH 0\n",       "AD 4\n",     "AY 10 50\n",
+                                      "AV 2000\n",    "AI 500\n",   "AK 100 100\n",
+                                      "AB 10 50\n",   "Al 0\n",     "AZ\n"};
   const auto r = sim_->Requests();
   ASSERT_GE(r.size(), want.size());
   EXPECT_EQ(std::vector<std::string>(r.begin(), r.begin() + static_cast<long>(want.size())),
             want);
   // Wheel 2 has eight filters of 400 steps.
-  if (Ez()) {
-    EXPECT_TRUE(Sent("/2B400R\r"));
-  }
+  if (Ez()) { EXPECT_TRUE(Sent("/2B400R\r")); }
 }
 
 TEST_P(SimWheelTest, GoToFilterThenGetFilter) {
   OpenTwo();
-  InstallBoth();
-  ASSERT_EQ(InitDevices(), 1);
-  SelectWheel(1);
+  StartBoth();
   ASSERT_EQ(GoToFilter(3), 1);
   EXPECT_EQ(CurFilter(1), 0);  // the caller stores the target
-  EXPECT_TRUE(Sent(Move(A1(), 1067)));
-  ASSERT_EQ(WaitWheel(), 1);
-  EXPECT_DOUBLE_EQ(Pos(A1()), 1067);
-  int16_t k = 0;
-  ASSERT_EQ(GetFilter(k), 1);
-  EXPECT_EQ(k, 3);
-
-  // From filter 3 to filter 6 is half a revolution: the negative way.
-  sim_->ClearRequests();
-  ASSERT_EQ(GoToFilter(6), 1);
-  EXPECT_TRUE(Sent(Move(A1(), -1600)));
-  ASSERT_EQ(WaitWheel(), 1);
-  ASSERT_EQ(GetFilter(k), 1);
-  EXPECT_EQ(k, 6);
-  EXPECT_DOUBLE_EQ(Pos(A1()), -533);
-
-  // Wheel 2, eight filters.
-  SelectWheel(2);
-  ASSERT_EQ(GoToFilter(8), 1);
-  ASSERT_EQ(WaitWheel(), 1);
-  EXPECT_DOUBLE_EQ(Pos(A2()), -400);
-  ASSERT_EQ(GetFilter(k), 1);
-  EXPECT_EQ(k, 8);
-  // Filter 9 of eight is filter 1, by the short way.
-  ASSERT_EQ(GoToFilter(9), 1);
-  ASSERT_EQ(WaitWheel(), 1);
-  EXPECT_DOUBLE_EQ(Pos(A2()), 0);
+  EXPECT_EQ(WaitWheel(), 1);
+  const struct {
+    int16_t wheel, target;
+    int64_t move;  // the one move sent
+    double pos;
+    int16_t filter;
+  } steps[] = {
+      {1, 3, 1067, 1067, 3},
+      {1, 6, -1600, -533, 6},  // from 3 to 6 is half a revolution: the negative way
+      {2, 8, -400, -400, 8},   // wheel 2, eight filters
+      {2, 9, 400, 0, 1},       // filter 9 of eight is filter 1, by the short way
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.target);
+    SelectWheel(s.wheel);
+    const char a = s.wheel == 1 ? A1() : A2();
+    if (s.target != 3) GoWait(s.target);
+    EXPECT_TRUE(Sent(Move(a, s.move)));
+    EXPECT_DOUBLE_EQ(Pos(a), s.pos);
+    EXPECT_EQ(Filter(), s.filter);
+    sim_->ClearRequests();
+  }
 }
 
 TEST_P(SimWheelTest, GoToFilterWaitsForTheMoveInProgress) {
   OpenTwo(Fast(2000));
-  InstallBoth();
-  ASSERT_EQ(InitDevices(), 1);
-  SelectWheel(1);
+  StartBoth();
   ASSERT_EQ(GoToFilter(4), 1);  // -1600, 0.8 s
-  ASSERT_EQ(GoToFilter(5), 1);  // waits, then -1600 + 533
-  ASSERT_EQ(WaitWheel(), 1);
+  GoWait(5);                    // waits, then -1600 + 533
   EXPECT_DOUBLE_EQ(Pos(A1()), -1067);
-  int16_t k = 0;
-  ASSERT_EQ(GetFilter(k), 1);
-  EXPECT_EQ(k, 5);
+  EXPECT_EQ(Filter(), 5);
 }
 
 TEST_P(SimWheelTest, NextAndPrevWrapAndRecord) {
   OpenTwo();
-  InstallBoth();
-  ASSERT_EQ(InitDevices(), 1);
-  SelectWheel(1);
+  StartBoth();
   CurFilter(1) = 0;
-  ASSERT_EQ(DevPrevFilter(), 1);  // undetermined goes to N
-  EXPECT_EQ(CurFilter(1), 6);
-  ASSERT_EQ(WaitWheel(), 1);
-  EXPECT_DOUBLE_EQ(Pos(A1()), -533);
-  ASSERT_EQ(DevNextFilter(), 1);  // 6 of 6 wraps to 1
-  EXPECT_EQ(CurFilter(1), 1);
-  ASSERT_EQ(WaitWheel(), 1);
-  EXPECT_DOUBLE_EQ(Pos(A1()), 0);
-  ASSERT_EQ(DevPrevFilter(), 1);
-  EXPECT_EQ(CurFilter(1), 6);
-  ASSERT_EQ(WaitWheel(), 1);
-  int16_t k = 0;
-  ASSERT_EQ(GetFilter(k), 1);
-  EXPECT_EQ(k, 6);
+  const struct {
+    int16_t (*op)();
+    int16_t filter;
+    double pos;
+  } steps[] = {
+      {DevPrevFilter, 6, -533},  // undetermined goes to N
+      {DevNextFilter, 1, 0},     // 6 of 6 wraps to 1
+      {DevPrevFilter, 6, -533},
+  };
+  for (const auto& s : steps) {
+    ASSERT_EQ(s.op(), 1);
+    EXPECT_EQ(CurFilter(1), s.filter);
+    ASSERT_EQ(WaitWheel(), 1);
+    EXPECT_DOUBLE_EQ(Pos(A1()), s.pos);
+    EXPECT_EQ(Filter(), s.filter);
+  }
 
   // A recorded 7 of six (after a move to filter 7) is filter 1: next is 2.
   ASSERT_EQ(GoToFilter(7), 1);
@@ -228,9 +231,7 @@ TEST_P(SimWheelTest, NextAndPrevWrapAndRecord) {
 
 TEST_P(SimWheelTest, StepRecordsTheFilterEvenWhenTheMoveFails) {
   OpenTwo();
-  InstallBoth();
-  ASSERT_EQ(InitDevices(), 1);
-  SelectWheel(2);
+  StartBoth(2);
   CurFilter(2) = 3;
   sim::SimOptions o = Fast();
   o.fault = sim::Fault::kNoReply;
@@ -243,10 +244,8 @@ TEST_P(SimWheelTest, StepRecordsTheFilterEvenWhenTheMoveFails) {
 
 TEST_P(SimWheelTest, JoystickStepsOncePerDeflection) {
   OpenTwo();
-  InstallBoth();
-  ASSERT_EQ(InitDevices(), 1);
+  StartBoth(2);
   ASSERT_EQ(GetJoyWheel(), 1);
-  SelectWheel(2);
   CurFilter(1) = 1;
   ASSERT_EQ(JoyStepWheel(-900, 1000), 1);
   EXPECT_EQ(CurFilter(1), 6);
@@ -257,14 +256,15 @@ TEST_P(SimWheelTest, JoystickStepsOncePerDeflection) {
   EXPECT_DOUBLE_EQ(Pos(A1()), -533);
 
   sim_->ClearRequests();
-  EXPECT_EQ(JoyStepWheel(-900, 1000), 1);   // held: nothing
-  EXPECT_EQ(JoyStepWheel(-200, 1000), 1);   // not yet inside the dead band
-  EXPECT_EQ(JoyStepWheel(900, 1000), 1);    // still latched
+  // Held, not yet inside the dead band, still latched: nothing.
+  for (int16_t a : std::initializer_list<int16_t>{-900, -200, 900}) {
+    EXPECT_EQ(JoyStepWheel(a, 1000), 1) << a;
+  }
   EXPECT_TRUE(sim_->Requests().empty());
   EXPECT_EQ(CurFilter(1), 6);
-  EXPECT_EQ(JoyStepWheel(150, 1000), 1);    // re-arms
+  EXPECT_EQ(JoyStepWheel(150, 1000), 1);  // re-arms
   EXPECT_EQ(GetJoyStepLatch(), 0);
-  EXPECT_EQ(JoyStepWheel(800, 1000), 1);    // exactly 0.8: no step
+  EXPECT_EQ(JoyStepWheel(800, 1000), 1);  // exactly 0.8: no step
   EXPECT_TRUE(sim_->Requests().empty());
   ASSERT_EQ(JoyStepWheel(801, 1000), 1);
   EXPECT_EQ(CurFilter(1), 1);
@@ -285,54 +285,31 @@ TEST_P(SimWheelTest, JoystickActsOnTheSecondWheelWhenTheFirstIsOffline) {
   EXPECT_EQ(ui_.captions, std::vector<int>{2});
 }
 
+// One wheel file names an address no unit answers to: that wheel stays
+// offline and the joystick goes to the other.
 TEST_P(SimWheelTest, UnreachableWheelStaysOffline) {
-  WheelFileValues w1;
-  w1.contr = std::string(1, A1());
-  PutWheel(1, w1);
-  WheelFileValues w2;
-  w2.contr = "C";  // no unit answers to it
-  PutWheel(2, w2);
-  UnitConfig u1;
-  u1.address = A1();
-  Open({u1});
-  InstallBoth();
-  EXPECT_EQ(InitDevices(), -1);
-  EXPECT_EQ(WheelOnline(1), 1);
-  EXPECT_EQ(WheelOnline(2), 0);
-  EXPECT_EQ(GetJoyWheel(), 1);
-  // Its configuration stopped at the first failed step.
-  EXPECT_FALSE(Sent(Req('C', Ez() ? "h10m50R" : "Y 10 50")));
-  EXPECT_FALSE(Sent(Req('C', Ez() ? "?0" : "Z")));
-}
-
-TEST_P(SimWheelTest, FirstWheelOfflineSecondOnline) {
-  WheelFileValues w1;
-  w1.contr = "C";
-  PutWheel(1, w1);
-  WheelFileValues w2;
-  w2.contr = std::string(1, A2());
-  PutWheel(2, w2);
-  UnitConfig u2;
-  u2.address = A2();
-  Open({u2});
-  InstallBoth();
-  SetJoyWheel(1);
-  EXPECT_EQ(InitDevices(), -1);
-  EXPECT_EQ(WheelOnline(1), 0);
-  EXPECT_EQ(WheelOnline(2), 1);
-  EXPECT_EQ(GetJoyWheel(), 2);
+  for (int missing : {2, 1}) {
+    SCOPED_TRACE(missing);
+    const char present = missing == 2 ? A1() : A2();
+    PutW(1, missing == 1 ? 'C' : A1());
+    PutW(2, missing == 2 ? 'C' : A2());
+    Open({{.address = present}});
+    InstallBoth();
+    if (missing == 1) SetJoyWheel(1);  // moves off the wheel that is offline
+    EXPECT_EQ(InitDevices(), -1);
+    EXPECT_EQ(WheelOnline(1), missing == 1 ? 0 : 1);
+    EXPECT_EQ(WheelOnline(2), missing == 2 ? 0 : 1);
+    EXPECT_EQ(GetJoyWheel(), 3 - missing);
+    // Its configuration stopped at the first failed step.
+    ExpectSent({Req('C', Ez() ? "h10m50R" : "Y 10 50"), Req('C', Ez() ? "?0" : "Z")}, false);
+    CommClosePort();
+    CommUnload();
+    ResetWheels();
+  }
 }
 
 TEST_P(SimWheelTest, HomingPutsFilterOneAtTheOffset) {
-  WheelFileValues w1;
-  w1.contr = std::string(1, A1());
-  w1.offset = "100";
-  PutWheel(1, w1);
-  UnitConfig u1;
-  u1.address = A1();
-  u1.start_position = 1000;
-  Open({u1}, Fast(8000));
-  AppSettings().WheelInstalled[1] = 1;
+  OpenOne("100", {.start_position = 1000}, Fast(8000));
   ASSERT_EQ(InitDevices(), 1);
   SelectWheel(1);
   ASSERT_EQ(HomeWheel(), 1);
@@ -341,63 +318,34 @@ TEST_P(SimWheelTest, HomingPutsFilterOneAtTheOffset) {
     // The origin is not moved: HomeRef is where the wheel stands after the
     // offset move has ended.
     EXPECT_DOUBLE_EQ(WheelPar(1).HomeRef, Pos(A1()));
-    EXPECT_TRUE(Sent("/1z0R\r"));
-    EXPECT_TRUE(Sent("/1v1000V10000L12gD10S13G0D1gD1S03G0D1R\r"));
-    EXPECT_TRUE(Sent("/1P100R\r"));
+    ExpectSent({"/1z0R\r", "/1v1000V10000L12gD10S13G0D1gD1S03G0D1R\r", "/1P100R\r"});
     // The wheel's own speeds come back after the limit search.
     EXPECT_EQ(sim_->SlewVelocity('1'), 2000);
   } else {
     EXPECT_DOUBLE_EQ(Pos(A1()), 0);  // the controller's origin is filter 1
-    EXPECT_TRUE(Sent("AF 500 1\n"));
-    EXPECT_TRUE(Sent("A+100\n"));
-    EXPECT_TRUE(Sent("AE 50\n"));
-    EXPECT_TRUE(Sent("AO\n"));
+    ExpectSent({"AF 500 1\n", "A+100\n", "AE 50\n", "AO\n"});
   }
   // Filter 1 is the offset beyond the edge of the switch (2400..2439),
   // whatever the start.
   const double mech1 = *sim_->MechanicalPosition(A1());
   EXPECT_NEAR(Wrapped(mech1), 2520, 60);
-  int16_t k = 0;
-  ASSERT_EQ(GetFilter(k), 1);
-  EXPECT_EQ(k, 1);
-
-  ASSERT_EQ(GoToFilter(2), 1);
-  ASSERT_EQ(WaitWheel(), 1);
+  EXPECT_EQ(Filter(), 1);
+  GoWait(2);
   EXPECT_DOUBLE_EQ(*sim_->MechanicalPosition(A1()) - mech1, 533);
-  ASSERT_EQ(GetFilter(k), 1);
-  EXPECT_EQ(k, 2);
+  EXPECT_EQ(Filter(), 2);
 }
 
 TEST_P(SimWheelTest, HomingASlowOffsetMoveStillReadsItsEnd) {
-  WheelFileValues w1;
-  w1.contr = std::string(1, A1());
-  w1.offset = "-1500";
-  PutWheel(1, w1);
-  UnitConfig u1;
-  u1.address = A1();
-  Open({u1}, Fast(3000));  // the offset move takes half a second
-  AppSettings().WheelInstalled[1] = 1;
+  OpenOne("-1500", {}, Fast(3000));  // the offset move takes half a second
   ASSERT_EQ(InitDevices(), 1);
   SelectWheel(1);
   ASSERT_EQ(HomeWheel(), 1);
-  int16_t k = 0;
-  ASSERT_EQ(GetFilter(k), 1);
-  EXPECT_EQ(k, 1);
-  if (Ez()) {
-    EXPECT_DOUBLE_EQ(WheelPar(1).HomeRef, Pos(A1()));
-  }
+  EXPECT_EQ(Filter(), 1);
+  if (Ez()) { EXPECT_DOUBLE_EQ(WheelPar(1).HomeRef, Pos(A1())); }
 }
 
 TEST_P(SimWheelTest, HomingWithoutASwitchFailsButFinishesItsSteps) {
-  WheelFileValues w1;
-  w1.contr = std::string(1, A1());
-  w1.offset = "100";
-  PutWheel(1, w1);
-  UnitConfig u1;
-  u1.address = A1();
-  u1.has_switch = false;
-  Open({u1});
-  AppSettings().WheelInstalled[1] = 1;
+  OpenOne("100", {.has_switch = false});
   AppSettings().MoveTimeout = 1;
   ASSERT_EQ(InitDevices(), 1);
   SelectWheel(1);
@@ -406,24 +354,18 @@ TEST_P(SimWheelTest, HomingWithoutASwitchFailsButFinishesItsSteps) {
   EXPECT_EQ(HomeWheel(), -1);
   if (Ez()) {
     // Every step ran after the failed search.
-    EXPECT_TRUE(Sent("/1P100R\r"));
-    EXPECT_TRUE(Sent("/1?0\r"));
-    EXPECT_TRUE(Sent("/1V2000R\r"));
-    EXPECT_TRUE(Sent("/1L100R\r"));
+    ExpectSent({"/1P100R\r", "/1?0\r", "/1V2000R\r", "/1L100R\r"});
     EXPECT_NE(WheelPar(1).HomeRef, 77);
   } else {
     // No offset move after a failed search; settle and origin all the same.
-    EXPECT_FALSE(Sent("A+100\n"));
-    EXPECT_TRUE(Sent("AE 50\n"));
-    EXPECT_TRUE(Sent("AO\n"));
+    ExpectSent({"A+100\n"}, false);
+    ExpectSent({"AE 50\n", "AO\n"});
   }
 }
 
 TEST_P(SimWheelTest, ANestedCommandOnTheOtherWheelDoesNotRedirectTheWaitingOne) {
   OpenTwo(Fast(2000));
-  InstallBoth();
-  ASSERT_EQ(InitDevices(), 1);
-  SelectWheel(1);
+  StartBoth();
   ASSERT_EQ(GoToFilter(4), 1);  // wheel 1 turns -1600 for 0.8 s
   int16_t nested = 0;
   ui_.onceHook = [&] {
@@ -437,19 +379,17 @@ TEST_P(SimWheelTest, ANestedCommandOnTheOtherWheelDoesNotRedirectTheWaitingOne) 
   EXPECT_EQ(nested, 1);
   EXPECT_GT(ui_.events, 0);
   EXPECT_EQ(GetSelWheel(), 2);  // the nested command's selection stays
-  SelectWheel(1);
-  ASSERT_EQ(WaitWheel(), 1);
-  SelectWheel(2);
-  ASSERT_EQ(WaitWheel(), 1);
+  for (int16_t w : std::initializer_list<int16_t>{1, 2}) {
+    SelectWheel(w);
+    ASSERT_EQ(WaitWheel(), 1);
+  }
   EXPECT_DOUBLE_EQ(Wrapped(Pos(A1())), 533);
   EXPECT_DOUBLE_EQ(Pos(A2()), 400);
 }
 
 TEST_P(SimWheelTest, ANestedStepOnTheOtherWheelKeepsEachWheelsFilter) {
   OpenTwo(Fast(2000));
-  InstallBoth();
-  ASSERT_EQ(InitDevices(), 1);
-  SelectWheel(1);
+  StartBoth();
   CurFilter(1) = 1;
   CurFilter(2) = 0;
   ASSERT_EQ(GoToFilter(4), 1);  // wheel 1 busy for 0.8 s
@@ -466,20 +406,7 @@ TEST_P(SimWheelTest, ANestedStepOnTheOtherWheelKeepsEachWheelsFilter) {
 }
 
 TEST_P(SimWheelTest, ANestedCommandDuringHomingLeavesTheHomedWheelsReference) {
-  WheelFileValues w1;
-  w1.contr = std::string(1, A1());
-  w1.offset = "50";
-  PutWheel(1, w1);
-  WheelFileValues w2;
-  w2.contr = std::string(1, A2());
-  w2.filt = "8";
-  PutWheel(2, w2);
-  UnitConfig u1;
-  u1.address = A1();
-  u1.start_position = 800;
-  UnitConfig u2;
-  u2.address = A2();
-  Open({u1, u2}, Fast(4000));
+  OpenTwo(Fast(), "50", 800);
   InstallBoth();
   ASSERT_EQ(InitDevices(), 1);
   WheelPar(2).HomeRef = 0;
@@ -494,12 +421,8 @@ TEST_P(SimWheelTest, ANestedCommandDuringHomingLeavesTheHomedWheelsReference) {
   ASSERT_EQ(WaitWheel(), 1);
   EXPECT_DOUBLE_EQ(Pos(A2()), 800);
   SelectWheel(1);
-  int16_t k = 0;
-  ASSERT_EQ(GetFilter(k), 1);
-  EXPECT_EQ(k, 1);
-  if (Ez()) {
-    EXPECT_DOUBLE_EQ(WheelPar(1).HomeRef, Pos(A1()));
-  }
+  EXPECT_EQ(Filter(), 1);
+  if (Ez()) { EXPECT_DOUBLE_EQ(WheelPar(1).HomeRef, Pos(A1())); }
 }
 
 INSTANTIATE_TEST_SUITE_P(Both, SimWheelTest,
@@ -516,16 +439,13 @@ TEST_P(SimEzhr17Ref, PositionsAreRelativeToHomeRef) {
   ASSERT_TRUE(sim_->SetMechanicalPosition('1', 200));
   WheelPar(1).HomeRef = 200;
   SelectWheel(1);
-  int16_t k = 0;
-  ASSERT_EQ(GetFilter(k), 1);
-  EXPECT_EQ(k, 1);
+  EXPECT_EQ(Filter(), 1);
   ASSERT_EQ(GoToFilter(2), 1);
   EXPECT_TRUE(Sent("/1P533R\r"));
   ASSERT_EQ(WaitWheel(), 1);
   EXPECT_DOUBLE_EQ(Pos('1'), 733);
   WheelPar(1).HomeRef = 733 - 1600;  // now filter 4 stands in the beam
-  ASSERT_EQ(GetFilter(k), 1);
-  EXPECT_EQ(k, 4);
+  EXPECT_EQ(Filter(), 4);
 }
 
 INSTANTIATE_TEST_SUITE_P(Only, SimEzhr17Ref, ::testing::Values(ControllerKind::kEZHR17), KindName);
