@@ -22,13 +22,8 @@ std::string Reply(char status, const std::string& data = "") {
 }
 
 UnitConfig Drive(char address, double start = 0) {
-  UnitConfig u;
-  u.address = address;
-  u.start_position = start;
-  u.switch_position = 2400;
-  u.switch_width = 40;
-  u.slew_velocity = 2000;
-  return u;
+  return {.address = address, .start_position = start, .switch_position = 2400,
+          .switch_width = 40, .slew_velocity = 2000};
 }
 
 // The limit-search program of the homing, byte for byte.
@@ -155,9 +150,7 @@ TEST_F(Ezhr17Test, MovesEndOnTheirTargets) {
 }
 
 TEST_F(Ezhr17Test, StoredCommandRunsOnR) {
-  SimOptions o;
-  o.speed_factor = 100;
-  Open({Drive('1')}, o);
+  Open({Drive('1')}, {.speed_factor = 100});
   EXPECT_EQ(Ask("/1P200\r"), Reply(kReady));
   EXPECT_EQ(*sim_->Position('1'), 0);
   EXPECT_EQ(Ask("/1R\r"), Reply(kBusy));
@@ -166,9 +159,7 @@ TEST_F(Ezhr17Test, StoredCommandRunsOnR) {
 }
 
 TEST_F(Ezhr17Test, SetPositionKeepsTheWheelWhereItIs) {
-  SimOptions o;
-  o.speed_factor = 100;
-  Open({Drive('1', 700)}, o);
+  Open({Drive('1', 700)}, {.speed_factor = 100});
   EXPECT_EQ(Ask("/1z0R\r"), Reply(kReady));
   EXPECT_EQ(Ask("/1?0\r"), Reply(kReady, "0"));
   EXPECT_EQ(*sim_->MechanicalPosition('1'), 700);
@@ -182,9 +173,7 @@ TEST_F(Ezhr17Test, SetPositionKeepsTheWheelWhereItIs) {
 // The limit search of the homing: down in steps of 10 until the switch is
 // met, then on one step at a time until it clears, and one step more.
 TEST_F(Ezhr17Test, LimitSearchLeavesWheelJustBelowSwitch) {
-  SimOptions o;
-  o.speed_factor = 20;
-  Open({Drive('1', 1000)}, o);
+  Open({Drive('1', 1000)}, {.speed_factor = 20});
   EXPECT_EQ(Ask("/1z0R\r"), Reply(kReady));
   EXPECT_EQ(Ask(std::string("/1") + kSeekLimit + "\r"), Reply(kBusy));
   ASSERT_TRUE(WaitReady());
@@ -198,9 +187,7 @@ TEST_F(Ezhr17Test, LimitSearchLeavesWheelJustBelowSwitch) {
 }
 
 TEST_F(Ezhr17Test, LimitSearchStartingOnTheSwitch) {
-  SimOptions o;
-  o.speed_factor = 20;
-  Open({Drive('1', 2420)}, o);
+  Open({Drive('1', 2420)}, {.speed_factor = 20});
   Ask(std::string("/1") + kSeekLimit + "\r");
   ASSERT_TRUE(WaitReady());
   EXPECT_EQ(*sim_->MechanicalPosition('1'), 2398);
@@ -209,9 +196,7 @@ TEST_F(Ezhr17Test, LimitSearchStartingOnTheSwitch) {
 TEST_F(Ezhr17Test, LimitSearchWithoutSwitchNeverEnds) {
   UnitConfig u = Drive('1');
   u.has_switch = false;
-  SimOptions o;
-  o.speed_factor = 20;
-  Open({u}, o);
+  Open({u}, {.speed_factor = 20});
   Ask(std::string("/1") + kSeekLimit + "\r");
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(Ask("/1Q\r"), Reply(kBusy));
@@ -235,9 +220,7 @@ TEST_F(Ezhr17Test, LoopWithoutMotionStaysBusyUntilTerminated) {
 
 // The home of EZHR17_MotorHome: "V500R" then "Z1000000000R".
 TEST_F(Ezhr17Test, HomeCommandStopsOnSwitchAndZeroes) {
-  SimOptions o;
-  o.speed_factor = 20;
-  Open({Drive('1', 1000)}, o);
+  Open({Drive('1', 1000)}, {.speed_factor = 20});
   EXPECT_EQ(Ask("/1?2\r"), Reply(kReady, "2000"));
   EXPECT_EQ(Ask("/1V500R\r"), Reply(kReady));
   EXPECT_EQ(Ask("/1Z1000000000R\r"), Reply(kBusy));
@@ -249,9 +232,7 @@ TEST_F(Ezhr17Test, HomeCommandStopsOnSwitchAndZeroes) {
 }
 
 TEST_F(Ezhr17Test, HomeCommandWithinLimitThatMissesTheSwitch) {
-  SimOptions o;
-  o.speed_factor = 100;
-  Open({Drive('1', 1000)}, o);
+  Open({Drive('1', 1000)}, {.speed_factor = 100});
   Ask("/1Z100R\r");
   ASSERT_TRUE(WaitReady());
   EXPECT_EQ(Ask("/1?0\r"), Reply(kReady, "900"));
@@ -272,27 +253,19 @@ TEST_F(Ezhr17Test, FaultsChangeTheReply) {
       {"error", Fault::kErrorStatus, Reply(kReady | 9, "0")},
   };
   for (const FaultCase& c : cases) {
-    SimOptions o;
-    o.fault = c.fault;
-    Open({Drive('1')}, o);
+    Open({Drive('1')}, {.fault = c.fault});
     EXPECT_EQ(line_->Exchange("/1?0\r", "\r\n", 200), c.reply) << c.name;
   }
 }
 
 TEST_F(Ezhr17Test, ErrorStatusKeepsTheBusyBit) {
-  SimOptions o;
-  o.fault = Fault::kErrorStatus;
-  o.error_code = 5;
-  o.fault_skip = 1;
-  Open({Drive('1')}, o);
+  Open({Drive('1')}, {.fault = Fault::kErrorStatus, .fault_skip = 1, .error_code = 5});
   EXPECT_EQ(Ask("/1P20000R\r"), Reply(kBusy));
   EXPECT_EQ(Ask("/1Q\r"), Reply(kBusy | 5));
 }
 
 TEST_F(Ezhr17Test, PacedRepliesKeepTheirBytes) {
-  SimOptions o;
-  o.paced = true;
-  Open({Drive('1', -55)}, o);
+  Open({Drive('1', -55)}, {.paced = true});
   EXPECT_EQ(Ask("/1?0\r"), Reply(kReady, "-55"));
 }
 
@@ -301,9 +274,7 @@ TEST_F(Ezhr17Test, SpeedFactorChangeKeepsPosition) {
   Ask("/1P20000R\r");
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   double before = *sim_->Position('1');
-  SimOptions o;
-  o.speed_factor = 1000;
-  sim_->SetOptions(o);
+  sim_->SetOptions({.speed_factor = 1000});
   double after = *sim_->Position('1');
   EXPECT_GE(after, before);
   EXPECT_LT(after, before + 2000);  // no jump when the clock speeds up

@@ -215,13 +215,10 @@ TEST(SimProgramTest, ServesTheConfiguredTypeAndEndsOnSignal) {
 
 TEST(SimProgramTest, RefusesUnknownTypeAndArguments) {
   TempDir d;
-  {
-    SimProgram prog({"--dir", d.path(), "--type", "ezhr17"});
-    EXPECT_EQ(prog.WaitExit(), 2);
-  }
-  {
-    SimProgram prog({"--bogus"});
-    EXPECT_EQ(prog.WaitExit(), 2);
+  using Args = std::vector<std::string>;
+  for (const Args& args : {Args{"--dir", d.path(), "--type", "ezhr17"}, Args{"--bogus"}}) {
+    SimProgram prog(args);
+    EXPECT_EQ(prog.WaitExit(), 2) << args.back();
   }
 }
 

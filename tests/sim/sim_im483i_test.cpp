@@ -14,13 +14,8 @@ namespace {
 using test::SimLine;
 
 UnitConfig Unit(char address, double start = 0) {
-  UnitConfig u;
-  u.address = address;
-  u.start_position = start;
-  u.switch_position = 2400;
-  u.switch_width = 40;
-  u.slew_velocity = 2000;
-  return u;
+  return {.address = address, .start_position = start, .switch_position = 2400,
+          .switch_width = 40, .slew_velocity = 2000};
 }
 
 class Im483iTest : public ::testing::Test {
@@ -33,15 +28,17 @@ class Im483iTest : public ::testing::Test {
   }
   std::string Ask(const std::string& request) { return line_->Exchange(request, "\n"); }
 
-  // Polls "^" until the unit stands (or 5 s pass); true when it stood.
-  bool WaitStand(char address) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    std::string req = std::string(1, address) + "^\n";
+  // Asks `request` until the reply is `want` (or 5 s pass); true when it came.
+  bool AskUntil(const std::string& request, const std::string& want) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (std::chrono::steady_clock::now() < deadline) {
-      if (Ask(req) == std::string(1, address) + "^ 0\n") return true;
+      if (Ask(request) == want) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return false;
+  }
+  bool WaitStand(char a) {
+    return AskUntil(std::string(1, a) + "^\n", std::string(1, a) + "^ 0\n");
   }
 
   std::unique_ptr<ControllerSim> sim_;
@@ -97,9 +94,7 @@ TEST_F(Im483iTest, UnitNotConfiguredStaysSilentAndLineGoesOn) {
 }
 
 TEST_F(Im483iTest, UnitsMoveEachByItsOwnAddress) {
-  SimOptions o;
-  o.speed_factor = 50;
-  Open({Unit('A'), Unit('B', 100)}, o);
+  Open({Unit('A'), Unit('B', 100)}, {.speed_factor = 50});
   EXPECT_EQ(Ask("A+533\n"), "A+533\n");
   EXPECT_EQ(Ask("B-1067\n"), "B-1067\n");
   ASSERT_TRUE(WaitStand('A'));
@@ -124,9 +119,7 @@ TEST_F(Im483iTest, MoveTakesTimeAndStopsOnM0) {
 }
 
 TEST_F(Im483iTest, OriginMovesTheCountNotTheWheel) {
-  SimOptions o;
-  o.speed_factor = 100;
-  Open({Unit('A')}, o);
+  Open({Unit('A')}, {.speed_factor = 100});
   Ask("A-533\n");
   ASSERT_TRUE(WaitStand('A'));
   EXPECT_EQ(Ask("AZ\n"), "AZ-533\n");
@@ -138,9 +131,7 @@ TEST_F(Im483iTest, OriginMovesTheCountNotTheWheel) {
 TEST_F(Im483iTest, SlewVelocityAndFixedSpeedSetTheMoveTime) {
   // With a fixed speed the request "V" does not matter; the move still ends
   // on its target.
-  SimOptions o;
-  o.fixed_steps_per_s = 100000;
-  Open({Unit('A')}, o);
+  Open({Unit('A')}, {.fixed_steps_per_s = 100000});
   Ask("AV 1\n");
   EXPECT_EQ(*sim_->SlewVelocity('A'), 1);
   Ask("A+3200\n");
@@ -152,9 +143,7 @@ TEST_F(Im483iTest, SlewVelocityAndFixedSpeedSetTheMoveTime) {
 // poll "^", read the switch, back off at a quarter of the speed until the
 // switch clears, restore, stop.
 TEST_F(Im483iTest, HomeSearchFindsSwitchAndBacksOff) {
-  SimOptions o;
-  o.speed_factor = 20;
-  Open({Unit('A', 1000)}, o);
+  Open({Unit('A', 1000)}, {.speed_factor = 20});
   EXPECT_EQ(Ask("AI 125\n"), "AI 125\n");
   EXPECT_EQ(Ask("AF 500 1\n"), "AF 500 1\n");
   ASSERT_TRUE(WaitStand('A'));
@@ -163,12 +152,7 @@ TEST_F(Im483iTest, HomeSearchFindsSwitchAndBacksOff) {
   EXPECT_EQ(*sim_->MechanicalPosition('A'), 2439 - 3200);
   EXPECT_EQ(Ask("A] 1\n"), "A] 1 1\n");
   EXPECT_EQ(Ask("AM125\n"), "AM125\n");
-  std::string status;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  do {
-    status = Ask("A] 1\n");
-  } while (status != "A] 1 0\n" && std::chrono::steady_clock::now() < deadline);
-  EXPECT_EQ(status, "A] 1 0\n");
+  EXPECT_TRUE(AskUntil("A] 1\n", "A] 1 0\n"));
   EXPECT_EQ(Ask("AI 200\n"), "AI 200\n");
   EXPECT_EQ(Ask("AM0\n"), "AM0\n");
   EXPECT_EQ(Ask("A^\n"), "A^ 0\n");
@@ -179,9 +163,7 @@ TEST_F(Im483iTest, HomeSearchFindsSwitchAndBacksOff) {
 }
 
 TEST_F(Im483iTest, HomeSearchUpwardsStopsAtLowerEdge) {
-  SimOptions o;
-  o.speed_factor = 20;
-  Open({Unit('A', 1000)}, o);
+  Open({Unit('A', 1000)}, {.speed_factor = 20});
   Ask("AF 500 0\n");
   ASSERT_TRUE(WaitStand('A'));
   EXPECT_EQ(*sim_->MechanicalPosition('A'), 2400);
@@ -191,9 +173,7 @@ TEST_F(Im483iTest, HomeSearchUpwardsStopsAtLowerEdge) {
 TEST_F(Im483iTest, HomeSearchWithoutSwitchRunsUntilStopped) {
   UnitConfig u = Unit('A');
   u.has_switch = false;
-  SimOptions o;
-  o.speed_factor = 100;
-  Open({u}, o);
+  Open({u}, {.speed_factor = 100});
   Ask("AF 500 1\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(Ask("A^\n"), "A^ 1\n");
@@ -204,9 +184,7 @@ TEST_F(Im483iTest, HomeSearchWithoutSwitchRunsUntilStopped) {
 }
 
 TEST_F(Im483iTest, ConstantVelocityRunsBothWays) {
-  SimOptions o;
-  o.speed_factor = 10;
-  Open({Unit('A')}, o);
+  Open({Unit('A')}, {.speed_factor = 10});
   Ask("AM-125\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_EQ(Ask("A^\n"), "A^ 1\n");
@@ -245,9 +223,7 @@ TEST_F(Im483iTest, FaultsChangeTheReply) {
       {"error", Fault::kErrorStatus, "AZ?\n"},
   };
   for (const FaultCase& c : cases) {
-    SimOptions o;
-    o.fault = c.fault;
-    Open({Unit('A')}, o);
+    Open({Unit('A')}, {.fault = c.fault});
     std::string got = line_->Exchange("AZ\n", "\n", 200);
     EXPECT_EQ(got, c.reply ? c.reply : "") << c.name;
     EXPECT_EQ(sim_->Requests().size(), 1u) << c.name;
@@ -273,27 +249,20 @@ TEST_F(Im483iTest, FaultHitsOnlyChosenRequestsOfChosenUnit) {
 }
 
 TEST_F(Im483iTest, SlowReplyComesLate) {
-  SimOptions o;
-  o.reply_delay_ms = 400;
-  Open({Unit('A')}, o);
+  Open({Unit('A')}, {.reply_delay_ms = 400});
   ASSERT_TRUE(line_->Send("AZ\n"));
   EXPECT_EQ(line_->ReadFor(100), "");
   EXPECT_EQ(line_->ReadUntil("\n", 3000), "AZ 0\n");
 }
 
 TEST_F(Im483iTest, PacedReplyKeepsItsBytes) {
-  SimOptions o;
-  o.paced = true;
-  Open({Unit('A', -1234)}, o);
+  Open({Unit('A', -1234)}, {.paced = true});
   EXPECT_EQ(Ask("AZ\n"), "AZ-1234\n");
   EXPECT_EQ(Ask("AY 10 50\n"), "AY 10 50\n");
 }
 
 TEST_F(Im483iTest, HangUpClosesTheLine) {
-  SimOptions o;
-  o.fault = Fault::kHangUp;
-  o.fault_skip = 1;
-  Open({Unit('A')}, o);
+  Open({Unit('A')}, {.fault = Fault::kHangUp, .fault_skip = 1});
   EXPECT_EQ(Ask("AZ\n"), "AZ 0\n");
   EXPECT_FALSE(sim_->HungUp());
   EXPECT_EQ(line_->Exchange("AZ\n", "\n", 1000), "");
