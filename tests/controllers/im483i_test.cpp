@@ -123,39 +123,39 @@ TEST_F(Im483iTest, CommandHandsBackRawReply) {
   EXPECT_EQ(reply, "AZ 42");
 }
 
-TEST_F(Im483iTest, EchoInOtherCaseFailsButHandsBackRemainder) {
-  peer_->Script("AZ", {Raw("az 5\n")});
-  std::string response = "keep";
-  EXPECT_EQ(IMSCNTRL::IM483I_Request("Z", response), -2);
-  EXPECT_EQ(response, " 5");
-  EXPECT_EQ(LogLines().back(), "AZ!=az 5");
-}
+struct ReplyCase {
+  const char* name;
+  PeerReply reply;  // to "AZ"
+  int16_t status;
+  std::string response;  // handed back ("keep": untouched)
+  Strings logTail;       // the last log entries, in order
+};
 
-TEST_F(Im483iTest, ReplyShorterThanRequestFails) {
-  peer_->Script("AZ", {Raw("A\n")});
-  std::string response = "keep";
-  EXPECT_EQ(IMSCNTRL::IM483I_Request("Z", response), -3);
-  EXPECT_EQ(response, "keep");
-  EXPECT_EQ(LogLines().back(), "AZ>A");
-}
+void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
 
-TEST_F(Im483iTest, MissingReplyFailsAndAppendsToLog) {
-  peer_->Script("AZ", {NoReply()});
+class Im483iReplyTest : public Im483iTest, public ::testing::WithParamInterface<ReplyCase> {};
+
+TEST_P(Im483iReplyTest, ChecksTheEcho) {
+  const ReplyCase& c = GetParam();
+  peer_->Script("AZ", {c.reply});
   std::string response = "keep";
-  EXPECT_EQ(IMSCNTRL::IM483I_Request("Z", response), -1);
-  EXPECT_EQ(response, "keep");
+  EXPECT_EQ(IMSCNTRL::IM483I_Request("Z", response), c.status);
+  EXPECT_EQ(response, c.response);
   const auto log = LogLines();
-  ASSERT_GE(log.size(), 2u);
-  EXPECT_EQ(log[log.size() - 2], "Port TimeOut");
-  EXPECT_EQ(log.back(), "AZ\\");
+  ASSERT_GE(log.size(), c.logTail.size());
+  EXPECT_EQ(Strings(log.end() - static_cast<long>(c.logTail.size()), log.end()), c.logTail);
 }
 
-TEST_F(Im483iTest, PartialReplyIsLoggedAfterBackslash) {
-  peer_->Script("AZ", {Raw("AZ 5")});
-  std::string response;
-  EXPECT_EQ(IMSCNTRL::IM483I_Request("Z", response), -1);
-  EXPECT_EQ(LogLines().back(), "AZ\\AZ 5");
-}
+INSTANTIATE_TEST_SUITE_P(
+    Table, Im483iReplyTest,
+    ::testing::Values(
+        // An echo in the other case fails but hands back the remainder.
+        ReplyCase{"EchoInOtherCase", Raw("az 5\n"), -2, " 5", {"AZ!=az 5"}},
+        ReplyCase{"ShorterThanRequest", Raw("A\n"), -3, "keep", {"AZ>A"}},
+        ReplyCase{"Missing", NoReply(), -1, "keep", {"Port TimeOut", "AZ\\"}},
+        // What came of a reply without its line feed is logged after the backslash.
+        ReplyCase{"Partial", Raw("AZ 5"), -1, "keep", {"AZ\\AZ 5"}}),
+    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Im483iTest, SettleReturnsRequestFailureWithoutWaiting) {
   peer_->Script("AE 50", {Raw("xx 50\n")});
