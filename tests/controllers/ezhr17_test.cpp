@@ -96,34 +96,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 // --- replies and status ---
 
-struct PosCase {
-  const char* name;
-  PeerReply reply;  // to "/1?0"
-  int16_t status;
-  double pos;       // 5 before the read
-  std::string log;  // the last log entry ("" when not looked at)
-};
-
-void PrintTo(const PosCase& c, std::ostream* os) { *os << c.name; }
-
-class Ezhr17PosTest : public Ezhr17Test, public ::testing::WithParamInterface<PosCase> {};
-
-TEST_P(Ezhr17PosTest, ReadsBetweenStatusAndTrailingCharacter) {
-  const PosCase& c = GetParam();
-  peer_->Script("/1?0", {c.reply});
-  double pos = 5;
-  EXPECT_EQ(MotorGetPos(pos), c.status);
-  EXPECT_DOUBLE_EQ(pos, c.pos);
-  if (!c.log.empty()) { EXPECT_EQ(LogLines().back(), c.log); }
+TEST_F(Ezhr17Test, PositionIsBetweenStatusAndTrailingCharacter) {
+  const struct {
+    PeerReply reply;  // to "/1?0"
+    int16_t status;
+    double pos;       // 5 before the read
+    std::string log;  // the last log entry ("" when not looked at)
+  } cases[] = {{Ez(kReady, "-1234"), 1, -1234.0, ""},
+               {Ez(kReady, "12a"), -1, 5.0, "error reading position:12a"},
+               {NoReply(), -1, 5.0, "error reading position:"}};
+  for (const auto& c : cases) {
+    peer_->Script("/1?0", {c.reply});
+    double pos = 5;
+    EXPECT_EQ(MotorGetPos(pos), c.status) << c.log;
+    EXPECT_DOUBLE_EQ(pos, c.pos) << c.log;
+    if (!c.log.empty()) { EXPECT_EQ(LogLines().back(), c.log); }
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, Ezhr17PosTest,
-    ::testing::Values(PosCase{"Number", Ez(kReady, "-1234"), 1, -1234.0, ""},
-                      PosCase{"NotANumber", Ez(kReady, "12a"), -1, 5.0,
-                              "error reading position:12a"},
-                      PosCase{"FailedRequest", NoReply(), -1, 5.0, "error reading position:"}),
-    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Ezhr17Test, StartCharacterIsNotExamined) {
   peer_->Script("/1V10R", {Raw(std::string("X/0") + kReady + "\x03\r\n")});

@@ -123,39 +123,32 @@ TEST_F(Im483iTest, CommandHandsBackRawReply) {
   EXPECT_EQ(reply, "AZ 42");
 }
 
-struct ReplyCase {
-  const char* name;
-  PeerReply reply;  // to "AZ"
-  int16_t status;
-  std::string response;  // handed back ("keep": untouched)
-  Strings logTail;       // the last log entries, in order
-};
-
-void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
-
-class Im483iReplyTest : public Im483iTest, public ::testing::WithParamInterface<ReplyCase> {};
-
-TEST_P(Im483iReplyTest, ChecksTheEcho) {
-  const ReplyCase& c = GetParam();
-  peer_->Script("AZ", {c.reply});
-  std::string response = "keep";
-  EXPECT_EQ(IMSCNTRL::IM483I_Request("Z", response), c.status);
-  EXPECT_EQ(response, c.response);
-  const auto log = LogLines();
-  ASSERT_GE(log.size(), c.logTail.size());
-  EXPECT_EQ(Strings(log.end() - static_cast<long>(c.logTail.size()), log.end()), c.logTail);
+TEST_F(Im483iTest, BadRepliesFailAndAreLogged) {
+  const struct {
+    const char* name;
+    PeerReply reply;       // to "AZ"
+    int16_t status;
+    std::string response;  // handed back ("keep": untouched)
+    Strings logTail;       // the last log entries, in order
+  } cases[] = {
+      // An echo in the other case fails but hands back the remainder.
+      {"other case", Raw("az 5\n"), -2, " 5", {"AZ!=az 5"}},
+      {"shorter than the request", Raw("A\n"), -3, "keep", {"AZ>A"}},
+      {"missing", NoReply(), -1, "keep", {"Port TimeOut", "AZ\\"}},
+      // Last: what came of a reply without its line feed is logged after the backslash.
+      {"partial", Raw("AZ 5"), -1, "keep", {"AZ\\AZ 5"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    peer_->Script("AZ", {c.reply});
+    std::string response = "keep";
+    EXPECT_EQ(IMSCNTRL::IM483I_Request("Z", response), c.status);
+    EXPECT_EQ(response, c.response);
+    const auto log = LogLines();
+    ASSERT_GE(log.size(), c.logTail.size());
+    EXPECT_EQ(Strings(log.end() - static_cast<long>(c.logTail.size()), log.end()), c.logTail);
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Table, Im483iReplyTest,
-    ::testing::Values(
-        // An echo in the other case fails but hands back the remainder.
-        ReplyCase{"EchoInOtherCase", Raw("az 5\n"), -2, " 5", {"AZ!=az 5"}},
-        ReplyCase{"ShorterThanRequest", Raw("A\n"), -3, "keep", {"AZ>A"}},
-        ReplyCase{"Missing", NoReply(), -1, "keep", {"Port TimeOut", "AZ\\"}},
-        // What came of a reply without its line feed is logged after the backslash.
-        ReplyCase{"Partial", Raw("AZ 5"), -1, "keep", {"AZ\\AZ 5"}}),
-    [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Im483iTest, SettleReturnsRequestFailureWithoutWaiting) {
   peer_->Script("AE 50", {Raw("xx 50\n")});
