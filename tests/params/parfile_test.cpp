@@ -74,27 +74,29 @@ TEST_F(ParamsTest, LineEndingsAllReadAlike) {
 }
 
 TEST_F(ParamsTest, MissingFileShowsMessageAndKeepsList) {
-  ParamList list = {{"KEEP", std::string("me")}};
-  EXPECT_EQ(ReadParFile(Path("NONE.TXT"), list), -1);
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0].key, "KEEP");
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "File " + Path("NONE.TXT") + " does not exist");
-  EXPECT_EQ(ui_.boxes[0].title, "Norvantix");
-  EXPECT_EQ(ui_.boxes[0].icon, MsgIcon::None);
+  for (const std::string name : {"NONE.TXT", "nodir/NONE.TXT"}) {
+    ui_.boxes.clear();
+    ParamList list = {{"KEEP", std::string("me")}};
+    EXPECT_EQ(ReadParFile(Path(name), list), -1);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].key, "KEEP");
+    ASSERT_EQ(ui_.boxes.size(), 1u);
+    EXPECT_EQ(ui_.boxes[0].text, "File " + Path(name) + " does not exist");
+    EXPECT_EQ(ui_.boxes[0].title, "Norvantix");
+    EXPECT_EQ(ui_.boxes[0].icon, MsgIcon::None);
+  }
 }
 
-TEST_F(ParamsTest, MissingDirectoryCountsAsMissingFile) {
-  ParamList list;
-  EXPECT_EQ(ReadParFile(Path("nodir/NONE.TXT"), list), -1);
-  EXPECT_EQ(ui_.boxes.size(), 1u);
-}
-
-TEST_F(ParamsTest, DirectoryAtPathFailsSilently) {
+TEST_F(ParamsTest, DirectoryOrOversizedFileFailsSilentlyAndKeepsList) {
   std::filesystem::create_directory(Path("SUB"));
-  ParamList list = {{"KEEP", 1.0}};
-  EXPECT_EQ(ReadParFile(Path("SUB"), list), -1);
-  EXPECT_EQ(list.size(), 1u);
+  Put("BIG.TXT", "\"A\",1\r\n");
+  ASSERT_EQ(::truncate(Path("BIG.TXT").c_str(), static_cast<off_t>(kMaxFileBytes + 1)), 0);
+  for (const std::string name : {"SUB", "BIG.TXT"}) {
+    ParamList list = {{"OLD", 1.0}};
+    EXPECT_EQ(ReadParFile(Path(name), list), -1) << name;
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].key, "OLD");
+  }
   EXPECT_TRUE(ui_.boxes.empty());
 }
 
@@ -103,15 +105,6 @@ TEST_F(ParamsTest, EmptyFileGivesEmptyList) {
   ParamList list = {{"OLD", 1.0}};
   EXPECT_EQ(ReadParFile(Path("E.TXT"), list), 1);
   EXPECT_TRUE(list.empty());
-}
-
-TEST_F(ParamsTest, OversizedFileIsRefused) {
-  Put("BIG.TXT", "\"A\",1\r\n");
-  ASSERT_EQ(::truncate(Path("BIG.TXT").c_str(), static_cast<off_t>(kMaxFileBytes + 1)), 0);
-  ParamList list = {{"OLD", 1.0}};
-  EXPECT_EQ(ReadParFile(Path("BIG.TXT"), list), -1);
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0].key, "OLD");
 }
 
 TEST_F(ParamsTest, EntryLimit) {
@@ -373,13 +366,6 @@ TEST_F(ParamsTest, GetAndSetByIndex) {
 
 // --- atomic writes ---
 
-TEST_F(ParamsTest, WriteToMissingDirectoryFails) {
-  ParamList list = {{"A", 1.0}};
-  EXPECT_EQ(WriteParFile(Path("nodir/A.TXT"), list), -1);
-  EXPECT_FALSE(std::filesystem::exists(Path("nodir")));
-  EXPECT_TRUE(ui_.boxes.empty());
-}
-
 TEST_F(ParamsTest, FailedWriteLeavesOldFileByteForByte) {
   const std::string old = "\"OLD\",1,remark\r\n\xff\x00garbage";
   // A name of the longest length a directory holds: the file exists, but no
@@ -397,6 +383,11 @@ TEST_F(ParamsTest, FailedWriteLeavesOldFileByteForByte) {
   EXPECT_EQ(WriteParFile(Path("D"), list), -1);
   EXPECT_TRUE(std::filesystem::is_directory(Path("D")));
   EXPECT_EQ(FilesInDir(), 2u);
+
+  // A missing directory is not made.
+  EXPECT_EQ(WriteParFile(Path("nodir/A.TXT"), list), -1);
+  EXPECT_FALSE(std::filesystem::exists(Path("nodir")));
+  EXPECT_TRUE(ui_.boxes.empty());
 }
 
 TEST_F(ParamsTest, WriteFailingHalfwayLeavesOldFileAndNoTemporary) {
