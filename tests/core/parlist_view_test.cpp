@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "params/trapar.h"
 #include "support/recording_ui.h"
@@ -103,86 +104,56 @@ class ParListSessionTest : public ::testing::Test {
   ScopedUi scoped_{ui_};
 };
 
-TEST_F(ParListSessionTest, OpenAndCloseWithoutChangeRewritesTheFile) {
-  tmp_.writeRaw("P.TXT",
-                "  \"A\" , 1 ,remark\r\nxx\r\n\"B\",two words\n\"C\",3,x,y\r\n");
-  SetParFile("P.TXT");
-  ASSERT_TRUE(ParListOpen());
-  const auto rows = ParListRows(CurParList());
-  ASSERT_EQ(rows.size(), 3u);
-  EXPECT_EQ(ParListClose(rows, true), 1);
-  EXPECT_EQ(tmp_.read("P.TXT"), "\"A\",1\r\n\"B\",two words\r\n\"C\",3\r\n");
+TEST_F(ParListSessionTest, CloseStoresRowsByKeyAndRewritesTheFile) {
+  const std::string ab = "\"A\",1\r\n\"B\",2\r\n";
+  struct Case {
+    const char* name;
+    std::string file;
+    std::function<void(std::vector<ParRow>&)> edit;  // on the rows as opened
+    int stored;                                     // -1: closed without storing first
+    std::string written;
+  } cases[] = {
+      {"unchanged", "  \"A\" , 1 ,remark\r\nxx\r\n\"B\",two words\n\"C\",3,x,y\r\n",
+       [](auto& r) { ASSERT_EQ(r.size(), 3u); }, -1, "\"A\",1\r\n\"B\",two words\r\n\"C\",3\r\n"},
+      {"value", ab, [](auto& r) { r[1].value = "42"; }, 2, "\"A\",1\r\n\"B\",42\r\n"},
+      // A changed key cell keeps key and value; case counts.
+      {"key", ab, [](auto& r) { r = {{"AX", "99"}, {"b", "77"}}; }, 0, ab},
+      {"fewer rows", ab, [](auto& r) { r = {{"A", "5"}}; }, 1, "\"A\",5\r\n\"B\",2\r\n"},
+      {"no entries", "short\r\n", [](auto& r) { EXPECT_TRUE(r.empty()); }, -1, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    tmp_.writeRaw("P.TXT", c.file);
+    SetParFile("P.TXT");
+    ASSERT_TRUE(ParListOpen());
+    auto rows = ParListRows(CurParList());
+    c.edit(rows);
+    if (c.stored >= 0) {
+      EXPECT_EQ(StoreParListRows(rows), c.stored);
+    }
+    EXPECT_EQ(ParListClose(rows, true), 1);
+    EXPECT_EQ(tmp_.read("P.TXT"), c.written);
+  }
 }
 
-TEST_F(ParListSessionTest, ChangedValueIsStoredAndWritten) {
-  tmp_.writeRaw("P.TXT", "\"A\",1\r\n\"B\",2\r\n");
-  SetParFile("P.TXT");
-  ASSERT_TRUE(ParListOpen());
-  auto rows = ParListRows(CurParList());
-  rows[1].value = "42";
-  EXPECT_EQ(StoreParListRows(rows), 2);
-  EXPECT_EQ(ParListClose(rows, true), 1);
-  EXPECT_EQ(tmp_.read("P.TXT"), "\"A\",1\r\n\"B\",42\r\n");
-}
-
-TEST_F(ParListSessionTest, ChangedKeyCellKeepsKeyAndValue) {
-  tmp_.writeRaw("P.TXT", "\"A\",1\r\n\"B\",2\r\n");
-  SetParFile("P.TXT");
-  ASSERT_TRUE(ParListOpen());
-  auto rows = ParListRows(CurParList());
-  rows[0].key = "AX";
-  rows[0].value = "99";
-  rows[1].key = "b";  // case counts: not the key any more
-  rows[1].value = "77";
-  EXPECT_EQ(StoreParListRows(rows), 0);
-  EXPECT_EQ(ParListClose(rows, true), 1);
-  EXPECT_EQ(tmp_.read("P.TXT"), "\"A\",1\r\n\"B\",2\r\n");
-}
-
-TEST_F(ParListSessionTest, FewerRowsThanEntriesStoresOnlyThoseRows) {
-  tmp_.writeRaw("P.TXT", "\"A\",1\r\n\"B\",2\r\n");
-  SetParFile("P.TXT");
-  ASSERT_TRUE(ParListOpen());
-  std::vector<ParRow> rows{{"A", "5"}};
-  EXPECT_EQ(StoreParListRows(rows), 1);
-  EXPECT_EQ(ParListClose(rows, true), 1);
-  EXPECT_EQ(tmp_.read("P.TXT"), "\"A\",5\r\n\"B\",2\r\n");
-}
-
-TEST_F(ParListSessionTest, MissingFileOpensEmptyAndWritesNothing) {
-  tmp_.writeRaw("OTHER.TXT", "\"X\",1\r\n");
-  SetParFile("OTHER.TXT");
-  ASSERT_EQ(ReadCurPar(), 1);
-  ASSERT_EQ(ParCount(), 1);  // another file's entries are in the list
-
-  SetParFile("MISSING.TXT");
-  EXPECT_FALSE(ParListOpen());
-  EXPECT_EQ(ParCount(), 0);
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "File " + tmp_.file("MISSING.TXT") + " does not exist");
-  EXPECT_EQ(ParListClose(ParListRows(CurParList()), false), 0);
-  EXPECT_FALSE(std::filesystem::exists(tmp_.file("MISSING.TXT")));
-}
-
-TEST_F(ParListSessionTest, UnreadablePathIsNotOverwritten) {
+TEST_F(ParListSessionTest, UnreadableFileOpensEmptyAndWritesNothing) {
   std::filesystem::create_directory(tmp_.file("ADIR.TXT"));
   tmp_.writeRaw("OTHER.TXT", "\"X\",1\r\n");
-  SetParFile("OTHER.TXT");
-  ASSERT_EQ(ReadCurPar(), 1);
-  SetParFile("ADIR.TXT");
-  EXPECT_FALSE(ParListOpen());
-  EXPECT_EQ(ParCount(), 0);
-  EXPECT_EQ(ParListClose({}, false), 0);
+  for (const std::string name : {"MISSING.TXT", "ADIR.TXT"}) {
+    SetParFile("OTHER.TXT");
+    ASSERT_EQ(ReadCurPar(), 1);
+    ASSERT_EQ(ParCount(), 1);  // another file's entries are in the list
+    SetParFile(name);
+    EXPECT_FALSE(ParListOpen()) << name;
+    EXPECT_EQ(ParCount(), 0) << name;
+    EXPECT_EQ(ParListClose(ParListRows(CurParList()), false), 0) << name;
+    if (name == "MISSING.TXT") {
+      ASSERT_EQ(ui_.boxes.size(), 1u);
+      EXPECT_EQ(ui_.boxes[0].text, "File " + tmp_.file(name) + " does not exist");
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(tmp_.file("MISSING.TXT")));
   EXPECT_TRUE(std::filesystem::is_directory(tmp_.file("ADIR.TXT")));
-}
-
-TEST_F(ParListSessionTest, EmptyFileGivesEmptyListAndIsRewritten) {
-  tmp_.writeRaw("E.TXT", "short\r\n");
-  SetParFile("E.TXT");
-  ASSERT_TRUE(ParListOpen());
-  EXPECT_EQ(ParCount(), 0);
-  EXPECT_EQ(ParListClose({}, true), 1);
-  EXPECT_EQ(tmp_.read("E.TXT"), "");
 }
 
 TEST_F(ParListSessionTest, FailedWriteReportsAndKeepsOldFile) {
