@@ -21,8 +21,6 @@ class LogTest : public ::testing::Test {
   void TearDown() override { CommUnload(); }
 };
 
-TEST_F(LogTest, EmptyLogGivesEmptyText) { EXPECT_EQ(CommErrLogText(), ""); }
-
 struct RingCase {
   int count;
   std::string first;
