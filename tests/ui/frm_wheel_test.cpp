@@ -46,9 +46,31 @@ std::vector<std::string> MenuNames(const QMenu* m) {
   return out;
 }
 
-TEST(FrmWheelTest, FrameControlsAndTexts) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+// A started program with simulated controllers: both wheels online.
+class FrmWheelTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(f.Start(), 1); }
+  UiFixture f{&kIm};
+};
+
+// A started program without controllers: the port does not open.
+class FrmWheelOfflineTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(f.Start(), -1);
+    ASSERT_NE(f.w, nullptr);
+  }
+  UiFixture f;
+};
+
+// The text window on show, if any.
+TextWindow* ShownTextWindow() {
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* x = qobject_cast<TextWindow*>(t); x && x->isVisible()) return x;
+  return nullptr;
+}
+
+TEST_F(FrmWheelTest, FrameControlsAndTexts) {
   ASSERT_NE(f.w, nullptr);
   EXPECT_EQ(f.w->objectName(), "frmWheel");
   EXPECT_EQ(f.w->windowTitle(), "Norvantix");
@@ -77,9 +99,7 @@ TEST(FrmWheelTest, FrameControlsAndTexts) {
   EXPECT_EQ(MainWinLoaded(), 1);
 }
 
-TEST(FrmWheelTest, MenuTreeWithCaptionsAndNames) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, MenuTreeWithCaptionsAndNames) {
   std::vector<std::string> bar, barNames;
   for (QAction* a : f.w->menuBar()->actions()) {
     bar.push_back(Plain(a->text()));
@@ -120,9 +140,7 @@ TEST(FrmWheelTest, MenuTreeWithCaptionsAndNames) {
   EXPECT_TRUE(f.Find("mnuQuit")->text().startsWith('&'));
 }
 
-TEST(FrmWheelTest, CaptionsShowTheCurrentFilter) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, CaptionsShowTheCurrentFilter) {
   for (int w = 1; w <= 2; ++w) {
     const std::string letter = w == 1 ? "F" : "B";
     QMenu* m = f.w->WheelMenu(w);
@@ -175,10 +193,7 @@ TEST_P(FilterCountTest, EntriesFollowTheFilterCount) {
 
 INSTANTIATE_TEST_SUITE_P(Counts, FilterCountTest, ::testing::Values(1, 2, 8, 12));
 
-TEST(FrmWheelTest, OfflineWheelsStillGetTheirEntries) {
-  UiFixture f;  // no controllers: the port does not open
-  EXPECT_EQ(f.Start(), -1);
-  ASSERT_NE(f.w, nullptr);
+TEST_F(FrmWheelOfflineTest, WheelsStillGetTheirEntries) {
   EXPECT_EQ(WheelOnline(1), 0);
   EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), "F-?");
   EXPECT_EQ(Plain(f.w->WheelMenu(2)->title()), "B-?");
@@ -201,9 +216,7 @@ TEST(FrmWheelTest, OfflineWheelsStillGetTheirEntries) {
   EXPECT_EQ(CurFilter(2), 0);
 }
 
-TEST(FrmWheelTest, FilterEntryMovesAndChecks) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, FilterEntryMovesAndChecks) {
   f.w->FilterEntries(1)[2]->trigger();
   EXPECT_EQ(CurFilter(1), 3);
   EXPECT_EQ(f.w->MessageText(), "F 3");
@@ -221,9 +234,7 @@ TEST(FrmWheelTest, FilterEntryMovesAndChecks) {
   EXPECT_EQ(k, 3);
 }
 
-TEST(FrmWheelTest, NextAndPreviousWrap) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, NextAndPreviousWrap) {
   f.w->FilterEntryClick(1, 5);  // filter 6 of 6
   WaitWheel();
   f.w->NextFilterClick(1);
@@ -235,9 +246,7 @@ TEST(FrmWheelTest, NextAndPreviousWrap) {
   EXPECT_EQ(f.w->findChild<WheelDial*>("dialF")->Drawing().centreText, "6");
 }
 
-TEST(FrmWheelTest, HomeSucceeds) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, HomeSucceeds) {
   CurFilter(2) = 0;
   f.w->HomeClick(2);
   EXPECT_TRUE(f.ui.boxes.empty());
@@ -247,9 +256,7 @@ TEST(FrmWheelTest, HomeSucceeds) {
   EXPECT_EQ(f.CheckedEntry(2), 0);
 }
 
-TEST(FrmWheelTest, HomeFailedShowsTheBoxAndKeepsCaptions) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, HomeFailedShowsTheBoxAndKeepsCaptions) {
   CurFilter(1) = 4;
   f.w->FCaption();
   auto o = f.app.sim->Options();
@@ -263,9 +270,7 @@ TEST(FrmWheelTest, HomeFailedShowsTheBoxAndKeepsCaptions) {
   EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), "F-4");
 }
 
-TEST(FrmWheelTest, ExecuteRunsTheBoxAndTimesIt) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, ExecuteRunsTheBoxAndTimesIt) {
   f.w->SetCommandText("Ver");
   QTest::mouseClick(f.Find<QPushButton>("cmdExecute"), Qt::LeftButton);
   EXPECT_EQ(f.w->MessageText(), "4.0 ; ");
@@ -288,9 +293,7 @@ TEST(FrmWheelTest, ExecuteRunsTheBoxAndTimesIt) {
   EXPECT_EQ(f.w->MessageText(), "");
 }
 
-TEST(FrmWheelTest, HistoryKeepsTheLastThirty) {
-  UiFixture f;
-  f.Start();
+TEST_F(FrmWheelOfflineTest, HistoryKeepsTheLastThirty) {
   for (int i = 1; i <= 31; ++i) {
     f.w->SetCommandText("Ver " + std::to_string(i));
     f.w->ExecuteClick();
@@ -306,18 +309,14 @@ TEST(FrmWheelTest, HistoryKeepsTheLastThirty) {
   EXPECT_EQ(f.w->CommandText(), "Ver 31");
 }
 
-TEST(FrmWheelTest, MessageLineClickClears) {
-  UiFixture f;
-  f.Start();
+TEST_F(FrmWheelOfflineTest, MessageLineClickClears) {
   f.ui.ShowMsg("something");
   EXPECT_EQ(f.ui.MsgText(), "something");
   QTest::mouseClick(f.Find<QLabel>("lblMsg"), Qt::LeftButton);
   EXPECT_EQ(f.ui.MsgText(), "");
 }
 
-TEST(FrmWheelTest, FocusPutsTheCaretAtTheEnd) {
-  UiFixture f;
-  f.Start();
+TEST_F(FrmWheelOfflineTest, FocusPutsTheCaretAtTheEnd) {
   f.ui.ShowMainWindow();
   auto* le = f.Find<QComboBox>("cboCommand")->lineEdit();
   le->setText("F Home");
@@ -330,9 +329,7 @@ TEST(FrmWheelTest, FocusPutsTheCaretAtTheEnd) {
   EXPECT_FALSE(le->hasSelectedText());
 }
 
-TEST(FrmWheelTest, WheelButtonPopsUpItsMenu) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, WheelButtonPopsUpItsMenu) {
   auto buttons = f.w->findChildren<WheelButton*>("cmdWheel");
   WheelButton* b1 = buttons[0]->property("index").toInt() == 1 ? buttons[0] : buttons[1];
   QTest::mouseClick(b1, Qt::RightButton);
@@ -350,9 +347,7 @@ TEST(FrmWheelTest, WheelButtonPopsUpItsMenu) {
   EXPECT_EQ(GetSelWheel(), 1);
 }
 
-TEST(FrmWheelTest, ConfigurationHidesAWheelMenu) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, ConfigurationHidesAWheelMenu) {
   EXPECT_TRUE(f.w->WheelMenu(2)->menuAction()->isVisible());
   f.app.SetConfig("W2_INSTALLED", "0");
   f.app.SetConfig("JOYSTARTON", "1");
@@ -373,9 +368,7 @@ TEST(FrmWheelTest, ConfigurationHidesAWheelMenu) {
   EXPECT_EQ(f.FilterCaptions(2).size(), 6u);
 }
 
-TEST(FrmWheelTest, ParametersReinitialisesTheWheel) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, ParametersReinitialisesTheWheel) {
   // Eight filters now.
   std::string par = f.app.dir.read("ZR_PARW1.TXT");
   par.replace(par.find("\"W1FILTPOSITIONS\",6"), 19, "\"W1FILTPOSITIONS\",8");
@@ -392,9 +385,7 @@ TEST(FrmWheelTest, ParametersReinitialisesTheWheel) {
   EXPECT_EQ(f.FilterCaptions(1), (std::vector<std::string>{"Filter 1"}));
 }
 
-TEST(FrmWheelTest, ReadParFile) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, ReadParFile) {
   std::string par = f.app.dir.read("ZR_PARW2.TXT");
   par.replace(par.find("\"W2FILTPOSITIONS\",6"), 19, "\"W2FILTPOSITIONS\",4");
   f.app.dir.writeRaw("ZR_PARW2_FOUR.TXT", par);
@@ -438,43 +429,41 @@ TEST(FrmWheelTest, ReadParFile) {
   EXPECT_EQ(f.w->MessageText(), "B On");
 }
 
-TEST(FrmWheelTest, SpeedTestStepOne) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
-  f.w->FilterEntryClick(1, 4);  // filter 5
-  WaitWheel();
-  f.ui.answers = {std::string("1"), std::string("3")};
-  f.w->SpeedTestClick(1);
-  ASSERT_EQ(f.ui.prompts.size(), 2u);
-  EXPECT_EQ(f.ui.prompts[0],
-            "Filter move test|Enter number of positions to switch (1 is switch to adjacent):");
-  EXPECT_EQ(f.ui.prompts[1], "Filter move test|Enter number of repetitions:");
-  EXPECT_TRUE(std::regex_match(f.w->MessageText(), std::regex("3 repetitions -[0-9]+ msec")))
-      << f.w->MessageText();
-  EXPECT_EQ(CurFilter(1), 2);  // 6, 1, 2
-  EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), "F-2");
+TEST_F(FrmWheelTest, SpeedTestStepsFromFilterFive) {
+  struct Case {
+    int wheel;
+    std::string step, repetitions;
+    int16_t caption;     // the filter the panel shows afterwards
+    const char* title;
+    int16_t standsAt;    // where the wheel really is
+  } cases[] = {
+      {1, "1", "3", 2, "F-2", 2},    // 6, 1, 2: the panel follows
+      {2, "2.5", "2", 5, "B-5", 3},  // 1, then 3: the panel stays as it was
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.wheel);
+    f.w->FilterEntryClick(c.wheel, 4);  // filter 5
+    WaitWheel();
+    f.ui.prompts.clear();
+    f.ui.answers = {c.step, c.repetitions};
+    f.w->SpeedTestClick(c.wheel);
+    ASSERT_EQ(f.ui.prompts.size(), 2u);
+    EXPECT_EQ(f.ui.prompts[0],
+              "Filter move test|Enter number of positions to switch (1 is switch to adjacent):");
+    EXPECT_EQ(f.ui.prompts[1], "Filter move test|Enter number of repetitions:");
+    EXPECT_TRUE(std::regex_match(f.w->MessageText(),
+                                 std::regex(c.repetitions + " repetitions -[0-9]+ msec")))
+        << f.w->MessageText();
+    EXPECT_EQ(CurFilter(c.wheel), c.caption);
+    EXPECT_EQ(Plain(f.w->WheelMenu(c.wheel)->title()), c.title);
+    int16_t k = 0;
+    SelectWheel(static_cast<int16_t>(c.wheel));
+    ASSERT_EQ(GetFilter(k), 1);
+    EXPECT_EQ(k, c.standsAt);
+  }
 }
 
-TEST(FrmWheelTest, SpeedTestLargerStepKeepsThePanel) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
-  f.w->FilterEntryClick(2, 4);  // filter 5
-  WaitWheel();
-  f.ui.answers = {std::string("2.5"), std::string("2")};
-  f.w->SpeedTestClick(2);
-  EXPECT_TRUE(std::regex_match(f.w->MessageText(), std::regex("2 repetitions -[0-9]+ msec")))
-      << f.w->MessageText();
-  EXPECT_EQ(CurFilter(2), 5);
-  EXPECT_EQ(Plain(f.w->WheelMenu(2)->title()), "B-5");
-  int16_t k = 0;
-  SelectWheel(2);
-  ASSERT_EQ(GetFilter(k), 1);
-  EXPECT_EQ(k, 3);  // 1, then 3
-}
-
-TEST(FrmWheelTest, SpeedTestBadInputMovesNothing) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, SpeedTestBadInputMovesNothing) {
   const std::vector<std::vector<std::optional<std::string>>> inputs = {
       {std::nullopt}, {std::string("x")}, {std::string("1"), std::string("70000")}};
   for (const auto& in : inputs) {
@@ -486,15 +475,11 @@ TEST(FrmWheelTest, SpeedTestBadInputMovesNothing) {
   }
 }
 
-TEST(FrmWheelTest, ErrorLogOpensATextWindowAndTheClipboard) {
-  UiFixture f;  // the port fails, so the log has entries
-  f.Start();
+TEST_F(FrmWheelOfflineTest, ErrorLogOpensATextWindowAndTheClipboard) {
   const std::string log = CommErrLogText();
   ASSERT_FALSE(log.empty());
   f.w->ErrorLogClick();
-  TextWindow* tw = nullptr;
-  for (QWidget* t : QApplication::topLevelWidgets())
-    if (auto* x = qobject_cast<TextWindow*>(t); x && x->isVisible()) tw = x;
+  TextWindow* tw = ShownTextWindow();
   ASSERT_NE(tw, nullptr);
   QString expected = QString::fromStdString(log);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
@@ -508,9 +493,7 @@ TEST(FrmWheelTest, ErrorLogOpensATextWindowAndTheClipboard) {
   test::FlushDeletes();
 }
 
-TEST(FrmWheelTest, EmptyErrorLogShowsNothing) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, EmptyErrorLogShowsNothing) {
   CommInit();  // empties the log (the start-up's probe may have logged)
   ASSERT_TRUE(CommErrLogText().empty()) << CommErrLogText();
   QGuiApplication::clipboard()->setText("keep me");
@@ -520,14 +503,10 @@ TEST(FrmWheelTest, EmptyErrorLogShowsNothing) {
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "keep me");
 }
 
-TEST(FrmWheelTest, CommandsShowsTheDescriptionOrSaysItIsMissing) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, CommandsShowsTheDescriptionOrSaysItIsMissing) {
   f.app.dir.write("ZR_COMMANDS.TXT", "F n  move wheel F\n");
   f.w->CommandsClick();
-  TextWindow* tw = nullptr;
-  for (QWidget* t : QApplication::topLevelWidgets())
-    if (auto* x = qobject_cast<TextWindow*>(t); x && x->isVisible()) tw = x;
+  TextWindow* tw = ShownTextWindow();
   ASSERT_NE(tw, nullptr);
   EXPECT_EQ(tw->Text(), "F n  move wheel F\n");
   tw->close();
@@ -538,9 +517,7 @@ TEST(FrmWheelTest, CommandsShowsTheDescriptionOrSaysItIsMissing) {
   EXPECT_NE(f.ui.boxes[0].text.find("ZR_COMMANDS.TXT"), std::string::npos);
 }
 
-TEST(FrmWheelTest, QuitClosesThePort) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, QuitClosesThePort) {
   QPointer<FrmWheel> w = f.w;
   f.Find("mnuQuit")->trigger();
   EXPECT_EQ(MainWinLoaded(), 0);
@@ -553,9 +530,7 @@ TEST(FrmWheelTest, QuitClosesThePort) {
   EXPECT_TRUE(w.isNull());
 }
 
-TEST(FrmWheelTest, ClosingWithAnAutomationObjectKeepsThePort) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, ClosingWithAnAutomationObjectKeepsThePort) {
   AutomationObjectCreated();
   f.ui.ShowMainWindow();
   f.w->close();
@@ -566,9 +541,7 @@ TEST(FrmWheelTest, ClosingWithAnAutomationObjectKeepsThePort) {
   EXPECT_EQ(CommIsLoaded(), 0);
 }
 
-TEST(FrmWheelTest, UnloadFromACommandInsideExecute) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, UnloadFromACommandInsideExecute) {
   QPointer<FrmWheel> w = f.w;
   f.w->SetCommandText("Unload");
   f.w->ExecuteClick();  // the window must survive its own handler
@@ -577,9 +550,7 @@ TEST(FrmWheelTest, UnloadFromACommandInsideExecute) {
   EXPECT_TRUE(w.isNull());
 }
 
-TEST(FrmWheelTest, QuitWhileACommandWaitsIsSafe) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, QuitWhileACommandWaitsIsSafe) {
   QPointer<FrmWheel> w = f.w;
   bool fired = false;
   QTimer::singleShot(0, f.w, [&] {
@@ -595,9 +566,7 @@ TEST(FrmWheelTest, QuitWhileACommandWaitsIsSafe) {
   EXPECT_TRUE(w.isNull());
 }
 
-TEST(FrmWheelTest, UnloadingClosesTheInterpreterWindow) {
-  UiFixture f;
-  f.Start();
+TEST_F(FrmWheelOfflineTest, UnloadingClosesTheInterpreterWindow) {
   auto* interp = new QWidget;
   interp->setObjectName("frmInterp");
   interp->setAttribute(Qt::WA_DeleteOnClose);
@@ -613,9 +582,7 @@ TEST(FrmWheelTest, UnloadingClosesTheInterpreterWindow) {
   EXPECT_TRUE(guard.isNull());
 }
 
-TEST(FrmWheelTest, StatusLabelFollowsTheWindow) {
-  UiFixture f;
-  f.Start();
+TEST_F(FrmWheelOfflineTest, StatusLabelFollowsTheWindow) {
   CommLog("Port TimeOut");
   EXPECT_EQ(f.ui.MsgText(), "Port TimeOut");
   CommLogAppend(" 1Z");
@@ -626,15 +593,7 @@ TEST(FrmWheelTest, StatusLabelFollowsTheWindow) {
   EXPECT_EQ(f.ui.MsgText(), "");
 }
 
-}  // namespace
-}  // namespace nvx
-
-namespace nvx {
-namespace {
-
-TEST(FrmWheelJoystickEntries, OnToggleAxesAndParam) {
-  UiFixture f(&kIm);
-  ASSERT_EQ(f.Start(), 1);
+TEST_F(FrmWheelTest, JoystickEntriesOnToggleAxesAndParam) {
   // No joystick device here reads as a stick at rest, so "On?" switches on.
   AppSettings().JoyOn = 0;
   f.Find("mnuJoyOn")->trigger();
