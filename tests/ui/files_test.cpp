@@ -75,6 +75,10 @@ class FilesUiTest : public ::testing::Test {
       return answerOk_;
     };
   }
+  void Open(FrmFiles& f, const std::string& filter = "") {
+    Prepare(f, filter);
+    f.Load();
+  }
   template <typename T>
   T* Child(FrmFiles& f, const char* name) {
     return f.findChild<T*>(QString::fromLatin1(name));
@@ -104,8 +108,7 @@ TEST_F(FilesUiTest, LoadSetsCaptionPatternChoicesAndLists) {
   tmp_.writeRaw("C.TXT", "");
   fs::create_directory(tmp_.file("sub"));
   FrmFiles f;
-  Prepare(f, "*.TXT");
-  f.Load();
+  Open(f, "*.TXT");
   EXPECT_EQ(f.windowTitle(), "Pick one");
   EXPECT_EQ(f.PatternChoices(), (std::vector<std::string>{"*.PRG", "*.*"}));
   EXPECT_EQ(f.CurrentPattern(), "*.TXT");  // from SetFilter, not among the choices
@@ -175,19 +178,16 @@ TEST_F(FilesUiTest, DoubleClickChoosesAndCloses) {
   tmp_.writeRaw("B.PRG", "");
   FrmFiles f;
   Prepare(f, "*.PRG");
-  int result = -1;
   QTimer::singleShot(0, &f, [&] {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
     auto* list = Child<QListWidget>(f, "File1");
     // The list's double-click signal, as a double-click on the entry gives it.
     emit list->itemDoubleClicked(list->item(1));
   });
-  result = f.Show();
-  EXPECT_EQ(result, QDialog::Accepted);
+  EXPECT_EQ(f.Show(), QDialog::Accepted);
   EXPECT_FALSE(f.isVisible());
   EXPECT_EQ(f.GetResDir(), Dir());
   EXPECT_EQ(f.GetResFile(), "B.PRG");
-  std::string dir, file;
   EXPECT_EQ(Child<QLineEdit>(f, "txtFile")->text(), "B.PRG");
 }
 
@@ -195,8 +195,7 @@ TEST_F(FilesUiTest, ClickShowsDetailsAndTypedNameWins) {
   tmp_.writeRaw("A.PRG", "12345");
   SetTime(tmp_.file("A.PRG"), 2024, 2, 29, 15, 7);
   FrmFiles f;
-  Prepare(f, "*.PRG");
-  f.Load();
+  Open(f, "*.PRG");
   f.show();
   auto* list = Child<QListWidget>(f, "File1");
   QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
@@ -216,8 +215,7 @@ TEST_F(FilesUiTest, UnloadClearsTheCallersSettings) {
   tmp_.writeRaw("A.PRG", "");
   tmp_.writeRaw("B.TXT", "");
   FrmFiles f;
-  Prepare(f, "*.PRG");
-  f.Load();
+  Open(f, "*.PRG");
   f.DoneClick();
   f.Load();  // shown again without setting anything
   EXPECT_EQ(f.windowTitle(), "File Dialog");
@@ -248,8 +246,7 @@ TEST_F(FilesUiTest, ListingOfOneEmptyFile) {
   tmp_.writeRaw("EMPTY.PRG", "");
   SetTime(tmp_.file("EMPTY.PRG"), 2026, 12, 6, 20, 52);
   FrmFiles f;
-  Prepare(f, "*.PRG");
-  f.Load();
+  Open(f, "*.PRG");
   const std::string expected = Dir() + "/*.PRG\r\n\r\n" + std::string(21, ' ') + "EMPTY.PRG" +
                                std::string(12, ' ') + "  12-06-2026 08:52PM";
   EXPECT_EQ(f.ListingText(), expected);
@@ -275,8 +272,7 @@ TEST_F(FilesUiTest, ListingOfLargerFiles) {
   SetTime(tmp_.file("b.dat"), 2019, 10, 31, 12, 0);
   SetTime(tmp_.file("c.dat"), 2022, 7, 4, 9, 30);
   FrmFiles f;
-  Prepare(f, "*.dat");
-  f.Load();
+  Open(f, "*.dat");
   const std::string pad(25, ' ');
   const std::string expected = Dir() + "/*.dat\r\n" +
                                "\r\n" + pad + "a.dat" + "       1,234" + "  01-02-2001 12:05AM" +
@@ -288,8 +284,7 @@ TEST_F(FilesUiTest, ListingOfLargerFiles) {
 
 TEST_F(FilesUiTest, NewFolderAsksConfirmsAndEnters) {
   FrmFiles f;
-  Prepare(f);
-  f.Load();
+  Open(f);
   ui_.inputAnswers = {std::string("fresh")};
   f.findChild<QAction*>("mnuNewDir")->trigger();
   EXPECT_EQ(questions_, (std::vector<std::string>{"Creating...|" + tmp_.file("fresh")}));
@@ -353,8 +348,7 @@ TEST_F(FilesUiTest, DeleteSelectedFiles) {
   tmp_.writeRaw("ro.txt", "4");
   ASSERT_EQ(chmod(tmp_.file("ro.txt").c_str(), 0444), 0);
   FrmFiles f;
-  Prepare(f, "*.txt");
-  f.Load();
+  Open(f, "*.txt");
   Select(f, {"a.txt", "c.txt", "ro.txt"});
   f.findChild<QAction*>("mnuDelFile")->trigger();
   EXPECT_EQ(questions_.back(), "Deleting...|Delete selected files?");
@@ -375,8 +369,7 @@ TEST_F(FilesUiTest, DeleteSelectedFiles) {
 TEST_F(FilesUiTest, ViewAsText) {
   tmp_.writeRaw("v.txt", "line 1\r\nline 2\r\n");
   FrmFiles f;
-  Prepare(f, "*.txt");
-  f.Load();
+  Open(f, "*.txt");
   f.ViewAsTextClick();  // no current entry
   ASSERT_EQ(ui_.boxes.size(), 1u);
   EXPECT_EQ(ui_.boxes[0].text, "No file selected");
@@ -398,8 +391,7 @@ TEST_F(FilesUiTest, ViewAsText) {
 
 TEST_F(FilesUiTest, NewTextFileOpensAnEditableWindow) {
   FrmFiles f;
-  Prepare(f);
-  f.Load();
+  Open(f);
   f.findChild<QAction*>("mnuNewTF")->trigger();
   ASSERT_EQ(f.TextWindows().size(), 1u);
   auto* edit = f.TextWindows()[0]->findChild<QPlainTextEdit*>("txtText");
@@ -441,8 +433,7 @@ TEST_F(FilesUiTest, CopyFolderAndFiles) {
 
 TEST_F(FilesUiTest, LayoutFollowsTheSize) {
   FrmFiles f;
-  Prepare(f);
-  f.Load();
+  Open(f);
   f.resize(600, 400);
   f.show();
   QApplication::processEvents();

@@ -56,6 +56,19 @@ class ParListUiTest : public ::testing::Test {
     QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
   }
 
+  // Replaces the edit box's text, then presses the key (none for 0).
+  static void Type(FrmParList& f, const char* text, int key = 0) {
+    f.Field()->selectAll();
+    QTest::keyClicks(f.Field(), text);
+    if (key) QTest::keyClick(f.Field(), static_cast<Qt::Key>(key));
+  }
+
+  // Writes the file and makes it the current parameter file.
+  void UseFile(const std::string& bytes, const std::string& name = "P.TXT") {
+    tmp_.writeRaw(name, bytes);
+    SetParFile(name);
+  }
+
   void ShowActive(FrmParList& f) {
     f.show();
     f.activateWindow();
@@ -69,8 +82,7 @@ class ParListUiTest : public ::testing::Test {
 };
 
 TEST_F(ParListUiTest, ThreeEntriesAllVisible) {
-  tmp_.writeRaw("P.TXT", Entries(3));
-  SetParFile("P.TXT");
+  UseFile(Entries(3));
   FrmParList f;
   f.SetShowPar(-1, -1);
   f.Load();
@@ -110,8 +122,7 @@ TEST_F(ParListUiTest, ThreeEntriesAllVisible) {
 }
 
 TEST_F(ParListUiTest, FortyEntriesShowThirtyOneRows) {
-  tmp_.writeRaw("P.TXT", Entries(40));
-  SetParFile("P.TXT");
+  UseFile(Entries(40));
   FrmParList f;
   f.SetShowPar(-1, -1);
   f.Load();
@@ -130,8 +141,7 @@ TEST_F(ParListUiTest, FortyEntriesShowThirtyOneRows) {
 }
 
 TEST_F(ParListUiTest, PositionRequestIsHonoured) {
-  tmp_.writeRaw("P.TXT", Entries(1));
-  SetParFile("P.TXT");
+  UseFile(Entries(1));
   FrmParList f;
   f.SetShowPar(1500, 3000);
   f.Load();
@@ -142,8 +152,7 @@ TEST_F(ParListUiTest, PositionRequestIsHonoured) {
 }
 
 TEST_F(ParListUiTest, EditWithEnterIsWritten) {
-  tmp_.writeRaw("P.TXT", Entries(3));
-  SetParFile("P.TXT");
+  UseFile(Entries(3));
   FrmParList f;
   f.Load();
   ShowActive(f);
@@ -153,9 +162,7 @@ TEST_F(ParListUiTest, EditWithEnterIsWritten) {
   ASSERT_TRUE(field->isVisible());
   EXPECT_EQ(field->text(), "10");
   EXPECT_EQ(field->geometry(), f.Grid()->visualItemRect(f.Grid()->item(1, 1)));
-  field->selectAll();
-  QTest::keyClicks(field, "777");
-  QTest::keyClick(field, Qt::Key_Return);
+  Type(f, "777", Qt::Key_Return);
   EXPECT_FALSE(field->isVisible());
   EXPECT_EQ(f.Grid()->item(1, 1)->text(), "777");
   EXPECT_TRUE(f.isVisible());  // Enter does not close the editor
@@ -166,16 +173,14 @@ TEST_F(ParListUiTest, EditWithEnterIsWritten) {
 }
 
 TEST_F(ParListUiTest, EditWithoutEnterIsDropped) {
-  tmp_.writeRaw("P.TXT", Entries(3));
-  SetParFile("P.TXT");
+  UseFile(Entries(3));
   FrmParList f;
   f.Load();
   ShowActive(f);
   Click(f, 2, 1);
   QLineEdit* field = f.Field();
   ASSERT_TRUE(field->isVisible());
-  field->selectAll();
-  QTest::keyClicks(field, "999");
+  Type(f, "999");
   // The focus moves elsewhere: the edit box goes away, its text with it.
   f.Grid()->setFocus();
   QApplication::processEvents();
@@ -184,15 +189,13 @@ TEST_F(ParListUiTest, EditWithoutEnterIsDropped) {
   // An open edit at closing time is dropped as well.
   Click(f, 0, 1);
   ASSERT_TRUE(field->isVisible());
-  field->selectAll();
-  QTest::keyClicks(field, "555");
+  Type(f, "555");
   f.close();
   EXPECT_EQ(tmp_.read("P.TXT"), Entries(3));
 }
 
 TEST_F(ParListUiTest, EscapeLeavesTheEditNotTheWindow) {
-  tmp_.writeRaw("P.TXT", Entries(2));
-  SetParFile("P.TXT");
+  UseFile(Entries(2));
   FrmParList f;
   f.Load();
   ShowActive(f);
@@ -206,33 +209,25 @@ TEST_F(ParListUiTest, EscapeLeavesTheEditNotTheWindow) {
 }
 
 TEST_F(ParListUiTest, ChangedKeyCellKeepsTheEntry) {
-  tmp_.writeRaw("P.TXT", Entries(3));
-  SetParFile("P.TXT");
+  UseFile(Entries(3));
   FrmParList f;
   f.Load();
   ShowActive(f);
   Click(f, 1, 0);
   ASSERT_TRUE(f.Field()->isVisible());
   EXPECT_EQ(f.Field()->text(), "KEY1");
-  f.Field()->selectAll();
-  QTest::keyClicks(f.Field(), "OTHER");
-  QTest::keyClick(f.Field(), Qt::Key_Return);
+  Type(f, "OTHER", Qt::Key_Return);
   EXPECT_EQ(f.Grid()->item(1, 0)->text(), "OTHER");
   Click(f, 1, 1);
-  f.Field()->selectAll();
-  QTest::keyClicks(f.Field(), "123");
-  QTest::keyClick(f.Field(), Qt::Key_Enter);
+  Type(f, "123", Qt::Key_Enter);
   Click(f, 2, 1);
-  f.Field()->selectAll();
-  QTest::keyClicks(f.Field(), "5");
-  QTest::keyClick(f.Field(), Qt::Key_Return);
+  Type(f, "5", Qt::Key_Return);
   f.close();
   EXPECT_EQ(tmp_.read("P.TXT"), "\"KEY0\",0\r\n\"KEY1\",10\r\n\"KEY2\",5\r\n");
 }
 
 TEST_F(ParListUiTest, UnchangedRewriteNormalisesTheFile) {
-  tmp_.writeRaw("P.TXT", "  \"A\" ,  1 , a remark\r\nxy\r\n\"B\",two words,x,y\n\"C\",3");
-  SetParFile("P.TXT");
+  UseFile("  \"A\" ,  1 , a remark\r\nxy\r\n\"B\",two words,x,y\n\"C\",3");
   FrmParList f;
   f.Load();
   EXPECT_EQ(f.Grid()->rowCount(), 3);
@@ -241,8 +236,7 @@ TEST_F(ParListUiTest, UnchangedRewriteNormalisesTheFile) {
 }
 
 TEST_F(ParListUiTest, MissingFileOpensEmptyAndWritesNothing) {
-  tmp_.writeRaw("OTHER.TXT", Entries(5));
-  SetParFile("OTHER.TXT");
+  UseFile(Entries(5), "OTHER.TXT");
   ASSERT_EQ(ReadCurPar(), 1);
   SetParFile("NONE.TXT");
   FrmParList f;
@@ -258,8 +252,7 @@ TEST_F(ParListUiTest, MissingFileOpensEmptyAndWritesNothing) {
 }
 
 TEST_F(ParListUiTest, EmptyListShowsHeadingOnly) {
-  tmp_.writeRaw("E.TXT", "");
-  SetParFile("E.TXT");
+  UseFile("", "E.TXT");
   FrmParList f;
   f.Load();
   EXPECT_EQ(f.Grid()->rowCount(), 0);
@@ -269,8 +262,7 @@ TEST_F(ParListUiTest, EmptyListShowsHeadingOnly) {
 }
 
 TEST_F(ParListUiTest, ModalShowWritesBackWhenClosed) {
-  tmp_.writeRaw("P.TXT", Entries(2));
-  SetParFile("P.TXT");
+  UseFile(Entries(2));
   FrmParList f;
   f.SetShowPar(-1, -1);
   bool wasModal = false;
