@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  dbus dbus-x11 xvfb
+  dbus
 )
 missing=()
 for p in "${packages[@]}"; do
