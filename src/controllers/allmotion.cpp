@@ -5,6 +5,7 @@
 #include "base/numbers.h"
 #include "base/settings.h"
 #include "comm/comm.h"
+#include "controllers/count_scope.h"
 #include "controllers/motcon.h"
 #include "controllers/motor_clock.h"
 
@@ -15,13 +16,6 @@ int32_t ModeWord = 0;
 namespace {
 
 int16_t g_inProgress = 0;
-
-struct InProgressScope {
-  InProgressScope() { ++g_inProgress; }
-  ~InProgressScope() { --g_inProgress; }
-  InProgressScope(const InProgressScope&) = delete;
-  InProgressScope& operator=(const InProgressScope&) = delete;
-};
 
 int16_t Send(const std::string& command) {
   std::string response;
@@ -47,7 +41,7 @@ int16_t EZHR17_Request(const std::string& command, std::string& response) {
   }
   const int16_t address = MotorAddress();
   if (address < 0 || address > 255) return kMotorArgOutOfRange;
-  InProgressScope scope;
+  CountScope scope(g_inProgress);
   std::string request = "/";
   request += static_cast<char>(static_cast<unsigned char>(address));
   request += command;

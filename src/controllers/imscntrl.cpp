@@ -5,6 +5,7 @@
 
 #include "base/numbers.h"
 #include "comm/comm.h"
+#include "controllers/count_scope.h"
 #include "controllers/motcon.h"
 #include "controllers/motor_clock.h"
 
@@ -13,14 +14,6 @@ namespace nvx::IMSCNTRL {
 namespace {
 
 int16_t g_inProgress = 0;
-
-// Lowers the in-progress count when a request leaves, whatever its path.
-struct InProgressScope {
-  InProgressScope() { ++g_inProgress; }
-  ~InProgressScope() { --g_inProgress; }
-  InProgressScope(const InProgressScope&) = delete;
-  InProgressScope& operator=(const InProgressScope&) = delete;
-};
 
 int16_t Send(const std::string& command) {
   std::string response;
@@ -44,7 +37,7 @@ int16_t IM483I_Request(const std::string& command, std::string& response) {
   }
   const int16_t address = MotorAddress();
   if (address < 0 || address > 255) return kMotorArgOutOfRange;
-  InProgressScope scope;
+  CountScope scope(g_inProgress);
   std::string request(1, static_cast<char>(static_cast<unsigned char>(address)));
   request += command;
   std::string reply;

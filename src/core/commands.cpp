@@ -37,6 +37,14 @@ struct BusyScope {
   BusyScope& operator=(const BusyScope&) = delete;
 };
 
+// The first word of an argument text, the text itself left as it is.
+std::string FirstWord(const std::string& args) {
+  std::string rest = args;
+  std::string word;
+  SplitFirstWord(rest, word);
+  return word;
+}
+
 std::string WheelSubCommand(int16_t n, const std::string& w) {
   if (w == "Home") {
     if (HomeWheel() <= 0) return kError;
@@ -80,9 +88,8 @@ std::string WheelCommand(int16_t n, const std::string& args) {
   if (!WheelOnline(n)) {
     reply = kOff;
   } else {
-    std::string rest = args;
-    std::string w;
-    if (SplitFirstWord(rest, w) == 0) {
+    const std::string w = FirstWord(args);
+    if (w.empty()) {
       reply = kMissingArgument;
     } else {
       SelectWheel(n);
@@ -100,10 +107,9 @@ std::string WheelCommand(int16_t n, const std::string& args) {
 
 std::string JoyCommand(const std::string& args) {
   BusyScope busy;
-  std::string rest = args;
-  std::string w;
+  std::string w = FirstWord(args);
   std::string reply;
-  if (SplitFirstWord(rest, w) == 0) {
+  if (w.empty()) {
     reply = kMissingArgument;
   } else if (w == "ToggleAxes") {
     JoyAxes() = static_cast<int16_t>(1 - JoyAxes());
@@ -129,10 +135,9 @@ std::string JoyCommand(const std::string& args) {
 
 std::string DelayCommand(const std::string& args) {
   BusyScope busy;
-  std::string rest = args;
-  std::string w;
+  std::string w = FirstWord(args);
   std::string reply;
-  if (SplitFirstWord(rest, w) == 0) {
+  if (w.empty()) {
     reply = kMissingArgument;
   } else if (IsNumOrConst(w)) {
     const auto ms = TextToInt32(w);

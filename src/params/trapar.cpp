@@ -185,17 +185,24 @@ bool ParseParLine(std::string_view line, ParEntry& entry) {
   return true;
 }
 
-int16_t ReadParFile(const std::string& path, ParamList& list) {
-  std::string data;
+// Reads a whole file; a missing one is reported with its message box, any
+// other failure silently. True when the file was read.
+static bool ReadFileOrReport(const std::string& path, std::string& data) {
   switch (ReadWholeFile(path, data)) {
     case FileRead::Missing:
       ShowMissing(path);
-      return -1;
+      return false;
     case FileRead::Failed:
-      return -1;
+      return false;
     case FileRead::Ok:
       break;
   }
+  return true;
+}
+
+int16_t ReadParFile(const std::string& path, ParamList& list) {
+  std::string data;
+  if (!ReadFileOrReport(path, data)) return -1;
   ParamList read;
   ParEntry entry;
   bool tooMany = false;
@@ -333,15 +340,7 @@ int32_t ReadTextFile(const std::string& path, TextFieldList& list) {
     list.created = true;
   }
   std::string data;
-  switch (ReadWholeFile(path, data)) {
-    case FileRead::Missing:
-      ShowMissing(path);
-      return -1;
-    case FileRead::Failed:
-      return -1;
-    case FileRead::Ok:
-      break;
-  }
+  if (!ReadFileOrReport(path, data)) return -1;
   bool tooMany = false;
   std::vector<std::string> fields = ParseTextFields(data, tooMany);
   if (tooMany || fields.empty()) return -1;
