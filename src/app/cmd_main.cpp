@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "base/words.h"
 #include "ipc/dbus_names.h"
 
 namespace {
@@ -56,9 +57,7 @@ bool ParseTimeout(const char* text, int& ms) {
   return true;
 }
 
-bool ReplyFailed(const QString& reply) {
-  return reply.contains(QStringLiteral("Error ")) || reply == QStringLiteral("Off ");
-}
+bool ReplyFailed(const QString& reply) { return nvx::ReplyCountsAsFailed(reply.toStdString()); }
 
 }  // namespace
 

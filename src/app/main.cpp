@@ -14,6 +14,7 @@
 
 #include "core/options.h"
 #include "base/ui.h"
+#include "base/words.h"
 #include "core/app.h"
 #include "core/commands.h"
 #include "core/simulate.h"
@@ -21,7 +22,7 @@
 #include "joystick/joystick.h"
 
 #ifdef NVX_HAVE_QT
-#include "ui/gui_main.h"
+#include "app/gui_main.h"
 #endif
 
 namespace {
@@ -46,7 +47,7 @@ int RunHeadless(const nvx::AppOptions& opt, const std::string& dir) {
   std::fflush(stdout);
   if (nvx::CommIsLoaded() == 1) nvx::ClosePortAndLink();
   for (const auto& r : replies) {
-    if (r.find("Error ") != std::string::npos || r == "Off ") return 1;
+    if (nvx::ReplyCountsAsFailed(r)) return 1;
   }
   return 0;
 }

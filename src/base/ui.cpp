@@ -1,6 +1,7 @@
 #include "base/ui.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace nvx {
 
@@ -21,7 +22,16 @@ void HeadlessUi::MessageBox(const std::string& text, const std::string&, MsgIcon
 namespace {
 HeadlessUi g_headless;
 Ui* g_ui = nullptr;
+std::function<void(const std::string&)> g_mainMessageSink;
 }  // namespace
+
+void SetMainMessageSink(std::function<void(const std::string&)> sink) {
+  g_mainMessageSink = std::move(sink);
+}
+
+void ShowMainMessage(const std::string& text) {
+  if (g_mainMessageSink) g_mainMessageSink(text);
+}
 
 Ui& GetUi() { return g_ui ? *g_ui : g_headless; }
 void SetUi(Ui* ui) { g_ui = ui; }

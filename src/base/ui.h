@@ -1,11 +1,17 @@
-// The one road from the Qt-free layers to whatever shows things to a person.
+// The host services every front end of the program provides to the Qt-free
+// layers: message and input boxes, letting pending events run, a beep, and
+// the windows other than the main window (the interpreter window).
 //
-// The Qt shell implements it over real windows; HeadlessUi serves --exec and
-// the simulator (message boxes go to standard error); tests install a
-// recording implementation. Every layer reaches the current one through
-// GetUi(), so nothing below the shell includes a window header.
+// The main window itself is not part of this: its state and rules live in
+// the core's model (core/main_model.h), which an optional view renders.
+// The Qt shell implements these services over real windows; HeadlessUi serves
+// the windowless modes and the simulator (message boxes go to standard
+// error); tests install a recording implementation. Every layer reaches the
+// current one through GetUi(), so nothing below the shell includes a window
+// header.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -17,27 +23,6 @@ class Ui {
  public:
   virtual ~Ui() = default;
 
-  // --- the main window (frmWheel) and its controls ---
-  // Message line lblMsg: both do nothing while the main window is not loaded.
-  virtual void ShowMsg(const std::string& text) = 0;
-  virtual std::string MsgText() const = 0;
-  // Command box cboCommand text; nothing while the main window is not loaded.
-  virtual void SetCmdText(const std::string& text) = 0;
-  virtual std::string CmdText() const = 0;
-  // Refresh the caption of wheel n's panel (1 = "F", 2 = "B").
-  virtual void FiltCaption(int wheel) = 0;
-  // Is a window of this name ("frmWheel", "frmInterp", ...) loaded.
-  virtual bool IsFormLoaded(const std::string& name) const = 0;
-  // Create the main window hidden (runs its loading), show, hide, unload.
-  virtual void LoadMainWindow() = 0;
-  virtual void ShowMainWindow() = 0;
-  virtual void HideMainWindow() = 0;
-  virtual void UnloadMainWindow() = 0;
-
-  // --- the interpreter window ---
-  virtual void ShowInterpMessage(const std::string& text) = 0;
-
-  // --- general ---
   virtual void MessageBox(const std::string& text, const std::string& title, MsgIcon icon) = 0;
   // nullopt when the user cancels.
   virtual std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
@@ -46,24 +31,18 @@ class Ui {
   // timers); nested commands may run inside.
   virtual void ProcessEvents() = 0;
   virtual void Beep() = 0;
+
+  // Windows other than the main window: is one of this name ("frmInterp",
+  // ...) loaded, and the interpreter window's message line. A front end
+  // without windows has none.
+  virtual bool IsWindowLoaded(const std::string& /*name*/) const { return false; }
+  virtual void ShowInterpMessage(const std::string& /*text*/) {}
 };
 
-// A Ui without windows: the main window never loads, message boxes are written
-// to standard error as their text, input boxes are cancelled, and events are
-// whatever the installed event hook does (nothing by default).
+// Host services without windows: message boxes are written to standard error
+// as their text, input boxes are cancelled, and there are no events to run.
 class HeadlessUi : public Ui {
  public:
-  void ShowMsg(const std::string&) override {}
-  std::string MsgText() const override { return {}; }
-  void SetCmdText(const std::string&) override {}
-  std::string CmdText() const override { return {}; }
-  void FiltCaption(int) override {}
-  bool IsFormLoaded(const std::string&) const override { return false; }
-  void LoadMainWindow() override {}
-  void ShowMainWindow() override {}
-  void HideMainWindow() override {}
-  void UnloadMainWindow() override {}
-  void ShowInterpMessage(const std::string&) override {}
   void MessageBox(const std::string& text, const std::string& title, MsgIcon icon) override;
   std::optional<std::string> InputBox(const std::string&, const std::string&,
                                       const std::string&) override {
@@ -77,6 +56,12 @@ class HeadlessUi : public Ui {
 // goes back to the headless one. The caller keeps ownership.
 Ui& GetUi();
 void SetUi(Ui* ui);
+
+// The main window's message line for the layers below the core (the
+// joystick's calibration readings): the core installs the sink; without one
+// the text goes nowhere.
+void SetMainMessageSink(std::function<void(const std::string&)> sink);
+void ShowMainMessage(const std::string& text);
 
 // Short forms used across the layers.
 inline void ProcessEvents() { GetUi().ProcessEvents(); }

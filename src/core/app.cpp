@@ -1,13 +1,17 @@
 #include "core/app.h"
 
 #include <optional>
+#include <utility>
 
 #include "base/numbers.h"
 #include "base/settings.h"
 #include "base/ui.h"
 #include "comm/comm.h"
+#include "controllers/allmotion.h"
 #include "controllers/motcon.h"
 #include "core/commands.h"
+#include "core/main_model.h"
+#include "core/tick.h"
 #include "core/simulate.h"
 #include "interp/interp.h"
 #include "joystick/joystick.h"
@@ -20,7 +24,14 @@ namespace {
 int16_t g_mainWinLoaded = 0;
 int16_t g_autoObjAlive = 0;
 int16_t g_histLimit = kHistLimitDefault;
+std::function<void()> g_endHook;
 }  // namespace
+
+void SetProgramEndHook(std::function<void()> hook) { g_endHook = std::move(hook); }
+
+void EndProgramIfIdle() {
+  if (g_endHook) g_endHook();
+}
 
 int16_t& MainWinLoaded() { return g_mainWinLoaded; }
 int16_t& AutoObjAlive() { return g_autoObjAlive; }
@@ -113,11 +124,37 @@ int16_t InitApp(const std::string& programDir) {
   if (OpenConfiguredPort() < 0) result = -1;
   MotorProbe();
   if (InitDevices() < 0) result = -1;
-  GetUi().LoadMainWindow();
+  MainWin().Load();
   if (JoyCentred() != 1) AppSettings().JoyOn = 0;
   g_histLimit = kHistLimitDefault;
   SetProgram({"End"});
   return result;
+}
+
+void ResetProgramState() {
+  if (CommIsLoaded() == 1) ClosePortAndLink();
+  SetCommStatusLabel(nullptr);
+  MainWin().Reset();
+  ResetCommandState();
+  ResetWheels();
+  MotorSelect(0);
+  MotorSetMoveTimeout(0);
+  AppSettings() = Settings{};
+  ProgramDir().clear();
+  g_mainWinLoaded = 0;
+  g_autoObjAlive = 0;
+  g_histLimit = kHistLimitDefault;
+  SetProgram({"End"});
+  RunState() = 0;
+  NextLine() = 0;
+  EditAllowed() = 1;
+  TickBusy() = 0;
+  ResetJoystick();
+  AllMotionCntrl::ModeWord = 0;
+  SetParDir("");
+  SetParFile("");
+  CurParList().clear();
+  ForcePortDevice("");
 }
 
 void MainWindowUnloading() {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace nvx {
@@ -18,6 +19,12 @@ void ClosePortAndLink();
 // missing); every step runs whatever the earlier ones gave. 1 or -1.
 int16_t InitApp(const std::string& programDir);
 
+// Puts every program-wide state back as it is before start-up: the port and
+// link, the settings, the wheels, the controllers' address and time-out, the
+// command state, the main window's model, the interpreter, the joystick's
+// calibration and axes. For tests and fuzzing.
+void ResetProgramState();
+
 int16_t& MainWinLoaded();
 int16_t& AutoObjAlive();
 int16_t& HistLimit();
@@ -28,6 +35,12 @@ void MainWindowUnloading();   // call first thing in the main window's unloading
 void MainWindowUnloaded();    // call last: MainWinLoaded := 0
 void AutomationObjectCreated();
 void AutomationObjectEnded();
+
+// What ends the program once nothing holds it (the front end's; nothing by
+// default), and the call that asks for it: the automation road calls it when
+// an object ends.
+void SetProgramEndHook(std::function<void()> hook);
+void EndProgramIfIdle();
 
 // Single instance: an exclusive lock the kernel drops when the process dies.
 // true when this process now holds it; false when another instance runs.

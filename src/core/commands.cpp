@@ -6,9 +6,13 @@
 #include "base/numbers.h"
 #include "base/settings.h"
 #include "base/ui.h"
+#include "base/words.h"
 #include "comm/comm.h"
+#include "core/main_model.h"
+#include "core/wheel_actions.h"
 #include "controllers/motcon.h"
 #include "interp/interp.h"
+#include "core/wheel_view.h"
 #include "joystick/joystick.h"
 #include "wheels/wheels.h"
 
@@ -37,33 +41,22 @@ struct BusyScope {
   BusyScope& operator=(const BusyScope&) = delete;
 };
 
-// The first word of an argument text, the text itself left as it is.
-std::string FirstWord(const std::string& args) {
-  std::string rest = args;
-  std::string word;
-  SplitFirstWord(rest, word);
-  return word;
-}
-
 std::string WheelSubCommand(int16_t n, const std::string& w) {
   if (w == "Home") {
-    if (HomeWheel() <= 0) return kError;
-    // A command nested in the homing wait may have selected the other wheel.
-    SelectWheel(n);
-    return GetFilter(CurFilter(n)) > 0 ? kOK : kError;
+    int16_t read = 0;
+    // The filter is read back on this wheel even when a command nested in
+    // the homing wait selected the other one.
+    if (HomeAndReadBack(n, read) <= 0) return kError;
+    return read > 0 ? kOK : kError;
   }
   if (w == "??" || w == "?") {
-    if (GetFilter(CurFilter(n)) <= 0) return kError;
+    if (ReadBackFilter(n) <= 0) return kError;
     const std::string pos = FormatInt(CurFilter(n));
-    return w == "??" ? std::string(n == 1 ? "F" : "B") + " " + pos : pos;
+    return w == "??" ? WheelLetter(n) + " " + pos : pos;
   }
-  if (w == "Wait") return WaitWheel() > 0 ? kOK : kError;
-  if (w == "Next") {
-    DevNextFilter();
-    return kOK;
-  }
-  if (w == "Prev") {
-    DevPrevFilter();
+  if (w == "Wait") return WaitForWheel(n) > 0 ? kOK : kError;
+  if (w == "Next" || w == "Prev") {
+    StepFilter(n, w == "Next");
     return kOK;
   }
   std::string word = w;
@@ -72,18 +65,14 @@ std::string WheelSubCommand(int16_t n, const std::string& w) {
     // rather than wrapped.
     const auto f = TextToInt16(word);
     if (!f) return kError;
-    if (GoToFilter(*f) > 0) {
-      CurFilter(n) = *f;
-      return kOK;
-    }
-    return kError;
+    return GoToFilterAndRecord(n, *f, false) > 0 ? kOK : kError;
   }
   return kError;
 }
 
 std::string WheelCommand(int16_t n, const std::string& args) {
   BusyScope busy;
-  const std::string letter = n == 1 ? "F" : "B";
+  const std::string letter = WheelLetter(n);
   std::string reply;
   if (!WheelOnline(n)) {
     reply = kOff;
@@ -99,7 +88,7 @@ std::string WheelCommand(int16_t n, const std::string& args) {
       SelectWheel(n);
     }
   }
-  if (IsFormLoaded("frmWheel")) GetUi().FiltCaption(GetSelWheel());
+  if (MainWin().IsLoaded()) MainWin().FiltCaption();
   ShowCmdResult(letter + " " + args, reply);
   g_lastWheel = letter;
   return reply;
@@ -186,26 +175,6 @@ void ResetCommandState() {
   g_joyCommands = TextFieldList{};
 }
 
-int16_t SplitFirstWord(std::string& text, std::string& word) {
-  const std::string t = TrimBlanks(text) + " ";
-  const size_t p = t.find(' ');
-  word = t.substr(0, p);
-  text = TrimBlanks(t.substr(p));
-  return static_cast<int16_t>(std::min<size_t>(word.size(), 32767));
-}
-
-int16_t SplitAt(std::string& text, std::string& piece, const std::string& separator) {
-  const size_t p = separator.empty() ? std::string::npos : text.find(separator);
-  if (p != std::string::npos) {
-    piece = text.substr(0, p);
-    text = text.substr(p + separator.size());
-  } else {
-    piece = text;
-    text.clear();
-  }
-  return static_cast<int16_t>(std::min<size_t>(piece.size(), 32767));
-}
-
 bool IsNumOrConst(std::string& word) {
   if (IsNumber(word)) return true;
   for (const auto& e : g_symConst) {
@@ -222,20 +191,18 @@ bool IsNumOrConst(std::string& word) {
 }
 
 void ShowCmdResult(const std::string& echo, const std::string& reply) {
-  if (!IsFormLoaded("frmWheel")) return;
-  GetUi().SetCmdText(echo);
-  GetUi().ShowMsg(reply);
+  MainWin().SetCmdText(echo);
+  MainWin().ShowMsg(reply);
 }
 
-void ShowMsg(const std::string& text) {
-  if (IsFormLoaded("frmWheel")) GetUi().ShowMsg(text);
-}
+void ShowMsg(const std::string& text) { MainWin().ShowMsg(text); }
 
-void SetCmdText(const std::string& text) {
-  if (IsFormLoaded("frmWheel")) GetUi().SetCmdText(text);
-}
+void SetCmdText(const std::string& text) { MainWin().SetCmdText(text); }
 
-int16_t IsFormLoaded(const std::string& name) { return GetUi().IsFormLoaded(name) ? 1 : 0; }
+int16_t IsFormLoaded(const std::string& name) {
+  if (name == "frmWheel") return MainWin().IsLoaded() ? 1 : 0;
+  return GetUi().IsWindowLoaded(name) ? 1 : 0;
+}
 
 std::string ExecCmd(const std::string& command) {
   g_cmdBusy = 1;
@@ -268,14 +235,13 @@ std::string ExecCmd(const std::string& command) {
       ShowInterpMessage(args);
       reply.clear();
     } else if (keyword == "Show") {
-      if (!IsFormLoaded("frmWheel")) GetUi().LoadMainWindow();
-      GetUi().ShowMainWindow();
+      MainWin().Show();
       reply = kOK;
     } else if (keyword == "Hide") {
-      GetUi().HideMainWindow();
+      MainWin().Hide();
       reply = kOK;
     } else if (keyword == "Unload") {
-      GetUi().UnloadMainWindow();
+      MainWin().Unload();
       reply = kOK;
     } else if (keyword == "CommandCount") {
       reply = FormatIntLeadingBlank(g_commandCount);
@@ -291,12 +257,8 @@ std::string ExecCmd(const std::string& command) {
 }
 
 std::string ExecCmdLine(const std::string& line, std::vector<std::string>* replies) {
-  std::string rest = TrimBlanks(line);
   std::string joined;
-  for (;;) {
-    std::string piece;
-    SplitAt(rest, piece, ";");
-    if (piece.empty()) break;
+  for (const std::string& piece : SplitCommandLine(line)) {
     std::string reply = ExecCmd(piece);
     joined += reply + " ; ";
     if (replies) replies->push_back(std::move(reply));

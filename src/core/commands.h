@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/words.h"
 #include "params/trapar.h"
 
 namespace nvx {
@@ -14,13 +15,12 @@ namespace nvx {
 std::string ExecCmdLine(const std::string& line, std::vector<std::string>* replies = nullptr);
 std::string ExecCmd(const std::string& command);
 
-// Text helpers shared with the interpreter.
-int16_t SplitFirstWord(std::string& text, std::string& word);
-int16_t SplitAt(std::string& text, std::string& piece, const std::string& separator);
 // A number, or a symbolic constant replaced by its value in leading-blank form.
 bool IsNumOrConst(std::string& word);
 
-// Window helpers; all do nothing while the main window is not loaded.
+// The main window's lines (the model's); all do nothing while the main
+// window is not loaded. IsFormLoaded asks the model for "frmWheel" and the
+// host for any other window.
 void ShowCmdResult(const std::string& echo, const std::string& reply);
 void ShowMsg(const std::string& text);
 void SetCmdText(const std::string& text);

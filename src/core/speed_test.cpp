@@ -6,6 +6,7 @@
 #include "base/numbers.h"
 #include "base/ui.h"
 #include "comm/comm.h"
+#include "core/main_model.h"
 #include "wheels/wheels.h"
 
 namespace nvx {
@@ -45,7 +46,7 @@ SpeedTestOps DefaultSpeedTestOps() {
   ops.waitWheel = [] { return WaitWheel(); };
   ops.nextFilter = [] { return DevNextFilter(); };
   ops.timeMs = [] { return TimeMs(); };
-  ops.progress = [](int32_t k, int16_t r) { GetUi().ShowMsg(SpeedTestProgressText(k, r)); };
+  ops.progress = [](int32_t k, int16_t r) { MainWin().ShowMsg(SpeedTestProgressText(k, r)); };
   return ops;
 }
 
@@ -82,17 +83,17 @@ int16_t RunSpeedTest(int16_t wheel, const SpeedTestOps& ops) {
   Ui& ui = GetUi();
   const auto n = SpeedTestInput(ui.InputBox(kSpeedTestStepPrompt, kSpeedTestTitle, ""));
   if (!n) {
-    ui.ShowMsg(kSpeedTestBadInput);
+    MainWin().ShowMsg(kSpeedTestBadInput);
     return -1;
   }
   const auto r = SpeedTestInput(ui.InputBox(kSpeedTestRepPrompt, kSpeedTestTitle, ""));
   if (!r) {
-    ui.ShowMsg(kSpeedTestBadInput);
+    MainWin().ShowMsg(kSpeedTestBadInput);
     return -1;
   }
   const uint32_t elapsed = RunSpeedTestMoves(wheel, *n, *r, ops);
-  GetUi().FiltCaption(wheel);
-  GetUi().ShowMsg(SpeedTestResultText(*r, elapsed));
+  MainWin().WheelCaption(wheel);
+  MainWin().ShowMsg(SpeedTestResultText(*r, elapsed));
   return 1;
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/numbers.h"
 #include "base/ui.h"
+#include "base/words.h"
 #include "interp/interp.h"
 
 namespace nvx {
@@ -13,25 +14,6 @@ int16_t g_runState = 0;
 int16_t g_nextLine = 0;
 int16_t g_editAllowed = 1;
 std::function<void(int16_t)> g_lineChanged;
-
-// Blank-separated words of a text (blank is the only separator).
-std::vector<std::string> Words(const std::string& text) {
-  std::vector<std::string> out;
-  size_t i = 0;
-  while (i < text.size()) {
-    while (i < text.size() && text[i] == ' ') ++i;
-    size_t j = i;
-    while (j < text.size() && text[j] != ' ') ++j;
-    if (j > i) out.push_back(text.substr(i, j - i));
-    i = j;
-  }
-  return out;
-}
-
-std::string FirstWord(const std::string& text) {
-  const auto w = Words(text);
-  return w.empty() ? std::string() : w[0];
-}
 
 void LineChanged(int16_t index) {
   if (g_lineChanged) g_lineChanged(index);
@@ -123,7 +105,7 @@ int16_t& EditAllowed() { return g_editAllowed; }
 void SetProgramLineChangedHook(std::function<void(int16_t)> hook) { g_lineChanged = std::move(hook); }
 
 void ShowInterpMessage(const std::string& text) {
-  if (GetUi().IsFormLoaded("frmInterp")) GetUi().ShowInterpMessage(text);
+  if (GetUi().IsWindowLoaded("frmInterp")) GetUi().ShowInterpMessage(text);
 }
 
 int16_t ExecControlWord(const std::string& command) {

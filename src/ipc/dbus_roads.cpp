@@ -12,11 +12,8 @@
 #include "comm/comm.h"
 #include "core/app.h"
 #include "core/commands.h"
-#include "core/wheel_view.h"
+#include "core/main_model.h"
 #include "ipc/dbus_names.h"
-#include "ui/frm_wheel.h"
-#include "ui/gui_main.h"
-#include "ui/qt_ui.h"
 
 namespace nvx {
 
@@ -29,15 +26,6 @@ const QString kInvalidArgs = QStringLiteral("org.freedesktop.DBus.Error.InvalidA
 const QString kUnknownMethod = QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod");
 const QString kUnknownProperty = QStringLiteral("org.freedesktop.DBus.Error.UnknownProperty");
 const QString kReadOnly = QStringLiteral("org.freedesktop.DBus.Error.PropertyReadOnly");
-
-FrmWheel* MainWin() {
-  QtUi* ui = GuiUi();
-  return ui ? ui->MainWindow() : nullptr;
-}
-
-void SetTimeLine(const std::string& text) {
-  if (FrmWheel* w = MainWin()) w->SetTimeText(text);
-}
 
 void Send(const QDBusConnection& c, const QDBusMessage& call, const QDBusMessage& reply) {
   if (call.isReplyRequired()) c.send(reply);
@@ -81,30 +69,27 @@ QString ToBusText(const std::string& text) {
 // --- Form1 ---------------------------------------------------------------
 
 QString Form1Object::lblMsg() const {
-  FrmWheel* w = MainWin();
-  return w ? ToBusText(w->MessageText()) : QString();
+  return MainWin().IsLoaded() ? ToBusText(MainWin().Msg()) : QString();
 }
 
 QString Form1Object::lblTime() const {
-  FrmWheel* w = MainWin();
-  return w ? ToBusText(w->TimeText()) : QString();
+  return MainWin().IsLoaded() ? ToBusText(MainWin().TimeText()) : QString();
 }
 
 QString Form1Object::cboCommand() const {
-  FrmWheel* w = MainWin();
-  return w ? ToBusText(w->CommandText()) : QString();
+  return MainWin().IsLoaded() ? ToBusText(MainWin().CmdText()) : QString();
 }
 
 QStringList Form1Object::cboCommandList() const {
   QStringList list;
-  if (FrmWheel* w = MainWin()) {
-    for (const auto& h : w->History()) list << ToBusText(h);
+  if (MainWin().IsLoaded()) {
+    for (const auto& h : MainWin().History()) list << ToBusText(h);
   }
   return list;
 }
 
 void Form1Object::Execute(const QString& line) {
-  if (!MainWin()) {
+  if (!MainWin().IsLoaded()) {
     // The execute link belongs to the main window; without it there is no
     // one to take the request.
     if (calledFromDBus()) {
@@ -112,17 +97,7 @@ void Form1Object::Execute(const QString& line) {
     }
     return;
   }
-  const std::string s = line.toStdString();
-  GetUi().ShowMsg("");
-  SetTimeLine("");
-  GetUi().ProcessEvents();
-  const uint32_t t0 = TimeMs();
-  GetUi().SetCmdText(s);
-  const std::string reply = ExecCmdLine(s);
-  // The line may have unloaded the window (or loaded a new one): the lines
-  // go to whichever main window is loaded now, if any.
-  GetUi().ShowMsg(reply);
-  SetTimeLine(TimeLineText(TimeMs() - t0));
+  MainWin().RunTimedLine(false, line.toStdString());
 }
 
 // --- diagnostics ---------------------------------------------------------
@@ -133,8 +108,7 @@ int DiagnosticsObject::MainWinLoadedFlag() const { return MainWinLoaded(); }
 int DiagnosticsObject::AutoObjAliveFlag() const { return AutoObjAlive(); }
 int DiagnosticsObject::AutomationObjects() const { return g_server ? g_server->LiveCount() : 0; }
 bool DiagnosticsObject::WindowVisible() const {
-  FrmWheel* w = MainWin();
-  return w && w->isVisible();
+  return MainWin().IsLoaded() && MainWin().IsVisible();
 }
 
 // --- automation objects --------------------------------------------------
@@ -371,7 +345,7 @@ bool AutomationObjectsHeld() { return g_server && g_server->LiveCount() > 0; }
 
 void QuitIfNothingHolds() {
   if (MainWinLoaded() != 0 || AutomationObjectsHeld()) return;
-  QuitGuiIfIdle();
+  EndProgramIfIdle();
 }
 
 }  // namespace nvx

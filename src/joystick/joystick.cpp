@@ -56,6 +56,12 @@ JoyCalibrationData& JoyCalibration() { return g_calib; }
 int16_t& JoyCalibrating() { return g_calibrating; }
 int16_t& JoyAxes() { return g_axes; }
 
+void ResetJoystick() {
+  g_calib = JoyCalibrationData{};
+  g_calibrating = 0;
+  g_axes = 0;
+}
+
 // --- the Linux device ---
 
 LinuxJoystick::LinuxJoystick(std::string path) : path_(std::move(path)) {}
@@ -227,7 +233,7 @@ void CalibSample() {
   int32_t y = 0;
   int16_t button = 0;
   ReadJoyRaw(x, y, button);
-  GetUi().ShowMsg("Deflect to extremes: Axis1 =" + FormatInt(x) + ", Axis2 =" + FormatInt(y) +
+  ShowMainMessage("Deflect to extremes: Axis1 =" + FormatInt(x) + ", Axis2 =" + FormatInt(y) +
                   ", But=" + FormatInt(button));
   Widen(x, g_calib.Axis1Left, g_calib.Axis1Centre, g_calib.Axis1Right);
   Widen(y, g_calib.Axis2Left, g_calib.Axis2Centre, g_calib.Axis2Right);

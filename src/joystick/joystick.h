@@ -27,6 +27,8 @@ JoyCalibrationData& JoyCalibration();
 int16_t& JoyCalibrating();
 // 0 = "XY", 1 = "WZ"; 0 at start.
 int16_t& JoyAxes();
+// Calibration, calibrating and axes back to their state before start-up.
+void ResetJoystick();
 
 // Where raw readings come from. Read gives the X and Y positions and the
 // pressed-button mask (bit n = button n+1); 1 on success, a negative value

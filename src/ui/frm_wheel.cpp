@@ -19,31 +19,18 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "base/numbers.h"
 #include "base/settings.h"
-#include "joystick/joystick.h"
 #include "base/ui.h"
 #include "comm/comm.h"
-#include "core/app.h"
-#include "core/commands.h"
-#include "core/speed_test.h"
+#include "core/main_model.h"
+#include "core/tick.h"
 #include "core/wheel_view.h"
-#include "params/trapar.h"
 #include "ui/frm_files.h"
 #include "ui/text_window.h"
 #include "ui/widgets.h"
 #include "wheels/wheels.h"
 
-#include "interp/interp.h"
-
 namespace nvx {
-
-namespace tick_detail {
-// Stands in for the interpreter's PeriodicTick until interp/interp.h declares
-// it; a declared nvx::PeriodicTick() is the better match and wins.
-template <int = 0>
-void PeriodicTick() {}
-}  // namespace tick_detail
 
 namespace {
 
@@ -137,20 +124,12 @@ FrmWheel::FrmWheel(QWidget* parent) : QMainWindow(parent) {
   BuildMenus();
 
   connect(cmdExecute_, &QPushButton::clicked, this, [this] { ExecuteClick(); });
-  connect(lblMsg_, &ClickLabel::pressed, this, [this] { ShowMessage(""); });
+  connect(lblMsg_, &ClickLabel::pressed, this, [] { MainWin().MsgClicked(); });
+  // What a person types or picks from the history is the model's box text.
+  connect(cboCommand_, &QComboBox::editTextChanged, this,
+          [](const QString& t) { MainWin().TypeCmdText(t.toStdString()); });
 
   resize(480, 400);
-
-  // Loading: the wheel menus, their filter entries, the current filters.
-  ShowWheelMenus();
-  for (int w = 1; w <= 2; ++w) {
-    LoadFiltMenu(w);
-    CurFilter(w) = 0;
-    if (WheelOnline(w) == 1) ReadCurFilter(w);
-    WheelCaption(w);
-    CheckFiltMenu(w);
-  }
-  MainWinLoaded() = 1;
 
   tick_ = new QTimer(this);
   tick_->setInterval(kTickIntervalMs);
@@ -160,12 +139,8 @@ FrmWheel::FrmWheel(QWidget* parent) : QMainWindow(parent) {
 
 FrmWheel::~FrmWheel() {
   // A window freed without unloading still follows the closing rules.
-  if (!unloaded_) {
-    unloaded_ = true;
-    MainWindowUnloading();
-    MainWindowUnloaded();
-    if (onUnloaded) onUnloaded();
-  }
+  destroying_ = true;
+  if (!unloaded_ && MainWin().View() == this) MainWin().Unload();
 }
 
 QWidget* FrmWheel::BuildPanel(int wheel) {
@@ -289,76 +264,53 @@ void FrmWheel::SetCheckedSilently(QAction* a, bool on) {
   a->blockSignals(old);
 }
 
-// --- the filter entries ---------------------------------------------------
+// --- the view ------------------------------------------------------------
 
-void FrmWheel::LoadFiltMenu(int wheel) {
-  const int16_t n = SelectWheel(static_cast<int16_t>(wheel));
-  // Rebuilt from the present count, whatever entries an earlier count left.
-  UnloadFiltMenu(wheel);
-  const std::vector<std::string> captions = FilterEntryCaptions(n);
-  for (size_t i = 1; i < captions.size(); ++i)
-    AddFilterEntry(wheel, static_cast<int>(i), captions[i]);
-}
-
-void FrmWheel::UnloadFiltMenu(int wheel) {
-  SelectWheel(static_cast<int16_t>(wheel));
+void FrmWheel::FilterEntriesChanged(int wheel) {
   Panel& p = P(wheel);
-  while (p.filters.size() > 1) {
+  const size_t want = MainWin().Panel(wheel).checks.size();
+  while (p.filters.size() > std::max<size_t>(want, 1)) {
     QAction* a = p.filters.back();
     p.filters.pop_back();
     p.menu->removeAction(a);
     a->deleteLater();
   }
+  const std::vector<std::string> captions = FilterEntryCaptions(static_cast<int16_t>(want));
+  for (size_t i = p.filters.size(); i < want && i < captions.size(); ++i)
+    AddFilterEntry(wheel, static_cast<int>(i), captions[i]);
+  ChecksChanged(wheel);
 }
 
-void FrmWheel::CheckFiltMenu(int wheel) {
-  const int16_t n = SelectWheel(static_cast<int16_t>(wheel));
+void FrmWheel::ChecksChanged(int wheel) {
   Panel& p = P(wheel);
-  const int checked = CheckedFilterEntry(n, CurFilter(wheel));
-  const int upto = std::min<int>(n, static_cast<int>(p.filters.size()));
-  for (int i = 0; i < upto; ++i) SetCheckedSilently(p.filters[static_cast<size_t>(i)], i == checked);
+  const std::vector<bool>& checks = MainWin().Panel(wheel).checks;
+  for (size_t i = 0; i < p.filters.size() && i < checks.size(); ++i)
+    SetCheckedSilently(p.filters[i], checks[i]);
 }
 
-void FrmWheel::ReadCurFilter(int wheel) {
-  // Selected again here: a nested command may have selected the other wheel
-  // while this one waited.
-  SelectWheel(static_cast<int16_t>(wheel));
-  int16_t k = CurFilter(wheel);
-  if (GetFilter(k) == 1) CurFilter(wheel) = k;
+void FrmWheel::CaptionChanged(int wheel) {
+  Panel& p = P(wheel);
+  const int16_t f = MainWin().Panel(wheel).caption;
+  p.menu->setTitle("&" + Q(WheelMenuCaption(wheel, f)));
+  p.button->setText(Q(WheelButtonCaption(f)));
+  p.dial->SetState(WheelPar(wheel).filterCount, f);
+}
+
+void FrmWheel::WheelMenusChanged() {
+  for (int w = 1; w <= 2; ++w) P(w).menu->menuAction()->setVisible(MainWin().Panel(w).menuShown);
 }
 
 QMenu* FrmWheel::WheelMenu(int wheel) const { return P(wheel).menu; }
 
 std::vector<QAction*> FrmWheel::FilterEntries(int wheel) const { return P(wheel).filters; }
 
-// --- captions and lines ---------------------------------------------------
-
-void FrmWheel::WheelCaption(int wheel) {
-  if (wheel != 1 && wheel != 2) return;
-  Panel& p = P(wheel);
-  p.menu->setTitle("&" + Q(WheelMenuCaption(wheel, CurFilter(wheel))));
-  p.button->setText(Q(WheelButtonCaption(CurFilter(wheel))));
-  p.dial->SetState(WheelPar(wheel).filterCount, CurFilter(wheel));
-}
-
-void FrmWheel::FCaption() { WheelCaption(1); }
-void FrmWheel::BCaption() { WheelCaption(2); }
-
-void FrmWheel::FiltCaption() {
-  const int16_t w = GetSelWheel();
-  if (w == 1) FCaption();
-  else if (w == 2) BCaption();
-}
-
-void FrmWheel::ShowWheelMenus() {
-  P(1).menu->menuAction()->setVisible(AppSettings().WheelInstalled[1] == 1);
-  P(2).menu->menuAction()->setVisible(AppSettings().WheelInstalled[2] == 1);
-}
-
-void FrmWheel::ShowMessage(const std::string& text) { lblMsg_->setText(Q(text)); }
+void FrmWheel::MsgChanged() { lblMsg_->setText(Q(MainWin().Msg())); }
 std::string FrmWheel::MessageText() const { return lblMsg_->text().toStdString(); }
 
-void FrmWheel::SetCommandText(const std::string& text) { cboCommand_->setEditText(Q(text)); }
+void FrmWheel::CmdTextChanged() {
+  const QString t = Q(MainWin().CmdText());
+  if (cboCommand_->currentText() != t) cboCommand_->setEditText(t);
+}
 std::string FrmWheel::CommandText() const { return cboCommand_->currentText().toStdString(); }
 
 std::vector<std::string> FrmWheel::History() const {
@@ -368,19 +320,15 @@ std::vector<std::string> FrmWheel::History() const {
   return h;
 }
 
-std::string FrmWheel::TimeText() const { return lblTime_->text().toStdString(); }
-void FrmWheel::SetTimeText(const std::string& text) { lblTime_->setText(Q(text)); }
-
-void FrmWheel::RememberCmdInHist() {
-  std::vector<std::string> h = History();
+void FrmWheel::HistoryChanged() {
   const QString text = cboCommand_->currentText();
   const int cursor = cboCommand_->lineEdit()->cursorPosition();
-  RememberInHistory(h, text.toStdString(), HistLimit());
   const bool old = cboCommand_->blockSignals(true);
   cboCommand_->clear();
   QStringList items;
+  const std::vector<std::string>& h = MainWin().History();
   items.reserve(static_cast<qsizetype>(h.size()));
-  for (const auto& s : h) items << Q(s);
+  for (const auto& e : h) items << Q(e);
   cboCommand_->addItems(items);
   cboCommand_->setCurrentIndex(-1);
   cboCommand_->setEditText(text);
@@ -388,19 +336,50 @@ void FrmWheel::RememberCmdInHist() {
   cboCommand_->blockSignals(old);
 }
 
+std::string FrmWheel::TimeText() const { return lblTime_->text().toStdString(); }
+void FrmWheel::TimeChanged() { lblTime_->setText(Q(MainWin().TimeText())); }
+
+void FrmWheel::VisibilityChanged() {
+  if (MainWin().IsVisible()) {
+    show();
+    raise();
+    activateWindow();
+  } else {
+    hide();
+  }
+}
+
+void FrmWheel::BusyChanged() {
+  if (MainWin().IsBusy()) {
+    setCursor(Qt::WaitCursor);
+    // Shown before the wait begins, which runs no paint events of its own
+    // until it lets events run.
+    lblMsg_->repaint();
+  } else {
+    unsetCursor();
+  }
+}
+
+void FrmWheel::EditCurrentParFile() {
+  if (parListEditor) parListEditor();
+}
+
+void FrmWheel::ChooseFile(const std::string& startDir, const std::string& pattern,
+                          const std::string& title, std::string& dir, std::string& file) {
+  dir.clear();
+  file.clear();
+  if (parFileChooser) {
+    parFileChooser(startDir, pattern, title, dir, file);
+  } else {
+    FrmFiles::Choose(this, startDir, pattern, "*.TXT *.*", title, dir, file);
+  }
+}
+
 // --- the command box ------------------------------------------------------
 
 void FrmWheel::ExecuteClick() {
   HandlerScope scope(this);
-  ShowMessage("");
-  lblTime_->setText("");
-  GetUi().ProcessEvents();
-  const uint32_t t0 = TimeMs();
-  RememberCmdInHist();
-  const std::string reply = ExecCmdLine(CommandText());
-  if (unloaded_) return;
-  ShowMessage(reply);
-  lblTime_->setText(Q(TimeLineText(TimeMs() - t0)));
+  MainWin().ExecuteClick();
 }
 
 bool FrmWheel::eventFilter(QObject* watched, QEvent* event) {
@@ -428,45 +407,24 @@ bool FrmWheel::eventFilter(QObject* watched, QEvent* event) {
 
 // --- the frame's menu entries ---------------------------------------------
 
-void FrmWheel::EditConfigFile() {
-  SetParFile("ZR_CONFIG.TXT");
-  if (parListEditor) parListEditor();
-}
-
-void FrmWheel::EditWheelParFile(int wheel) {
-  SetParFile(WheelParFileName(wheel));
-  if (parListEditor) parListEditor();
-}
-
 void FrmWheel::JoyOnClick() {
   HandlerScope scope(this);
-  int16_t& on = AppSettings().JoyOn;
-  on = on == 1 ? 0 : (JoyCentred() == 1 ? 1 : 0);
+  MainWin().JoyOnClick();
 }
 
 void FrmWheel::ToggleAxesClick() {
-  // The same as the command "Joy ToggleAxes".
   HandlerScope scope(this);
-  JoyAxes() = static_cast<int16_t>(1 - JoyAxes());
+  MainWin().ToggleAxesClick();
 }
 
 void FrmWheel::JoyParClick() {
   HandlerScope scope(this);
-  SetParFile("ZR_JOY.TXT");
-  if (parListEditor) parListEditor();
-  ReadJoyPar();
+  MainWin().JoyParClick();
 }
 
 void FrmWheel::ConfigurationClick() {
   HandlerScope scope(this);
-  EditConfigFile();
-  GetUi().ProcessEvents();
-  ReadConfig();
-  CommClosePort();
-  CommOpenPort(AppSettings().PortNumber);
-  SetPortTimeout(AppSettings().PortTimeout);
-  InitDevices();
-  if (!unloaded_) ShowWheelMenus();
+  MainWin().ConfigurationClick();
 }
 
 void FrmWheel::ErrorLogClick() {
@@ -494,120 +452,48 @@ void FrmWheel::QuitClick() { Unload(); }
 
 void FrmWheel::WheelMenuOpened(int wheel) {
   HandlerScope scope(this);
-  SelectWheel(static_cast<int16_t>(wheel));
-  ReadCurFilter(wheel);
-  CheckFiltMenu(wheel);
+  MainWin().WheelMenuOpened(wheel);
 }
 
 void FrmWheel::FilterEntryClick(int wheel, int index) {
   HandlerScope scope(this);
-  if (WheelOnline(wheel) == 0) return;
-  const auto filter = static_cast<int16_t>(index + 1);
-  SelectWheel(static_cast<int16_t>(wheel));
-  GoToFilter(filter);
-  if (unloaded_) return;
-  CurFilter(wheel) = filter;
-  WheelCaption(wheel);
-  ShowMessage(WheelFilterMsg(wheel, CurFilter(wheel)));
-  CheckFiltMenu(wheel);
+  MainWin().FilterEntryClick(wheel, index);
 }
 
 void FrmWheel::NextFilterClick(int wheel) {
   HandlerScope scope(this);
-  SelectWheel(static_cast<int16_t>(wheel));
-  DevNextFilter();
-  if (unloaded_) return;
-  WheelCaption(wheel);
-  ShowMessage(WheelFilterMsg(wheel, CurFilter(wheel)));
+  MainWin().NextFilterClick(wheel);
 }
 
 void FrmWheel::PrevFilterClick(int wheel) {
   HandlerScope scope(this);
-  SelectWheel(static_cast<int16_t>(wheel));
-  DevPrevFilter();
-  if (unloaded_) return;
-  WheelCaption(wheel);
-  ShowMessage(WheelFilterMsg(wheel, CurFilter(wheel)));
+  MainWin().PrevFilterClick(wheel);
 }
 
 void FrmWheel::HomeClick(int wheel) {
   HandlerScope scope(this);
-  ShowMessage("Homing Filter Wheel ...");
-  lblMsg_->repaint();
-  CmdBusy() = 1;
-  SelectWheel(static_cast<int16_t>(wheel));
-  const int16_t r = HomeWheel();
-  if (r < 0) {
-    GetUi().MessageBox("Home Failed", "Norvantix", MsgIcon::None);
-  } else if (!unloaded_) {
-    ReadCurFilter(wheel);
-    WheelCaption(wheel);
-    ShowMessage(WheelFilterMsg(wheel, CurFilter(wheel)));
-    CheckFiltMenu(wheel);
-  }
-  CmdBusy() = 0;
+  MainWin().HomeClick(wheel);
 }
 
 void FrmWheel::ParametersClick(int wheel) {
   HandlerScope scope(this);
-  UnloadFiltMenu(wheel);
-  EditWheelParFile(wheel);
-  GetUi().ProcessEvents();
-  const auto w = static_cast<int16_t>(wheel);
-  WheelOnline(wheel) = InitWheel(w) > 0 ? 1 : 0;
-  if (unloaded_) return;
-  if (WheelOnline(wheel) == 1) {
-    LoadFiltMenu(wheel);
-    CurFilter(wheel) = 0;
-    ReadCurFilter(wheel);
-    WheelCaption(wheel);
-    ShowMessage(WheelOnlineMsg(wheel, true));
-  } else {
-    ShowMessage(WheelOnlineMsg(wheel, false));
-  }
-}
-
-bool FrmWheel::ChooseWheelParFile(int wheel, std::string& dir, std::string& file) {
-  dir.clear();
-  file.clear();
-  const std::string title = "Select a parameter file to load";
-  if (parFileChooser) {
-    parFileChooser(ProgramDir(), WheelParFilePattern(wheel), title, dir, file);
-  } else {
-    FrmFiles::Choose(this, ProgramDir(), WheelParFilePattern(wheel), "*.TXT *.*", title, dir,
-                     file);
-  }
-  return !dir.empty() && !file.empty();
+  MainWin().ParametersClick(wheel);
 }
 
 void FrmWheel::ReadParFileClick(int wheel) {
   HandlerScope scope(this);
-  std::string dir, file, source;
-  if (!ChooseWheelParFile(wheel, dir, file)) {
-    ShowMessage(kParFileNotRead);
-    return;
-  }
-  if (CopyWheelParFile(wheel, dir, file, ProgramDir(), source) < 1) {
-    ShowMessage(kParFileNotRead);
-    return;
-  }
-  ShowMessage(ParFileReadMsg(source));
-  ParametersClick(wheel);
+  MainWin().ReadParFileClick(wheel);
 }
 
 void FrmWheel::SpeedTestClick(int wheel) {
   HandlerScope scope(this);
-  RunSpeedTest(static_cast<int16_t>(wheel));
+  MainWin().SpeedTestClick(wheel);
 }
 
 void FrmWheel::WheelButtonClick(int index) {
-  if (index < 0 || index > 1) return;
-  const int wheel = index + 1;
-  if (AppSettings().WheelInstalled[wheel] == 0) return;
   HandlerScope scope(this);
-  ReadCurFilter(wheel);
-  if (unloaded_) return;
-  CheckFiltMenu(wheel);
+  if (!MainWin().WheelButtonClick(index) || unloaded_) return;
+  const int wheel = index + 1;
   WheelButton* b = P(wheel).button;
   const QPoint pos = b->rect().contains(b->mapFromGlobal(QCursor::pos()))
                          ? QCursor::pos()
@@ -622,9 +508,6 @@ void FrmWheel::WheelButtonClick(int index) {
 void FrmWheel::Tick() {
   if (unloaded_) return;
   HandlerScope scope(this);
-  // Port events noticed while the program was idle in its event loop.
-  CommDeliverEvents();
-  using namespace tick_detail;
   PeriodicTick();
 }
 
@@ -635,17 +518,20 @@ void FrmWheel::closeEvent(QCloseEvent* event) {
 
 void FrmWheel::Unload() {
   if (unloaded_) return;
+  HandlerScope scope(this);
+  if (MainWin().View() == this) MainWin().Unload();
+  else Unloaded();
+}
+
+void FrmWheel::Unloaded() {
+  if (unloaded_) return;
   unloaded_ = true;
   if (tick_) tick_->stop();
-  MainWindowUnloading();
-  UnloadFFiltMenu();
-  UnloadBFiltMenu();
   for (QWidget* w : QApplication::topLevelWidgets()) {
     if (w != this && w->objectName() == QLatin1String("frmInterp")) w->close();
   }
   hide();
-  MainWindowUnloaded();
-  if (onUnloaded) onUnloaded();
+  if (destroying_) return;
   if (handlerDepth_ == 0) {
     deleteLater();
   } else {

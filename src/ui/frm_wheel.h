@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/main_model.h"
+
 class QAction;
 class QComboBox;
 class QGroupBox;
@@ -22,43 +24,42 @@ class ClickLabel;
 class WheelButton;
 class WheelDial;
 
-class FrmWheel : public QMainWindow {
+// Renders the core's main window model (core/main_model.h) and forwards the
+// person's clicks and keys to it. The model makes one for each loading.
+class FrmWheel : public QMainWindow, public MainView {
   Q_OBJECT
  public:
-  // Creates the window hidden and runs its loading: wheel menus shown or
-  // hidden, filter entries built, current filters read, captions, check
-  // marks, and MainWinLoaded := 1.
+  // Creates the window hidden; the model's loading then fills it.
   explicit FrmWheel(QWidget* parent = nullptr);
   ~FrmWheel() override;
 
-  // --- operations used by the rest of the program ---
-  void ShowMessage(const std::string& text);  // lblMsg
-  std::string MessageText() const;
-  void SetCommandText(const std::string& text);  // cboCommand's text
-  std::string CommandText() const;
-  std::vector<std::string> History() const;      // cboCommand's list, newest first
-  std::string TimeText() const;                  // lblTime
-  void SetTimeText(const std::string& text);     // lblTime
+  // --- what the window shows (read from its widgets) ---
+  std::string MessageText() const;            // lblMsg
+  std::string CommandText() const;            // cboCommand's text
+  std::vector<std::string> History() const;   // cboCommand's list, newest first
+  std::string TimeText() const;               // lblTime
 
-  void FCaption();
-  void BCaption();
-  void WheelCaption(int wheel);  // FCaption / BCaption by number
-  void FiltCaption();            // by the selected wheel
-  void ShowWheelMenus();
-  void RememberCmdInHist();
-
-  void LoadFFiltMenu() { LoadFiltMenu(1); }
-  void UnloadFFiltMenu() { UnloadFiltMenu(1); }
-  void CheckFFiltMenu() { CheckFiltMenu(1); }
-  void LoadBFiltMenu() { LoadFiltMenu(2); }
-  void UnloadBFiltMenu() { UnloadFiltMenu(2); }
-  void CheckBFiltMenu() { CheckFiltMenu(2); }
-
-  // Runs the closing rules once (port, filter entries, interpreter window,
-  // MainWinLoaded := 0), hides the window and frees it as soon as no handler
-  // of it is running any more.
+  // Unloads through the model: the closing rules run once (port, filter
+  // entries, interpreter window, MainWinLoaded := 0), the window hides and
+  // frees itself as soon as no handler of it is running any more.
   void Unload();
   bool IsUnloaded() const { return unloaded_; }
+
+  // --- the view ---
+  void MsgChanged() override;
+  void TimeChanged() override;
+  void CmdTextChanged() override;
+  void HistoryChanged() override;
+  void WheelMenusChanged() override;
+  void FilterEntriesChanged(int wheel) override;
+  void ChecksChanged(int wheel) override;
+  void CaptionChanged(int wheel) override;
+  void VisibilityChanged() override;
+  void BusyChanged() override;
+  void Unloaded() override;
+  void EditCurrentParFile() override;
+  void ChooseFile(const std::string& startDir, const std::string& pattern,
+                  const std::string& title, std::string& dir, std::string& file) override;
 
   // The wheel menu of a wheel and its filter entries (tests, screenshots).
   QMenu* WheelMenu(int wheel) const;
@@ -74,8 +75,6 @@ class FrmWheel : public QMainWindow {
   std::function<void(const std::string& startDir, const std::string& pattern,
                      const std::string& title, std::string& dir, std::string& file)>
       parFileChooser;
-  // Called once the window has unloaded (after MainWinLoaded := 0).
-  std::function<void()> onUnloaded;
 
   // --- handlers (public so that tests and automation reach them) ---
   void ExecuteClick();
@@ -130,19 +129,9 @@ class FrmWheel : public QMainWindow {
   void BuildWheelMenu(int wheel);
   QWidget* BuildPanel(int wheel);
   QAction* AddFilterEntry(int wheel, int index, const std::string& caption);
-  void LoadFiltMenu(int wheel);
-  void UnloadFiltMenu(int wheel);
-  void CheckFiltMenu(int wheel);
-  void ReadCurFilter(int wheel);
   void SetCheckedSilently(QAction* a, bool on);
   Panel& P(int wheel) { return panels_[wheel == 2 ? 1 : 0]; }
   const Panel& P(int wheel) const { return panels_[wheel == 2 ? 1 : 0]; }
-
-  // Where the parameter list editor runs; the configuration and wheel
-  // parameter entries call these.
-  void EditConfigFile();
-  void EditWheelParFile(int wheel);
-  bool ChooseWheelParFile(int wheel, std::string& dir, std::string& file);
 
   Panel panels_[2];
   QComboBox* cboCommand_ = nullptr;
@@ -152,6 +141,7 @@ class FrmWheel : public QMainWindow {
   QTimer* tick_ = nullptr;
   int handlerDepth_ = 0;
   bool unloaded_ = false;
+  bool destroying_ = false;
   bool deletePending_ = false;
   bool popupFromButton_ = false;
 };

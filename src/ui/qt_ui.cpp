@@ -6,6 +6,8 @@
 #include <QMenu>
 #include <QMessageBox>
 
+#include "comm/comm.h"
+#include "core/main_model.h"
 #include "ui/frm_wheel.h"
 
 namespace nvx {
@@ -48,60 +50,35 @@ class QtUi::CloseWatcher : public QObject {
   }
 };
 
-class QtUi::MsgLine : public StatusLabel {
- public:
-  explicit MsgLine(const QtUi& ui) : ui_(ui) {}
-  std::string Text() const override { return ui_.MsgText(); }
-  void SetText(const std::string& text) override {
-    if (FrmWheel* w = ui_.MainWindow()) w->ShowMessage(text);
-  }
-
- private:
-  const QtUi& ui_;
-};
-
-QtUi::QtUi()
-    : msgLine_(std::make_unique<MsgLine>(*this)), closeWatcher_(std::make_unique<CloseWatcher>()) {
+QtUi::QtUi() : closeWatcher_(std::make_unique<CloseWatcher>()) {
   if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(closeWatcher_.get());
+  MainWin().SetViewFactory([this]() -> MainView* {
+    auto* w = new FrmWheel;
+    frm_ = w;
+    if (loadedHook_) loadedHook_(*w);
+    return w;
+  });
+  MainWin().SetUnloadedHook([this] {
+    if (unloadedHook_) unloadedHook_();
+  });
 }
 
 QtUi::~QtUi() {
-  if (frm_) {
-    SetCommStatusLabel(nullptr);
-    delete frm_.data();
-  }
+  MainWin().SetViewFactory(nullptr);
+  MainWin().SetUnloadedHook(nullptr);
+  if (frm_) delete frm_.data();
 }
 
 FrmWheel* QtUi::MainWindow() const {
-  if (frm_ && !frm_->IsUnloaded()) return frm_.data();
+  if (frm_ && !frm_->IsUnloaded() && MainWin().IsLoaded()) return frm_.data();
   return nullptr;
 }
 
-StatusLabel* QtUi::MessageLineLabel() { return msgLine_.get(); }
+void QtUi::ShowMainWindow() { MainWin().Show(); }
 
-void QtUi::ShowMsg(const std::string& text) {
-  if (FrmWheel* w = MainWindow()) w->ShowMessage(text);
-}
+void QtUi::UnloadMainWindow() { MainWin().Unload(); }
 
-std::string QtUi::MsgText() const {
-  if (FrmWheel* w = MainWindow()) return w->MessageText();
-  return {};
-}
-
-void QtUi::SetCmdText(const std::string& text) {
-  if (FrmWheel* w = MainWindow()) w->SetCommandText(text);
-}
-
-std::string QtUi::CmdText() const {
-  if (FrmWheel* w = MainWindow()) return w->CommandText();
-  return {};
-}
-
-void QtUi::FiltCaption(int wheel) {
-  if (FrmWheel* w = MainWindow()) w->WheelCaption(wheel);
-}
-
-bool QtUi::IsFormLoaded(const std::string& name) const {
+bool QtUi::IsWindowLoaded(const std::string& name) const {
   if (name == "frmWheel") return MainWindow() != nullptr;
   const QString qname = Q(name);
   for (QWidget* w : QApplication::topLevelWidgets()) {
@@ -111,34 +88,6 @@ bool QtUi::IsFormLoaded(const std::string& name) const {
     return true;
   }
   return false;
-}
-
-void QtUi::LoadMainWindow() {
-  if (MainWindow()) return;
-  auto* w = new FrmWheel;
-  frm_ = w;
-  w->onUnloaded = [this] {
-    SetCommStatusLabel(nullptr);
-    if (unloadedHook_) unloadedHook_();
-  };
-  SetCommStatusLabel(msgLine_.get());
-  if (loadedHook_) loadedHook_(*w);
-}
-
-void QtUi::ShowMainWindow() {
-  if (FrmWheel* w = MainWindow()) {
-    w->show();
-    w->raise();
-    w->activateWindow();
-  }
-}
-
-void QtUi::HideMainWindow() {
-  if (FrmWheel* w = MainWindow()) w->hide();
-}
-
-void QtUi::UnloadMainWindow() {
-  if (FrmWheel* w = MainWindow()) w->Unload();
 }
 
 void QtUi::ShowInterpMessage(const std::string& text) {

@@ -12,7 +12,6 @@
 
 #include "base/numbers.h"
 #include "base/settings.h"
-#include "base/ui.h"
 #include "controllers/allmotion.h"
 #include "controllers/motcon.h"
 #include "wheels/wheelmath.h"
@@ -31,6 +30,8 @@ struct WheelState {
 };
 
 WheelState g;
+WheelObserver g_noObserver;
+WheelObserver* g_observer = &g_noObserver;
 
 bool ValidWheel(int n) { return n == 1 || n == 2; }
 
@@ -62,7 +63,12 @@ int16_t GoToFilterOn(int16_t w, int32_t n) {
   const WheelParRec& par = g.par[w];
   const auto move = ShortestMove(RelativePosition(w, p), n, par.filterCount, par.StepsPerFilter);
   if (!move) return -1;
-  return MotorMoveRel(static_cast<double>(*move));
+  const int16_t r = MotorMoveRel(static_cast<double>(*move));
+  // A number outside 1..N stands for the filter with the same number
+  // modulo N, and that is where the wheel goes.
+  const int32_t count = par.filterCount;
+  g_observer->MoveCommanded(w, static_cast<int16_t>(((n - 1) % count + count) % count + 1));
+  return r;
 }
 
 int16_t GetFilterOn(int16_t w, int16_t& k) {
@@ -74,6 +80,7 @@ int16_t GetFilterOn(int16_t w, int16_t& k) {
   const auto f = FilterAtPosition(RelativePosition(w, p), par.filterCount, par.StepsPerFilter);
   if (!f) return -1;
   k = *f;
+  g_observer->FilterRead(w, k);
   return 1;
 }
 
@@ -208,9 +215,12 @@ int16_t InitDevices() {
 int16_t HomeWheel() {
   const int16_t w = g.selWheel;
   if (!ValidWheel(w)) return -1;
-  if (IsIM483I()) return HomeIM483I(w);
-  if (IsEZHR17()) return HomeEZHR17(w);
-  return 0;
+  int16_t r = 0;
+  if (IsIM483I()) r = HomeIM483I(w);
+  else if (IsEZHR17()) r = HomeEZHR17(w);
+  else return 0;
+  g_observer->Homed(w, r);
+  return r;
 }
 
 int16_t WaitWheel() {
@@ -245,8 +255,12 @@ int16_t JoyStepWheel(int16_t a, int16_t full) {
   SelectWheel(w);
   WaitWheelOn(w);
   const int16_t r = StepFilterOn(w, d.step > 0);
-  GetUi().FiltCaption(w);
+  g_observer->JoyStepped(w);
   return r;
+}
+
+void SetWheelObserver(WheelObserver* observer) {
+  g_observer = observer ? observer : &g_noObserver;
 }
 
 void ResetWheels() { g = WheelState{}; }

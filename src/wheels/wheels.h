@@ -48,6 +48,24 @@ int16_t DevNextFilter();
 int16_t DevPrevFilter();
 int16_t JoyStepWheel(int16_t a, int16_t full);
 
+// Told of what the wheel operations do, so that a view can follow the wheels
+// without asking the controllers anything. Every call has a default that
+// does nothing.
+class WheelObserver {
+ public:
+  virtual ~WheelObserver() = default;
+  // A move of wheel w to filter f was commanded (whatever its result).
+  virtual void MoveCommanded(int16_t /*w*/, int16_t /*f*/) {}
+  // Wheel w was homed; r is the homing's result.
+  virtual void Homed(int16_t /*w*/, int16_t /*r*/) {}
+  // The filter of wheel w was read back: f.
+  virtual void FilterRead(int16_t /*w*/, int16_t /*f*/) {}
+  // Wheel w stepped by the joystick: its caption shows CurFilter again.
+  virtual void JoyStepped(int16_t /*w*/) {}
+};
+// nullptr: nobody is told.
+void SetWheelObserver(WheelObserver* observer);
+
 // Puts every wheel back to its state before start-up (offline, filter 0).
 void ResetWheels();
 

@@ -103,7 +103,7 @@ TEST(StartUp, FailingStepsDoNotStopTheSequence) {
   EXPECT_EQ(app.Start(), -1);
   // The joystick start command ran ("Ver"), the window was made, the wheels are off.
   EXPECT_EQ(CommandCount(), 1);
-  EXPECT_TRUE(app.ui.IsFormLoaded("frmWheel"));
+  EXPECT_EQ(IsFormLoaded("frmWheel"), 1);
   EXPECT_TRUE(SymConst().empty());
   EXPECT_EQ(ExecCmdLine("F 1;B ?;CommandCount"), "Off  ; Off  ;  4 ; ");
   bool sawSymMessage = false;

@@ -211,7 +211,7 @@ TEST(SpeedTestTest, WholeEntryWithInputBoxes) {
   for (const auto& c : cases) {
     test::RecordingUi ui;
     test::ScopedUi scoped(ui);
-    ui.loaded.insert("frmWheel");
+    ui.LoadMainWindow();
     for (const auto& a : c.answers) ui.inputAnswers.push_back(a);
     FakeWheel w;
     SpeedTestOps ops = w.Ops();

@@ -31,7 +31,7 @@ struct FakeJoy : JoySource {
 class JoyTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ui_.loaded.insert("frmWheel");
+    ui_.LoadMainWindow();
     SetParDir(tmp_.path());
     SetJoySource(&joy_);
     JoyCalibration() = JoyCalibrationData{};

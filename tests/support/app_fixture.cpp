@@ -12,19 +12,7 @@
 
 namespace nvx::test {
 
-void ResetProgramState() {
-  if (CommIsLoaded() == 1) ClosePortAndLink();
-  ResetCommandState();
-  ResetWheels();
-  AppSettings() = Settings{};
-  MainWinLoaded() = 0;
-  AutoObjAlive() = 0;
-  SetProgram({"End"});
-  RunState() = 0;
-  NextLine() = 0;
-  ForcePortDevice("");
-  SetCommStatusLabel(nullptr);
-}
+void ResetProgramState() { nvx::ResetProgramState(); }
 
 AppFixture::AppFixture(const sim::ControllerKind* kind, sim::SimOptions options) : scoped_(ui) {
   ResetProgramState();

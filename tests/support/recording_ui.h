@@ -10,47 +10,48 @@
 #include <vector>
 
 #include "base/ui.h"
+#include "core/main_model.h"
 
 namespace nvx::test {
 
-class RecordingUi : public Ui {
+class RecordingUi : public Ui, public MainView {
  public:
   struct Box {
     std::string text, title;
     MsgIcon icon;
   };
 
-  // Window state a test can set or read.
-  std::set<std::string> loaded;  // names of loaded windows
+  // Windows other than the main window that count as loaded.
+  std::set<std::string> loaded;
+  // The main window as its view last showed it.
   bool mainVisible = false;
   std::string msgLine, cmdText, interpMsg;
   std::vector<Box> boxes;
-  std::vector<std::string> cmdEchoes;  // every SetCmdText
+  std::vector<std::string> cmdEchoes;  // every change of the box's text
   std::vector<int> captionRefreshes;
   std::deque<std::optional<std::string>> inputAnswers;
   std::function<void()> onProcessEvents;
   int processEventsCalls = 0;
   int beeps = 0;
 
-  void ShowMsg(const std::string& text) override {
-    if (loaded.count("frmWheel")) msgLine = text;
+  void MsgChanged() override { msgLine = MainWin().Msg(); }
+  void CmdTextChanged() override {
+    cmdText = MainWin().CmdText();
+    cmdEchoes.push_back(cmdText);
   }
-  std::string MsgText() const override { return msgLine; }
-  void SetCmdText(const std::string& text) override {
-    if (!loaded.count("frmWheel")) return;
-    cmdText = text;
-    cmdEchoes.push_back(text);
+  void CaptionChanged(int wheel) override { captionRefreshes.push_back(wheel); }
+  void VisibilityChanged() override { mainVisible = MainWin().IsVisible(); }
+  void Unloaded() override { mainVisible = false; }
+
+  // The main window's loading without a start-up (wheels offline, nothing
+  // on the line), with the records of the loading itself forgotten.
+  void LoadMainWindow() {
+    MainWin().Load();
+    captionRefreshes.clear();
+    cmdEchoes.clear();
   }
-  std::string CmdText() const override { return cmdText; }
-  void FiltCaption(int wheel) override { captionRefreshes.push_back(wheel); }
-  bool IsFormLoaded(const std::string& name) const override { return loaded.count(name) > 0; }
-  void LoadMainWindow() override { loaded.insert("frmWheel"); }
-  void ShowMainWindow() override { mainVisible = true; }
-  void HideMainWindow() override { mainVisible = false; }
-  void UnloadMainWindow() override {
-    loaded.erase("frmWheel");
-    mainVisible = false;
-  }
+
+  bool IsWindowLoaded(const std::string& name) const override { return loaded.count(name) > 0; }
   void ShowInterpMessage(const std::string& text) override { interpMsg = text; }
   void MessageBox(const std::string& text, const std::string& title, MsgIcon icon) override {
     boxes.push_back({text, title, icon});
@@ -74,12 +75,25 @@ class RecordingUi : public Ui {
 };
 
 // Installs a Ui for the life of the scope.
+// A RecordingUi also becomes the main window's view at every loading.
 class ScopedUi {
  public:
-  explicit ScopedUi(Ui& ui) { SetUi(&ui); }
-  ~ScopedUi() { SetUi(nullptr); }
+  explicit ScopedUi(Ui& ui) : view_(dynamic_cast<MainView*>(&ui)) {
+    SetUi(&ui);
+    if (view_) MainWin().SetViewFactory([v = view_] { return v; });
+  }
+  ~ScopedUi() {
+    if (view_) {
+      MainWin().SetViewFactory(nullptr);
+      if (MainWin().View() == view_) MainWin().Reset();
+    }
+    SetUi(nullptr);
+  }
   ScopedUi(const ScopedUi&) = delete;
   ScopedUi& operator=(const ScopedUi&) = delete;
+
+ private:
+  MainView* view_;
 };
 
 }  // namespace nvx::test

@@ -19,6 +19,7 @@
 #include "comm/comm.h"
 #include "core/app.h"
 #include "core/commands.h"
+#include "core/main_model.h"
 #include "joystick/joystick.h"
 #include "params/trapar.h"
 #include "ui/text_window.h"
@@ -94,8 +95,8 @@ TEST_F(FrmWheelTest, FrameControlsAndTexts) {
   EXPECT_EQ(exec->toolTip(), "Execute command in the box");
   EXPECT_EQ(f.Find<QLabel>("lblTime")->text(), "Time");
   EXPECT_EQ(f.Find<QLabel>("lblMsg")->text(), "");
-  EXPECT_TRUE(f.ui.IsFormLoaded("frmWheel"));
-  EXPECT_FALSE(f.ui.IsFormLoaded("frmInterp"));
+  EXPECT_TRUE(IsFormLoaded("frmWheel"));
+  EXPECT_FALSE(IsFormLoaded("frmInterp"));
   EXPECT_EQ(MainWinLoaded(), 1);
 }
 
@@ -158,7 +159,7 @@ TEST_F(FrmWheelTest, CaptionsShowTheCurrentFilter) {
   QPushButton* b0 = buttons[0]->property("index").toInt() == 0 ? buttons[0] : buttons[1];
   for (const auto& c : cases) {
     CurFilter(1) = c.cur;
-    f.w->FCaption();
+    MainWin().WheelCaption(1);
     EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), c.menu);
     EXPECT_EQ(b0->text().toStdString(), c.button);
     auto* dial = f.w->findChild<WheelDial*>("dialF");
@@ -167,9 +168,9 @@ TEST_F(FrmWheelTest, CaptionsShowTheCurrentFilter) {
   // FiltCaption follows the selected wheel.
   CurFilter(2) = 4;
   SelectWheel(2);
-  f.w->FiltCaption();
+  MainWin().FiltCaption();
   EXPECT_EQ(Plain(f.w->WheelMenu(2)->title()), "B-4");
-  f.ui.FiltCaption(1);
+  MainWin().WheelCaption(1);
   EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), "F-3");
 }
 
@@ -202,7 +203,7 @@ TEST_F(FrmWheelOfflineTest, WheelsStillGetTheirEntries) {
 
   // A filter entry on an offline wheel changes nothing; the entry does not
   // toggle its own check mark either.
-  f.w->ShowMessage("before");
+  MainWin().ShowMsg("before");
   const int16_t sel = GetSelWheel();
   f.w->FilterEntries(1)[2]->trigger();
   EXPECT_EQ(f.w->MessageText(), "before");
@@ -258,7 +259,7 @@ TEST_F(FrmWheelTest, HomeSucceeds) {
 
 TEST_F(FrmWheelTest, HomeFailedShowsTheBoxAndKeepsCaptions) {
   CurFilter(1) = 4;
-  f.w->FCaption();
+  MainWin().WheelCaption(1);
   auto o = f.app.sim->Options();
   o.fault = sim::Fault::kNoReply;
   f.app.sim->SetOptions(o);
@@ -271,7 +272,7 @@ TEST_F(FrmWheelTest, HomeFailedShowsTheBoxAndKeepsCaptions) {
 }
 
 TEST_F(FrmWheelTest, ExecuteRunsTheBoxAndTimesIt) {
-  f.w->SetCommandText("Ver");
+  MainWin().SetCmdText("Ver");
   QTest::mouseClick(f.Find<QPushButton>("cmdExecute"), Qt::LeftButton);
   EXPECT_EQ(f.w->MessageText(), "4.0 ; ");
   EXPECT_TRUE(std::regex_match(f.w->TimeText(), std::regex(" [0-9]+"))) << f.w->TimeText();
@@ -287,7 +288,7 @@ TEST_F(FrmWheelTest, ExecuteRunsTheBoxAndTimesIt) {
   EXPECT_EQ(CurFilter(1), 1);
 
   // An empty box: an empty history entry and an empty message line.
-  f.w->SetCommandText("");
+  MainWin().SetCmdText("");
   f.w->ExecuteClick();
   EXPECT_EQ(f.w->History().front(), "");
   EXPECT_EQ(f.w->MessageText(), "");
@@ -295,14 +296,14 @@ TEST_F(FrmWheelTest, ExecuteRunsTheBoxAndTimesIt) {
 
 TEST_F(FrmWheelOfflineTest, HistoryKeepsTheLastThirty) {
   for (int i = 1; i <= 31; ++i) {
-    f.w->SetCommandText("Ver " + std::to_string(i));
+    MainWin().SetCmdText("Ver " + std::to_string(i));
     f.w->ExecuteClick();
   }
   const auto h = f.w->History();
   ASSERT_EQ(h.size(), 30u);
   EXPECT_EQ(h.front(), "Ver 31");
   EXPECT_EQ(h.back(), "Ver 2");
-  f.w->SetCommandText("Ver 31");
+  MainWin().SetCmdText("Ver 31");
   f.w->ExecuteClick();
   EXPECT_EQ(f.w->History()[0], "Ver 31");
   EXPECT_EQ(f.w->History()[1], "Ver 31");
@@ -310,7 +311,7 @@ TEST_F(FrmWheelOfflineTest, HistoryKeepsTheLastThirty) {
 }
 
 TEST_F(FrmWheelOfflineTest, MessageLineClickClears) {
-  f.ui.ShowMsg("something");
+  MainWin().ShowMsg("something");
   EXPECT_EQ(f.ui.MsgText(), "something");
   QTest::mouseClick(f.Find<QLabel>("lblMsg"), Qt::LeftButton);
   EXPECT_EQ(f.ui.MsgText(), "");
@@ -521,10 +522,10 @@ TEST_F(FrmWheelTest, QuitClosesThePort) {
   QPointer<FrmWheel> w = f.w;
   f.Find("mnuQuit")->trigger();
   EXPECT_EQ(MainWinLoaded(), 0);
-  EXPECT_FALSE(f.ui.IsFormLoaded("frmWheel"));
+  EXPECT_FALSE(IsFormLoaded("frmWheel"));
   EXPECT_EQ(CommIsLoaded(), 0);
   EXPECT_EQ(f.ui.MainWindow(), nullptr);
-  f.ui.ShowMsg("ignored");  // no window: nothing happens
+  MainWin().ShowMsg("ignored");  // no window: nothing happens
   EXPECT_EQ(f.ui.MsgText(), "");
   test::FlushDeletes();
   EXPECT_TRUE(w.isNull());
@@ -543,7 +544,7 @@ TEST_F(FrmWheelTest, ClosingWithAnAutomationObjectKeepsThePort) {
 
 TEST_F(FrmWheelTest, UnloadFromACommandInsideExecute) {
   QPointer<FrmWheel> w = f.w;
-  f.w->SetCommandText("Unload");
+  MainWin().SetCmdText("Unload");
   f.w->ExecuteClick();  // the window must survive its own handler
   EXPECT_EQ(MainWinLoaded(), 0);
   test::FlushDeletes();
@@ -557,7 +558,7 @@ TEST_F(FrmWheelTest, QuitWhileACommandWaitsIsSafe) {
     fired = true;
     f.Find("mnuQuit")->trigger();
   });
-  f.w->SetCommandText("F 4;F Wait;F ?");
+  MainWin().SetCmdText("F 4;F Wait;F ?");
   f.w->ExecuteClick();
   EXPECT_TRUE(fired);
   EXPECT_EQ(MainWinLoaded(), 0);
@@ -572,12 +573,12 @@ TEST_F(FrmWheelOfflineTest, UnloadingClosesTheInterpreterWindow) {
   interp->setAttribute(Qt::WA_DeleteOnClose);
   interp->show();
   QPointer<QWidget> guard = interp;
-  EXPECT_TRUE(f.ui.IsFormLoaded("frmInterp"));
-  EXPECT_FALSE(f.ui.IsFormLoaded("frminterp"));  // names compare exactly
+  EXPECT_TRUE(IsFormLoaded("frmInterp"));
+  EXPECT_FALSE(IsFormLoaded("frminterp"));  // names compare exactly
   ASSERT_NE(f.ui.MainWindow(), nullptr);
   f.ui.UnloadMainWindow();
   EXPECT_FALSE(interp->isVisible());
-  EXPECT_FALSE(f.ui.IsFormLoaded("frmInterp"));
+  EXPECT_FALSE(IsFormLoaded("frmInterp"));
   test::FlushDeletes();
   EXPECT_TRUE(guard.isNull());
 }

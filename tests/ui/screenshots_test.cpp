@@ -11,6 +11,7 @@
 
 #include "comm/comm.h"
 #include "ui/text_window.h"
+#include "core/main_model.h"
 #include "ui_fixture.h"
 #include "wheels/wheels.h"
 
@@ -46,7 +47,7 @@ TEST(Screenshots, MainWindowWheelMenuAndErrorLog) {
   ASSERT_EQ(f.Start(), 1);
   f.w->FilterEntryClick(1, 2);
   WaitWheel();
-  f.w->SetCommandText("F 3;F Wait");
+  MainWin().SetCmdText("F 3;F Wait");
   f.w->ExecuteClick();
   f.ui.ShowMainWindow();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(f.w));

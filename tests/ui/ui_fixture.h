@@ -32,6 +32,8 @@ class TestQtUi : public QtUi {
   void MessageBox(const std::string& text, const std::string& title, MsgIcon icon) override {
     boxes.push_back({text, title, icon});
   }
+  // The loaded main window's message line; empty without one.
+  std::string MsgText() const { return MainWindow() ? MainWindow()->MessageText() : ""; }
   std::optional<std::string> InputBox(const std::string& prompt, const std::string& title,
                                       const std::string&) override {
     prompts.push_back(title + "|" + prompt);

@@ -19,13 +19,13 @@
 
 namespace nvx::test {
 
-class WheelUi : public HeadlessUi {
+class WheelUi : public HeadlessUi, public WheelObserver {
  public:
   void MessageBox(const std::string& text, const std::string&, MsgIcon icon) override {
     boxes.push_back(text);
     icons.push_back(icon);
   }
-  void FiltCaption(int wheel) override { captions.push_back(wheel); }
+  void JoyStepped(int16_t wheel) override { captions.push_back(wheel); }
   // Runs the hook on the next ProcessEvents only (cleared before it runs, so
   // a wait inside the nested operation does not start it again).
   void ProcessEvents() override {
@@ -85,12 +85,14 @@ class WheelDirTest : public ::testing::Test {
     ASSERT_NE(::mkdtemp(tmpl), nullptr);
     dir_ = std::string(tmpl) + "/";
     SetUi(&ui_);
+    SetWheelObserver(&ui_);
     SetParDir(dir_);
     ProgramDir() = dir_;
     AppSettings() = Settings{};
     ResetWheels();
   }
   void TearDown() override {
+    SetWheelObserver(nullptr);
     SetUi(nullptr);
     ResetWheels();
     AppSettings() = Settings{};

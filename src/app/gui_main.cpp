@@ -1,4 +1,4 @@
-#include "ui/gui_main.h"
+#include "app/gui_main.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/app.h"
+#include "core/main_model.h"
 #include "ipc/dbus_roads.h"
 #include "ui/frm_parlist.h"
 #include "ui/frm_wheel.h"
@@ -14,11 +15,9 @@
 namespace nvx {
 
 namespace {
-QtUi* g_gui = nullptr;
-}
 
-QtUi* GuiUi() { return g_gui; }
-
+// Ends the event loop when nothing holds the program any more: no main
+// window loaded and no automation object alive.
 void QuitGuiIfIdle() {
   if (MainWinLoaded() != 0 || AutoObjAlive() != 0 || AutomationObjectsHeld()) return;
   if (QCoreApplication* app = QCoreApplication::instance()) {
@@ -27,6 +26,8 @@ void QuitGuiIfIdle() {
     QMetaObject::invokeMethod(app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
   }
 }
+
+}  // namespace
 
 int RunGui(int& argc, char** argv, const std::string& programDir, bool automation) {
   QApplication app(argc, argv);
@@ -46,8 +47,8 @@ int RunGui(int& argc, char** argv, const std::string& programDir, bool automatio
   }
 
   QtUi ui;
-  g_gui = &ui;
   SetUi(&ui);
+  SetProgramEndHook([] { QuitGuiIfIdle(); });
   ui.SetMainWindowUnloadedHook([] { QuitGuiIfIdle(); });
   // The parameter list editor behind "Configuration" and the wheels'
   // "Parameters" entries.
@@ -69,9 +70,9 @@ int RunGui(int& argc, char** argv, const std::string& programDir, bool automatio
 
   // Ending without the window's own unloading (the loop was ended from
   // outside) still follows the closing rules.
-  if (ui.MainWindow()) ui.UnloadMainWindow();
+  MainWin().Unload();
+  SetProgramEndHook(nullptr);
   SetUi(nullptr);
-  g_gui = nullptr;
   return rc;
 }
 
