@@ -6,6 +6,7 @@
 #include "comm/comm.h"
 #include "core/app.h"
 #include "core/commands.h"
+#include "core/main_model.h"
 #include "joystick/joystick.h"
 #include "support/app_fixture.h"
 #include "wheels/wheels.h"
@@ -196,6 +197,23 @@ TEST_P(Commands, NestedCommandOnTheOtherWheelDuringHoming) {
   ASSERT_FALSE(app_->ui.captionRefreshes.empty());
   EXPECT_EQ(app_->ui.captionRefreshes.back(), 1);
   EXPECT_EQ(ExecCmdLine("F ?;B ?"), "1 ; 4 ; ");
+}
+
+TEST_P(Commands, StartUpWithoutWindowsLoadsTheModelHidden) {
+  // Started again without a view, as the windowless modes start, on wheels
+  // that stand at filters 3 and 5.
+  ASSERT_EQ(ExecCmdLine("F 3;B 5;F Wait;B Wait"), "OK  ; OK  ; OK  ; OK  ; ");
+  ResetProgramState();
+  MainWin().SetViewFactory(nullptr);
+  ASSERT_EQ(app_->Start(), 1);
+  EXPECT_EQ(IsFormLoaded("frmWheel"), 1);
+  EXPECT_FALSE(MainWin().IsVisible());
+  EXPECT_EQ(MainWin().Panel(1).caption, 3);
+  EXPECT_EQ(ExecCmdLine("F Next;F Wait;F ?;B ?;Show"), "OK  ; OK  ; 4 ; 5 ; OK  ; ");
+  EXPECT_TRUE(MainWin().IsVisible());
+  EXPECT_EQ(MainWin().Msg(), "5");
+  EXPECT_EQ(ExecCmdLine("Unload;F ?"), "OK  ; Error  ; ");
+  EXPECT_EQ(CommIsLoaded(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothControllers, Commands,

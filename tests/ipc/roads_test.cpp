@@ -41,6 +41,31 @@ TEST_F(RoadsTest, ExecAnswersTheJoinedReplies) {
   for (const Case& c : cases) EXPECT_EQ(Exec(c.line), c.reply) << c.line;
 }
 
+TEST_F(RoadsTest, OneLineGivesOneReplyOnEveryRoad) {
+  // A program started afresh for each road: the wheel's filter is read at
+  // start-up, so "F Next" steps from where the wheel stands on every road.
+  const std::string line = "F Next;F Wait;F ?;Foo;Ver";
+  const std::string reply = "OK  ; OK  ; 2 ; Error Unknown command ; 4.0 ; ";
+  auto restart = [this] {
+    program->kill();
+    program->waitForFinished();
+    return StartProgram();
+  };
+  ASSERT_TRUE(StartProgram());
+  EXPECT_EQ(Exec(line), reply);
+  ASSERT_TRUE(restart());
+  Call(kForm1Path, kForm1, QStringLiteral("Execute"), {QString::fromStdString(line)});
+  EXPECT_EQ(Form1Prop(*this, "lblMsg"), reply);
+  program->kill();
+  program->waitForFinished();
+  QProcess exec;
+  exec.setProcessEnvironment(ProgramEnv());
+  exec.start(QStringLiteral(NVX_PROGRAM),
+             ProgramArgs({QStringLiteral("--exec"), QString::fromStdString(line)}));
+  ASSERT_TRUE(exec.waitForFinished(60000));
+  EXPECT_EQ(exec.readAllStandardOutput().toStdString(), reply + "\n");
+}
+
 TEST_F(RoadsTest, ExecTakesAnyText) {
   ASSERT_TRUE(StartProgram());
   EXPECT_EQ(Exec(std::string(100000, 'x')), "Error Unknown command ; ");
