@@ -31,10 +31,15 @@ class MsgLine : public StatusLabel {
   MainModel& m_;
 };
 
-// Keeps the captions of the wheels in step with what the joystick does.
-class CaptionFollower : public WheelObserver {
+// Keeps the panels in step with what the wheel operations do, whoever asked
+// for it: the drawn wheels follow every move and reading, the captions every
+// joystick step.
+class WheelFollower : public WheelObserver {
  public:
-  explicit CaptionFollower(MainModel& m) : m_(m) {}
+  explicit WheelFollower(MainModel& m) : m_(m) {}
+  void MoveCommanded(int16_t w, int16_t f) override { m_.WheelMoved(w, f); }
+  void Homed(int16_t w, int16_t r) override { m_.WheelHomed(w, r); }
+  void FilterRead(int16_t w, int16_t f) override { m_.WheelRead(w, f); }
   void JoyStepped(int16_t w) override {
     if (m_.IsLoaded()) m_.WheelCaption(w);
   }
@@ -58,7 +63,7 @@ StatusLabel& ModelMsgLine() {
 }  // namespace
 
 void MainModel::Wire() {
-  static CaptionFollower follower(*this);
+  static WheelFollower follower(*this);
   SetMainMessageSink([this](const std::string& text) { ShowMsg(text); });
   SetWheelObserver(&follower);
 }
@@ -110,6 +115,7 @@ void MainModel::Load() {
     if (WheelOnline(w) == 1) ReadBackFilter(static_cast<int16_t>(w));
     WheelCaption(w);
     CheckFiltMenu(w);
+    DrawWheel(w);
   }
   MainWinLoaded() = 1;
   SetCommStatusLabel(&ModelMsgLine());
@@ -199,6 +205,37 @@ void MainModel::WheelCaption(int wheel) {
   Tell([wheel](MainView& v) { v.CaptionChanged(wheel); });
 }
 
+void MainModel::DrawWheel(int wheel) {
+  if (wheel != 1 && wheel != 2) return;
+  WheelPanelState& p = P(wheel);
+  const bool online = WheelOnline(wheel) == 1;
+  p.drawnCount = online ? WheelPar(wheel).filterCount : 0;
+  p.drawnFilter = online ? CurFilter(wheel) : 0;
+  Tell([wheel](MainView& v) { v.DrawingChanged(wheel); });
+}
+
+void MainModel::WheelMoved(int wheel, int16_t filter) {
+  if (wheel != 1 && wheel != 2) return;
+  WheelPanelState& p = P(wheel);
+  p.drawnCount = WheelOnline(wheel) == 1 ? WheelPar(wheel).filterCount : 0;
+  p.drawnFilter = filter;
+  Tell([wheel](MainView& v) { v.DrawingChanged(wheel); });
+}
+
+void MainModel::WheelRead(int wheel, int16_t filter) { WheelMoved(wheel, filter); }
+
+void MainModel::WheelHomed(int wheel, int16_t result) {
+  if (wheel != 1 && wheel != 2) return;
+  if (result >= 0) {
+    // Homed: filter 1 stands in the beam until the reading says more.
+    WheelMoved(wheel, 1);
+    return;
+  }
+  P(wheel).drawnCount = 0;
+  P(wheel).drawnFilter = 0;
+  Tell([wheel](MainView& v) { v.DrawingChanged(wheel); });
+}
+
 void MainModel::FiltCaption() {
   const int16_t w = GetSelWheel();
   if (w == 1 || w == 2) WheelCaption(w);
@@ -240,7 +277,10 @@ void MainModel::ConfigurationClick() {
   CommOpenPort(AppSettings().PortNumber);
   SetPortTimeout(AppSettings().PortTimeout);
   InitDevices();
-  if (IsLoaded()) ShowWheelMenus();
+  if (!IsLoaded()) return;
+  ShowWheelMenus();
+  DrawWheel(1);
+  DrawWheel(2);
 }
 
 void MainModel::JoyOnClick() {
@@ -321,6 +361,7 @@ void MainModel::ParametersClick(int wheel) {
   } else {
     ShowMsg(WheelOnlineMsg(wheel, false));
   }
+  DrawWheel(wheel);
 }
 
 void MainModel::ReadParFileClick(int wheel) {

@@ -20,6 +20,12 @@ struct WheelPanelState {
   // whether it carries the check mark.
   std::vector<bool> checks = std::vector<bool>(1, false);
   int16_t caption = 0;     // the filter the captions show (0: "?")
+  // The drawn wheel: what the program last commanded or read, so that it
+  // shows where the wheel stands, whatever CurFilter says. A wheel that is
+  // offline, or whose position is unknown after a failed homing, is drawn
+  // with no filters and "?".
+  int16_t drawnCount = 0;
+  int16_t drawnFilter = 0;
 };
 
 // Renders the model. Each call says what changed; the view reads the rest
@@ -35,6 +41,7 @@ class MainView {
   virtual void FilterEntriesChanged(int /*wheel*/) {}
   virtual void ChecksChanged(int /*wheel*/) {}
   virtual void CaptionChanged(int /*wheel*/) {}
+  virtual void DrawingChanged(int /*wheel*/) {}
   virtual void VisibilityChanged() {}
   virtual void BusyChanged() {}
   // The model unloaded: the view closes its other windows, hides and goes.
@@ -107,6 +114,12 @@ class MainModel {
   void CheckFiltMenu(int wheel);
   void WheelCaption(int wheel);  // FCaption / BCaption
   void FiltCaption();            // by the selected wheel
+  // The drawn wheel from the wheel's state: no filters while it is offline.
+  void DrawWheel(int wheel);
+  // What the wheel operations report (the wheel observer's calls).
+  void WheelMoved(int wheel, int16_t filter);
+  void WheelRead(int wheel, int16_t filter);
+  void WheelHomed(int wheel, int16_t result);
   void RememberCmdInHist();
 
   // A command line with the lines cleared first and the time it took after:

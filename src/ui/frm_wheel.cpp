@@ -28,7 +28,6 @@
 #include "ui/frm_files.h"
 #include "ui/text_window.h"
 #include "ui/widgets.h"
-#include "wheels/wheels.h"
 
 namespace nvx {
 
@@ -293,7 +292,11 @@ void FrmWheel::CaptionChanged(int wheel) {
   const int16_t f = MainWin().Panel(wheel).caption;
   p.menu->setTitle("&" + Q(WheelMenuCaption(wheel, f)));
   p.button->setText(Q(WheelButtonCaption(f)));
-  p.dial->SetState(WheelPar(wheel).filterCount, f);
+}
+
+void FrmWheel::DrawingChanged(int wheel) {
+  const WheelPanelState& s = MainWin().Panel(wheel);
+  P(wheel).dial->SetState(s.drawnCount, s.drawnFilter);
 }
 
 void FrmWheel::WheelMenusChanged() {

@@ -54,6 +54,7 @@ class FrmWheel : public QMainWindow, public MainView {
   void FilterEntriesChanged(int wheel) override;
   void ChecksChanged(int wheel) override;
   void CaptionChanged(int wheel) override;
+  void DrawingChanged(int wheel) override;
   void VisibilityChanged() override;
   void BusyChanged() override;
   void Unloaded() override;

@@ -162,8 +162,6 @@ TEST_F(FrmWheelTest, CaptionsShowTheCurrentFilter) {
     MainWin().WheelCaption(1);
     EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), c.menu);
     EXPECT_EQ(b0->text().toStdString(), c.button);
-    auto* dial = f.w->findChild<WheelDial*>("dialF");
-    EXPECT_EQ(dial->Drawing().centreText, c.button);
   }
   // FiltCaption follows the selected wheel.
   CurFilter(2) = 4;
@@ -269,6 +267,7 @@ TEST_F(FrmWheelTest, HomeFailedShowsTheBoxAndKeepsCaptions) {
   EXPECT_EQ(CmdBusy(), 0);
   EXPECT_EQ(CurFilter(1), 4);
   EXPECT_EQ(Plain(f.w->WheelMenu(1)->title()), "F-4");
+  EXPECT_EQ(f.Dial(1), "0 ?");  // where the wheel stands is not known
 }
 
 TEST_F(FrmWheelTest, ExecuteRunsTheBoxAndTimesIt) {
@@ -365,8 +364,9 @@ TEST_F(FrmWheelTest, ConfigurationHidesAWheelMenu) {
   EXPECT_EQ(WheelOnline(2), 0);
   EXPECT_EQ(WheelOnline(1), 1);
   EXPECT_EQ(CommPortIsOpen(), -1);
-  // The panel stays as it was.
+  // The menu stays as it was; the drawing shows the wheel offline.
   EXPECT_EQ(f.FilterCaptions(2).size(), 6u);
+  EXPECT_EQ(f.Dial(2), "0 ?");
 }
 
 TEST_F(FrmWheelTest, ParametersReinitialisesTheWheel) {
@@ -382,6 +382,7 @@ TEST_F(FrmWheelTest, ParametersReinitialisesTheWheel) {
   f.app.dir.write("ZR_PARW1.TXT", "\"W1CONTR\",1\n");
   f.w->ParametersClick(1);
   EXPECT_EQ(f.w->MessageText(), "F Off");
+  EXPECT_EQ(f.Dial(1), "0 ?");
   EXPECT_EQ(WheelOnline(1), 0);
   EXPECT_EQ(f.FilterCaptions(1), (std::vector<std::string>{"Filter 1"}));
 }
@@ -428,6 +429,17 @@ TEST_F(FrmWheelTest, ReadParFile) {
   f.w->ReadParFileClick(2);
   EXPECT_EQ(f.app.dir.read("ZR_PARW2.TXT"), par);
   EXPECT_EQ(f.w->MessageText(), "B On");
+  EXPECT_EQ(f.Dial(2), "4 " + std::to_string(CurFilter(2)));
+
+  // A wrong file chosen: the wheel goes offline, and so does its drawing.
+  f.w->parFileChooser = [&](const std::string&, const std::string&, const std::string&,
+                            std::string& d, std::string& file) {
+    d = dir;
+    file = "ZR_CONFIG.TXT";
+  };
+  f.w->ReadParFileClick(2);
+  EXPECT_EQ(f.w->MessageText(), "B Off");
+  EXPECT_EQ(f.Dial(2), "0 ?");
 }
 
 TEST_F(FrmWheelTest, SpeedTestStepsFromFilterFive) {
@@ -457,6 +469,7 @@ TEST_F(FrmWheelTest, SpeedTestStepsFromFilterFive) {
         << f.w->MessageText();
     EXPECT_EQ(CurFilter(c.wheel), c.caption);
     EXPECT_EQ(Plain(f.w->WheelMenu(c.wheel)->title()), c.title);
+    EXPECT_EQ(f.Dial(c.wheel), "6 " + std::to_string(c.standsAt));  // drawn where it stands
     int16_t k = 0;
     SelectWheel(static_cast<int16_t>(c.wheel));
     ASSERT_EQ(GetFilter(k), 1);

@@ -16,6 +16,7 @@
 #include "support/app_fixture.h"
 #include "ui/frm_wheel.h"
 #include "ui/qt_ui.h"
+#include "ui/widgets.h"
 
 namespace nvx::test {
 
@@ -88,6 +89,11 @@ class UiFixture {
     std::vector<std::string> out;
     for (QAction* a : w->FilterEntries(wheel)) out.push_back(Plain(a->text()));
     return out;
+  }
+  // The drawn wheel: its number of filter marks and its centre text.
+  std::string Dial(int wheel) const {
+    const auto* d = w->findChild<WheelDial*>(wheel == 1 ? "dialF" : "dialB");
+    return std::to_string(d->Drawing().marks.size()) + " " + d->Drawing().centreText;
   }
   int CheckedEntry(int wheel) const {
     const auto entries = w->FilterEntries(wheel);
