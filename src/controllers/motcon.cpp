@@ -17,11 +17,13 @@ int16_t g_moveTimeout = 0;
 
 enum class Driver { None, Im483i, Ezhr17 };
 
-// The driver of the configured controller type, compared exactly.
+// The driver of the configured controller type.
 Driver Selected() {
-  const std::string& type = AppSettings().ControllerType;
-  if (type == "IM483I") return Driver::Im483i;
-  if (type == "EZHR17") return Driver::Ezhr17;
+  switch (AppSettings().Controller) {
+    case ControllerKind::Im483i: return Driver::Im483i;
+    case ControllerKind::Ezhr17: return Driver::Ezhr17;
+    case ControllerKind::None: break;
+  }
   return Driver::None;
 }
 

@@ -1,6 +1,6 @@
 // The one set of motor operations the rest of the program uses. Each call
 // goes to the IM483I driver or the EZHR17 driver by the configured controller
-// type (AppSettings().ControllerType, compared exactly); any other type sends
+// type (AppSettings().Controller); with no recognised type each operation sends
 // nothing and answers 0.
 #pragma once
 

@@ -38,8 +38,8 @@ bool ValidWheel(int n) { return n == 1 || n == 2; }
 // that does not exist never reaches outside the arrays.
 int Slot(int n) { return ValidWheel(n) ? n : 0; }
 
-bool IsIM483I() { return AppSettings().ControllerType == "IM483I"; }
-bool IsEZHR17() { return AppSettings().ControllerType == "EZHR17"; }
+bool IsIM483I() { return AppSettings().Controller == ControllerKind::Im483i; }
+bool IsEZHR17() { return AppSettings().Controller == ControllerKind::Ezhr17; }
 
 void SelectController(int16_t w) { MotorSelect(g.par[w].address); }
 

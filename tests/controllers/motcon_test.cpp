@@ -85,7 +85,7 @@ TEST_F(FramingTest, Ezhr17EndsRequestsWithCarriageReturnAndWaitsForCrLf) {
 
 TEST_F(FramingTest, UnknownTypeLeavesFramingAsItWas) {
   OpenLink("IM483I", 'A', Echo());
-  AppSettings().ControllerType = "ezhr17";
+  SetControllerType(AppSettings(), "ezhr17");
   MotorSetLineEnds();
   std::string reply;
   EXPECT_EQ(CommInOut("AZ", reply), 1);
@@ -95,9 +95,9 @@ TEST_F(FramingTest, UnknownTypeLeavesFramingAsItWas) {
 TEST_F(FramingTest, DispatchFollowsTypeChangeAtOnce) {
   OpenLink("IM483I", 'A', Echo());
   EXPECT_EQ(MotorSetFilterSteps(400), 1);  // IM483I: nothing sent
-  AppSettings().ControllerType = "EZHR17";
+  SetControllerType(AppSettings(), "EZHR17");
   EXPECT_EQ(MotorSetInitVel(100), 0);       // EZHR17: nothing to do
-  AppSettings().ControllerType = "";
+  SetControllerType(AppSettings(), "");
   EXPECT_EQ(MotorSetFilterSteps(400), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(peer_->Bytes(), "");
