@@ -75,6 +75,7 @@ const MotorDriver& Im483iTable() {
       .setModeSel = NothingToSend,
       .setFilterSteps = NothingToSend,
       .probe = IMSCNTRL::MotorProbe,
+      .seekLimit = nullptr,  // homes by its own search ("F")
   };
   return table;
 }
@@ -100,6 +101,7 @@ const MotorDriver& Ezhr17Table() {
       .setModeSel = AllMotionCntrl::MotorSetModeSel,
       .setFilterSteps = AllMotionCntrl::MotorSetFilterSteps,
       .probe = AllMotionCntrl::MotorProbe,
+      .seekLimit = AllMotionCntrl::EZHR17_SeekLimit,
   };
   return table;
 }
@@ -176,5 +178,6 @@ int16_t MotorSetModeBit1(int16_t value) { return Call(Active().setModeBit1, valu
 int16_t MotorSetModeSel(int16_t selector) { return Call(Active().setModeSel, selector); }
 int16_t MotorSetFilterSteps(int16_t steps) { return Call(Active().setFilterSteps, steps); }
 int16_t MotorProbe() { return Call(Active().probe); }
+int16_t MotorSeekLimit() { return Call(Active().seekLimit); }
 
 }  // namespace nvx

@@ -42,6 +42,7 @@ struct MotorDriver {
   std::function<int16_t(int16_t selector)> setModeSel;
   std::function<int16_t(int16_t steps)> setFilterSteps;
   std::function<int16_t()> probe;
+  std::function<int16_t()> seekLimit;
 };
 
 // The table of a controller type; for ControllerKind::None every entry is
@@ -93,5 +94,8 @@ int16_t MotorSetModeBit1(int16_t value);
 int16_t MotorSetModeSel(int16_t selector);
 int16_t MotorSetFilterSteps(int16_t steps);
 int16_t MotorProbe();
+// The EZHR17's limit search, used by its home search: runs the drive's
+// limit-search program and waits for its end. The IM483I has none (0).
+int16_t MotorSeekLimit();
 
 }  // namespace nvx

@@ -13,7 +13,6 @@
 #include "base/numbers.h"
 #include "base/settings.h"
 #include "base/ui.h"
-#include "controllers/allmotion.h"
 #include "controllers/motcon.h"
 #include "wheels/wheelmath.h"
 
@@ -124,13 +123,13 @@ int16_t HomeEZHR17(int16_t w) {
   int32_t origin = 0;
   track(MotorSetPos(origin));
   SelectController(w);
-  track(AllMotionCntrl::EZHR17_SeekLimit());
+  track(MotorSeekLimit());
   SelectController(w);
   track(MotorMoveRel(g.par[w].homeOffset));
   track(MotorWaitStop());
   SelectController(w);
   double ref = 0;
-  track(AllMotionCntrl::MotorGetPos(ref));
+  track(MotorGetPos(ref));
   const WheelParRec& par = g.par[w];
   track(MotorSetSlewVel(par.slewVel));
   track(MotorSetInitVel(par.initVel));
