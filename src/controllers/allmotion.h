@@ -1,8 +1,7 @@
 // AllMotionCntrl: the AllMotion EZHR17 drive driver. Each operation builds one
 // command string, sends it as "/" + address character + command with carriage
 // return framing, checks the reply's "/0" and the drive's status character and
-// extracts values from the reply. Called through the MotCon dispatch; the
-// wheel layer also calls EZHR17_SeekLimit and MotorGetPos directly.
+// extracts values from the reply. Called through the MotCon dispatch.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "controllers/motcon.h"
 
 #include <optional>
+#include <utility>
 
 #include "base/settings.h"
 #include "base/ui.h"
@@ -14,24 +15,126 @@ namespace {
 
 int16_t g_address = 0;
 int16_t g_moveTimeout = 0;
+const MotorDriver* g_installed = nullptr;  // a ScopedMotorDriver's table
 
-enum class Driver { None, Im483i, Ezhr17 };
-
-// The driver of the configured controller type, compared exactly.
-Driver Selected() {
-  const std::string& type = AppSettings().ControllerType;
-  if (type == "IM483I") return Driver::Im483i;
-  if (type == "EZHR17") return Driver::Ezhr17;
-  return Driver::None;
-}
-
-// The IM483I takes 16-bit values only.
+// The IM483I takes 16-bit values only; a wider one is refused unsent.
 std::optional<int16_t> Narrow(int32_t v) {
   if (v < -32768 || v > 32767) return std::nullopt;
   return static_cast<int16_t>(v);
 }
 
+template <int16_t (*Op)(int16_t)>
+int16_t Narrowed(int32_t v) {
+  const auto n = Narrow(v);
+  return n ? Op(*n) : kMotorArgOutOfRange;
+}
+
+template <int16_t (*Op)(int16_t, int16_t)>
+int16_t Narrowed(int32_t a, int32_t b) {
+  const auto na = Narrow(a);
+  const auto nb = Narrow(b);
+  return na && nb ? Op(*na, *nb) : kMotorArgOutOfRange;
+}
+
+// Requests end with a line feed; replies end with one.
+void Im483iLineEnds() {
+  SetOutEndChar(10);
+  SetInTerm1(10);
+}
+
+// Requests end with a carriage return; replies with CR then LF.
+void Ezhr17LineEnds() {
+  SetOutEndChar(13);
+  SetInTerm1(13);
+  SetInTerm2(10);
+}
+
+// Operations the IM483I has no request for: done, nothing sent.
+int16_t NothingToSend(int16_t) { return 1; }
+
+// Tables built on first use, so no other static initialiser can reach one
+// before it exists.
+const MotorDriver& Im483iTable() {
+  static const MotorDriver table{
+      .setLineEnds = Im483iLineEnds,
+      .command = IMSCNTRL::MotorCommand,
+      .home = Narrowed<IMSCNTRL::MotorHome>,
+      .moveRel = IMSCNTRL::MotorMoveRel,
+      .getPos = IMSCNTRL::MotorGetPos,
+      .settle = IMSCNTRL::MotorSettle,
+      .setCurrents = IMSCNTRL::MotorSetCurrents,
+      .setAccel = Narrowed<IMSCNTRL::MotorSetAccel>,
+      .setAuxFlag = IMSCNTRL::MotorSetAuxFlag,
+      .setAuxPair = Narrowed<IMSCNTRL::MotorSetAuxPair>,
+      .setSlewVel = Narrowed<IMSCNTRL::MotorSetSlewVel>,
+      .setResolution = IMSCNTRL::MotorSetResolution,
+      .setInitVel = Narrowed<IMSCNTRL::MotorSetInitVel>,
+      .setPos = [](int32_t&) { return IMSCNTRL::MotorSetPos(); },  // the value is not sent
+      .waitStop = IMSCNTRL::MotorWaitStop,
+      .setModeBit1 = NothingToSend,
+      .setModeSel = NothingToSend,
+      .setFilterSteps = NothingToSend,
+      .probe = IMSCNTRL::MotorProbe,
+      .seekLimit = nullptr,  // homes by its own search ("F")
+  };
+  return table;
+}
+
+const MotorDriver& Ezhr17Table() {
+  static const MotorDriver table{
+      .setLineEnds = Ezhr17LineEnds,
+      .command = AllMotionCntrl::MotorCommand,
+      .home = AllMotionCntrl::MotorHome,
+      .moveRel = AllMotionCntrl::MotorMoveRel,
+      .getPos = AllMotionCntrl::MotorGetPos,
+      .settle = AllMotionCntrl::MotorSettle,
+      .setCurrents = AllMotionCntrl::MotorSetCurrents,
+      .setAccel = AllMotionCntrl::MotorSetAccel,
+      .setAuxFlag = AllMotionCntrl::MotorSetAuxFlag,
+      .setAuxPair = AllMotionCntrl::MotorSetAuxPair,
+      .setSlewVel = AllMotionCntrl::MotorSetSlewVel,
+      .setResolution = AllMotionCntrl::MotorSetResolution,
+      .setInitVel = AllMotionCntrl::MotorSetInitVel,
+      .setPos = AllMotionCntrl::MotorSetPos,
+      .waitStop = AllMotionCntrl::MotorWaitStop,
+      .setModeBit1 = AllMotionCntrl::MotorSetModeBit1,
+      .setModeSel = AllMotionCntrl::MotorSetModeSel,
+      .setFilterSteps = AllMotionCntrl::MotorSetFilterSteps,
+      .probe = AllMotionCntrl::MotorProbe,
+      .seekLimit = AllMotionCntrl::EZHR17_SeekLimit,
+  };
+  return table;
+}
+
+// The installed table, else the configured type's: a change of type reaches
+// the next operation at once.
+const MotorDriver& Active() {
+  return g_installed ? *g_installed : MotorDriverFor(AppSettings().Controller);
+}
+
+template <typename Op, typename... Args>
+int16_t Call(const Op& op, Args&&... args) {
+  return op ? op(std::forward<Args>(args)...) : 0;
+}
+
 }  // namespace
+
+const MotorDriver& MotorDriverFor(ControllerKind kind) {
+  switch (kind) {
+    case ControllerKind::Im483i: return Im483iTable();
+    case ControllerKind::Ezhr17: return Ezhr17Table();
+    case ControllerKind::None: break;
+  }
+  static const MotorDriver none{};
+  return none;
+}
+
+ScopedMotorDriver::ScopedMotorDriver(MotorDriver driver)
+    : driver_(std::move(driver)), previous_(g_installed) {
+  g_installed = &driver_;
+}
+
+ScopedMotorDriver::~ScopedMotorDriver() { g_installed = previous_; }
 
 void MotorSelect(int16_t address) { g_address = address; }
 int16_t MotorAddress() { return g_address; }
@@ -39,19 +142,7 @@ void MotorSetMoveTimeout(int16_t seconds) { g_moveTimeout = seconds; }
 int16_t MotorMoveTimeout() { return g_moveTimeout; }
 
 void MotorSetLineEnds() {
-  switch (Selected()) {
-    case Driver::Im483i:
-      SetOutEndChar(10);
-      SetInTerm1(10);
-      break;
-    case Driver::Ezhr17:
-      SetOutEndChar(13);
-      SetInTerm1(13);
-      SetInTerm2(10);
-      break;
-    case Driver::None:
-      break;
-  }
+  if (const auto& op = Active().setLineEnds) op();
 }
 
 void MotorProcessEvents() {
@@ -62,188 +153,31 @@ void MotorProcessEvents() {
 }
 
 int16_t MotorCommand(const std::string& request, std::string& reply) {
-  switch (Selected()) {
-    case Driver::Im483i: return IMSCNTRL::MotorCommand(request, reply);
-    case Driver::Ezhr17: return AllMotionCntrl::MotorCommand(request, reply);
-    case Driver::None: break;
-  }
-  return 0;
+  return Call(Active().command, request, reply);
 }
-
 int16_t MotorHome(int32_t homeSpeed, int32_t initVel) {
-  switch (Selected()) {
-    case Driver::Im483i: {
-      const auto s = Narrow(homeSpeed);
-      const auto b = Narrow(initVel);
-      if (!s || !b) return kMotorArgOutOfRange;
-      return IMSCNTRL::MotorHome(*s, *b);
-    }
-    case Driver::Ezhr17: return AllMotionCntrl::MotorHome(homeSpeed, initVel);
-    case Driver::None: break;
-  }
-  return 0;
+  return Call(Active().home, homeSpeed, initVel);
 }
-
-int16_t MotorMoveRel(double steps) {
-  switch (Selected()) {
-    case Driver::Im483i: return IMSCNTRL::MotorMoveRel(steps);
-    case Driver::Ezhr17: return AllMotionCntrl::MotorMoveRel(steps);
-    case Driver::None: break;
-  }
-  return 0;
-}
-
-int16_t MotorGetPos(double& pos) {
-  switch (Selected()) {
-    case Driver::Im483i: return IMSCNTRL::MotorGetPos(pos);
-    case Driver::Ezhr17: return AllMotionCntrl::MotorGetPos(pos);
-    case Driver::None: break;
-  }
-  return 0;
-}
-
-int16_t MotorSettle(int16_t ms) {
-  switch (Selected()) {
-    case Driver::Im483i: return IMSCNTRL::MotorSettle(ms);
-    case Driver::Ezhr17: return AllMotionCntrl::MotorSettle(ms);
-    case Driver::None: break;
-  }
-  return 0;
-}
-
+int16_t MotorMoveRel(double steps) { return Call(Active().moveRel, steps); }
+int16_t MotorGetPos(double& pos) { return Call(Active().getPos, pos); }
+int16_t MotorSettle(int16_t ms) { return Call(Active().settle, ms); }
 int16_t MotorSetCurrents(int16_t hold, int16_t run) {
-  switch (Selected()) {
-    case Driver::Im483i: return IMSCNTRL::MotorSetCurrents(hold, run);
-    case Driver::Ezhr17: return AllMotionCntrl::MotorSetCurrents(hold, run);
-    case Driver::None: break;
-  }
-  return 0;
+  return Call(Active().setCurrents, hold, run);
 }
-
 int16_t MotorSetAccel(int32_t accel, int32_t decel) {
-  switch (Selected()) {
-    case Driver::Im483i: {
-      const auto a = Narrow(accel);
-      const auto d = Narrow(decel);
-      if (!a || !d) return kMotorArgOutOfRange;
-      return IMSCNTRL::MotorSetAccel(*a, *d);
-    }
-    case Driver::Ezhr17: return AllMotionCntrl::MotorSetAccel(accel, decel);
-    case Driver::None: break;
-  }
-  return 0;
+  return Call(Active().setAccel, accel, decel);
 }
-
-int16_t MotorSetAuxFlag(int16_t value) {
-  switch (Selected()) {
-    case Driver::Im483i: return IMSCNTRL::MotorSetAuxFlag(value);
-    case Driver::Ezhr17: return AllMotionCntrl::MotorSetAuxFlag(value);
-    case Driver::None: break;
-  }
-  return 0;
-}
-
-int16_t MotorSetAuxPair(int32_t a, int32_t b) {
-  switch (Selected()) {
-    case Driver::Im483i: {
-      const auto na = Narrow(a);
-      const auto nb = Narrow(b);
-      if (!na || !nb) return kMotorArgOutOfRange;
-      return IMSCNTRL::MotorSetAuxPair(*na, *nb);
-    }
-    case Driver::Ezhr17: return AllMotionCntrl::MotorSetAuxPair(a, b);
-    case Driver::None: break;
-  }
-  return 0;
-}
-
-int16_t MotorSetSlewVel(int32_t vel) {
-  switch (Selected()) {
-    case Driver::Im483i: {
-      const auto v = Narrow(vel);
-      if (!v) return kMotorArgOutOfRange;
-      return IMSCNTRL::MotorSetSlewVel(*v);
-    }
-    case Driver::Ezhr17: return AllMotionCntrl::MotorSetSlewVel(vel);
-    case Driver::None: break;
-  }
-  return 0;
-}
-
-int16_t MotorSetResolution(int16_t exponent) {
-  switch (Selected()) {
-    case Driver::Im483i: return IMSCNTRL::MotorSetResolution(exponent);
-    case Driver::Ezhr17: return AllMotionCntrl::MotorSetResolution(exponent);
-    case Driver::None: break;
-  }
-  return 0;
-}
-
-int16_t MotorSetInitVel(int32_t vel) {
-  switch (Selected()) {
-    case Driver::Im483i: {
-      const auto v = Narrow(vel);
-      if (!v) return kMotorArgOutOfRange;
-      return IMSCNTRL::MotorSetInitVel(*v);
-    }
-    case Driver::Ezhr17: return AllMotionCntrl::MotorSetInitVel(vel);
-    case Driver::None: break;
-  }
-  return 0;
-}
-
-int16_t MotorSetPos(int32_t& pos) {
-  switch (Selected()) {
-    case Driver::Im483i: return IMSCNTRL::MotorSetPos();
-    case Driver::Ezhr17: return AllMotionCntrl::MotorSetPos(pos);
-    case Driver::None: break;
-  }
-  return 0;
-}
-
-int16_t MotorWaitStop() {
-  switch (Selected()) {
-    case Driver::Im483i: return IMSCNTRL::MotorWaitStop();
-    case Driver::Ezhr17: return AllMotionCntrl::MotorWaitStop();
-    case Driver::None: break;
-  }
-  return 0;
-}
-
-int16_t MotorSetModeBit1(int16_t value) {
-  switch (Selected()) {
-    case Driver::Im483i: return 1;
-    case Driver::Ezhr17: return AllMotionCntrl::MotorSetModeBit1(value);
-    case Driver::None: break;
-  }
-  return 0;
-}
-
-int16_t MotorSetModeSel(int16_t selector) {
-  switch (Selected()) {
-    case Driver::Im483i: return 1;
-    case Driver::Ezhr17: return AllMotionCntrl::MotorSetModeSel(selector);
-    case Driver::None: break;
-  }
-  return 0;
-}
-
-int16_t MotorSetFilterSteps(int16_t steps) {
-  switch (Selected()) {
-    case Driver::Im483i: return 1;
-    case Driver::Ezhr17: return AllMotionCntrl::MotorSetFilterSteps(steps);
-    case Driver::None: break;
-  }
-  return 0;
-}
-
-int16_t MotorProbe() {
-  switch (Selected()) {
-    case Driver::Im483i: return IMSCNTRL::MotorProbe();
-    case Driver::Ezhr17: return AllMotionCntrl::MotorProbe();
-    case Driver::None: break;
-  }
-  return 0;
-}
+int16_t MotorSetAuxFlag(int16_t value) { return Call(Active().setAuxFlag, value); }
+int16_t MotorSetAuxPair(int32_t a, int32_t b) { return Call(Active().setAuxPair, a, b); }
+int16_t MotorSetSlewVel(int32_t vel) { return Call(Active().setSlewVel, vel); }
+int16_t MotorSetResolution(int16_t exponent) { return Call(Active().setResolution, exponent); }
+int16_t MotorSetInitVel(int32_t vel) { return Call(Active().setInitVel, vel); }
+int16_t MotorSetPos(int32_t& pos) { return Call(Active().setPos, pos); }
+int16_t MotorWaitStop() { return Call(Active().waitStop); }
+int16_t MotorSetModeBit1(int16_t value) { return Call(Active().setModeBit1, value); }
+int16_t MotorSetModeSel(int16_t selector) { return Call(Active().setModeSel, selector); }
+int16_t MotorSetFilterSteps(int16_t steps) { return Call(Active().setFilterSteps, steps); }
+int16_t MotorProbe() { return Call(Active().probe); }
+int16_t MotorSeekLimit() { return Call(Active().seekLimit); }
 
 }  // namespace nvx

@@ -71,7 +71,7 @@ int16_t ReadConfig() {
   store("WAITPOLLINGINTERVAL", s.WaitPollingInterval, true, 0, false);
   if (!stopped) {
     std::string type;
-    s.ControllerType = Par("CONTRTYPE", type, "from") == 1 ? type : "IM483I";
+    SetControllerType(s, Par("CONTRTYPE", type, "from") == 1 ? type : "IM483I");
   }
   store("JOYSTARTON", s.JoyOn, false, 0, true);
   store("W1_INSTALLED", s.WheelInstalled[1], false, 0, true);

@@ -12,7 +12,6 @@
 
 #include "base/numbers.h"
 #include "base/settings.h"
-#include "controllers/allmotion.h"
 #include "controllers/motcon.h"
 #include "wheels/wheelmath.h"
 
@@ -39,8 +38,8 @@ bool ValidWheel(int n) { return n == 1 || n == 2; }
 // that does not exist never reaches outside the arrays.
 int Slot(int n) { return ValidWheel(n) ? n : 0; }
 
-bool IsIM483I() { return AppSettings().ControllerType == "IM483I"; }
-bool IsEZHR17() { return AppSettings().ControllerType == "EZHR17"; }
+bool IsIM483I() { return AppSettings().Controller == ControllerKind::Im483i; }
+bool IsEZHR17() { return AppSettings().Controller == ControllerKind::Ezhr17; }
 
 void SelectController(int16_t w) { MotorSelect(g.par[w].address); }
 
@@ -131,13 +130,13 @@ int16_t HomeEZHR17(int16_t w) {
   int32_t origin = 0;
   track(MotorSetPos(origin));
   SelectController(w);
-  track(AllMotionCntrl::EZHR17_SeekLimit());
+  track(MotorSeekLimit());
   SelectController(w);
   track(MotorMoveRel(g.par[w].homeOffset));
   track(MotorWaitStop());
   SelectController(w);
   double ref = 0;
-  track(AllMotionCntrl::MotorGetPos(ref));
+  track(MotorGetPos(ref));
   const WheelParRec& par = g.par[w];
   track(MotorSetSlewVel(par.slewVel));
   track(MotorSetInitVel(par.initVel));

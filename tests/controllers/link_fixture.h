@@ -61,7 +61,7 @@ class LinkFixture {
  protected:
   // Opens the link for `type` with the scripted peer answering `fallback`.
   void OpenLink(const std::string& type, char address, PeerReply fallback) {
-    AppSettings().ControllerType = type;
+    SetControllerType(AppSettings(), type);
     AppSettings().WaitPollingInterval = 20;
     pty_ = std::make_unique<PtyPair>();
     ASSERT_TRUE(pty_->Ok()) << pty_->Error();

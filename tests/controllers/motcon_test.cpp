@@ -1,11 +1,15 @@
-// The dispatch by controller type: which driver runs, what an unknown type
-// does, the framing per type and the address kept across event processing.
+// The dispatch by controller type: which names select a driver, that every
+// operation reaches an installed driver table with its arguments, what an
+// unknown type does, the framing per type and the address kept across event
+// processing.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "link_fixture.h"
@@ -19,48 +23,108 @@ using Strings = std::vector<std::string>;
 struct Op {
   const char* name;
   std::function<int16_t()> call;
+  const char* recorded;  // what a recording driver writes down for the call
 };
 
 std::vector<Op> AllOperations() {
   static int32_t pos = 5;
   return {
-      {"MotorCommand", [] { std::string r; return MotorCommand("AZ", r); }},
-      {"MotorHome", [] { return MotorHome(-500, 200); }},
-      {"MotorMoveRel", [] { return MotorMoveRel(10); }},
-      {"MotorGetPos", [] { double p = 0; return MotorGetPos(p); }},
-      {"MotorSettle", [] { return MotorSettle(10); }},
-      {"MotorSetCurrents", [] { return MotorSetCurrents(10, 50); }},
-      {"MotorSetAccel", [] { return MotorSetAccel(1, 2); }},
-      {"MotorSetAuxFlag", [] { return MotorSetAuxFlag(0); }},
-      {"MotorSetAuxPair", [] { return MotorSetAuxPair(10, 50); }},
-      {"MotorSetSlewVel", [] { return MotorSetSlewVel(500); }},
-      {"MotorSetResolution", [] { return MotorSetResolution(4); }},
-      {"MotorSetInitVel", [] { return MotorSetInitVel(100); }},
-      {"MotorSetPos", [] { return MotorSetPos(pos); }},
-      {"MotorWaitStop", [] { return MotorWaitStop(); }},
-      {"MotorSetModeBit1", [] { return MotorSetModeBit1(1); }},
-      {"MotorSetModeSel", [] { return MotorSetModeSel(1); }},
-      {"MotorSetFilterSteps", [] { return MotorSetFilterSteps(400); }},
-      {"MotorProbe", [] { return MotorProbe(); }},
+      {"MotorCommand", [] { std::string r; return MotorCommand("AZ", r); }, "command AZ"},
+      {"MotorHome", [] { return MotorHome(-500, 200); }, "home -500 200"},
+      {"MotorMoveRel", [] { return MotorMoveRel(10); }, "moveRel 10"},
+      {"MotorGetPos", [] { double p = 0; return MotorGetPos(p); }, "getPos"},
+      {"MotorSettle", [] { return MotorSettle(10); }, "settle 10"},
+      {"MotorSetCurrents", [] { return MotorSetCurrents(10, 50); }, "setCurrents 10 50"},
+      {"MotorSetAccel", [] { return MotorSetAccel(1, 2); }, "setAccel 1 2"},
+      {"MotorSetAuxFlag", [] { return MotorSetAuxFlag(0); }, "setAuxFlag 0"},
+      {"MotorSetAuxPair", [] { return MotorSetAuxPair(10, 50); }, "setAuxPair 10 50"},
+      {"MotorSetSlewVel", [] { return MotorSetSlewVel(40000); }, "setSlewVel 40000"},
+      {"MotorSetResolution", [] { return MotorSetResolution(4); }, "setResolution 4"},
+      {"MotorSetInitVel", [] { return MotorSetInitVel(100); }, "setInitVel 100"},
+      {"MotorSetPos", [] { return MotorSetPos(pos); }, "setPos 5"},
+      {"MotorWaitStop", [] { return MotorWaitStop(); }, "waitStop"},
+      {"MotorSetModeBit1", [] { return MotorSetModeBit1(1); }, "setModeBit1 1"},
+      {"MotorSetModeSel", [] { return MotorSetModeSel(1); }, "setModeSel 1"},
+      {"MotorSetFilterSteps", [] { return MotorSetFilterSteps(400); }, "setFilterSteps 400"},
+      {"MotorProbe", [] { return MotorProbe(); }, "probe"},
+      {"MotorSeekLimit", [] { return MotorSeekLimit(); }, "seekLimit"},
   };
 }
 
-class UnknownTypeTest : public ::testing::TestWithParam<const char*>, public LinkFixture {
+// A driver table that writes down each operation with its arguments and
+// answers `status`.
+struct RecordingDriver {
+  Strings log;
+  int16_t status = 7;
+
+  template <typename... A>
+  int16_t Rec(const char* name, const A&... a) {
+    std::ostringstream s;
+    s << name;
+    ((s << ' ' << a), ...);
+    log.push_back(s.str());
+    return status;
+  }
+  MotorDriver Table() {
+    auto r = [this](const char* name) {
+      return [this, name](const auto&... a) { return Rec(name, a...); };
+    };
+    return {.setLineEnds = [this] { Rec("setLineEnds"); },
+            .command = [this](const std::string& q, std::string&) { return Rec("command", q); },
+            .home = r("home"), .moveRel = r("moveRel"),
+            .getPos = [this](double&) { return Rec("getPos"); },
+            .settle = r("settle"), .setCurrents = r("setCurrents"), .setAccel = r("setAccel"),
+            .setAuxFlag = r("setAuxFlag"), .setAuxPair = r("setAuxPair"),
+            .setSlewVel = r("setSlewVel"), .setResolution = r("setResolution"),
+            .setInitVel = r("setInitVel"), .setPos = r("setPos"), .waitStop = r("waitStop"),
+            .setModeBit1 = r("setModeBit1"), .setModeSel = r("setModeSel"),
+            .setFilterSteps = r("setFilterSteps"), .probe = r("probe"),
+            .seekLimit = r("seekLimit")};
+  }
+};
+
+TEST(ControllerTypeTest, OnlyTheExactNamesSelectADriver) {
+  const std::pair<const char*, ControllerKind> cases[] = {
+      {"IM483I", ControllerKind::Im483i}, {"EZHR17", ControllerKind::Ezhr17},
+      {"ezhr17", ControllerKind::None},   {"", ControllerKind::None},
+      {"IM483", ControllerKind::None},    {"im483i", ControllerKind::None},
+      {" EZHR17", ControllerKind::None},  {"EZHR17 ", ControllerKind::None}};
+  for (const auto& [text, kind] : cases) {
+    Settings s;
+    SetControllerType(s, text);
+    EXPECT_EQ(s.ControllerType, text);
+    EXPECT_EQ(s.Controller, kind) << '"' << text << '"';
+  }
+}
+
+TEST(MotorDriverTest, InstalledDriverGetsEveryOperationWithItsArguments) {
+  SetControllerType(AppSettings(), "");
+  RecordingDriver rec;
+  Strings expected = {"setLineEnds"};
+  {
+    ScopedMotorDriver scoped(rec.Table());
+    MotorSetLineEnds();
+    for (const Op& op : AllOperations()) {
+      EXPECT_EQ(op.call(), 7) << op.name;
+      expected.push_back(op.recorded);
+    }
+  }
+  EXPECT_EQ(rec.log, expected);
+  EXPECT_EQ(MotorProbe(), 0);  // the configured type's table again
+}
+
+class UnknownTypeTest : public ::testing::Test, public LinkFixture {
  protected:
-  void SetUp() override { OpenLink(GetParam(), 'A', Echo()); }
   void TearDown() override { CloseLink(); }
 };
 
-TEST_P(UnknownTypeTest, EveryOperationAnswersZeroWithoutTraffic) {
+TEST_F(UnknownTypeTest, EveryOperationAnswersZeroWithoutTraffic) {
+  OpenLink("ezhr17", 'A', Echo());
   for (const Op& op : AllOperations()) EXPECT_EQ(op.call(), 0) << op.name;
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(peer_->Bytes(), "");
   EXPECT_TRUE(LogLines().empty());
 }
-
-INSTANTIATE_TEST_SUITE_P(Types, UnknownTypeTest,
-                         ::testing::Values("ezhr17", "", "IM483", "im483i", " EZHR17",
-                                           "EZHR17 "));
 
 class FramingTest : public ::testing::Test, public LinkFixture {
  protected:
@@ -85,7 +149,7 @@ TEST_F(FramingTest, Ezhr17EndsRequestsWithCarriageReturnAndWaitsForCrLf) {
 
 TEST_F(FramingTest, UnknownTypeLeavesFramingAsItWas) {
   OpenLink("IM483I", 'A', Echo());
-  AppSettings().ControllerType = "ezhr17";
+  SetControllerType(AppSettings(), "ezhr17");
   MotorSetLineEnds();
   std::string reply;
   EXPECT_EQ(CommInOut("AZ", reply), 1);
@@ -95,9 +159,9 @@ TEST_F(FramingTest, UnknownTypeLeavesFramingAsItWas) {
 TEST_F(FramingTest, DispatchFollowsTypeChangeAtOnce) {
   OpenLink("IM483I", 'A', Echo());
   EXPECT_EQ(MotorSetFilterSteps(400), 1);  // IM483I: nothing sent
-  AppSettings().ControllerType = "EZHR17";
+  SetControllerType(AppSettings(), "EZHR17");
   EXPECT_EQ(MotorSetInitVel(100), 0);       // EZHR17: nothing to do
-  AppSettings().ControllerType = "";
+  SetControllerType(AppSettings(), "");
   EXPECT_EQ(MotorSetFilterSteps(400), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(peer_->Bytes(), "");

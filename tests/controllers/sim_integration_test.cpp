@@ -24,7 +24,7 @@ class SimTest : public ::testing::Test {
     options.fixed_steps_per_s = 20000;  // keeps every move short
     sim_ = std::make_unique<sim::ControllerSim>(kind, std::vector<sim::UnitConfig>{unit}, options);
     ASSERT_EQ(sim_->Start(), 1);
-    AppSettings().ControllerType = type;
+    SetControllerType(AppSettings(), type);
     AppSettings().WaitPollingInterval = 10;
     CommInit(MotorSetLineEnds);
     SetPortDevice(sim_->SlavePath());

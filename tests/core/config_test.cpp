@@ -64,7 +64,7 @@ TEST(ReadConfig, RulesOfEveryKey) {
     Settings& s = AppSettings();
     s = Settings{};
     s.PortNumber = s.PortTimeout = s.MoveTimeout = s.WaitPollingInterval = 7;
-    s.ControllerType = "OLD";
+    SetControllerType(s, "OLD");
     s.JoyOn = s.WheelInstalled[1] = s.WheelInstalled[2] = 7;
     EXPECT_EQ(ReadConfig(), c.result);
     EXPECT_EQ(s.PortNumber, c.port);
@@ -72,6 +72,7 @@ TEST(ReadConfig, RulesOfEveryKey) {
     EXPECT_EQ(s.MoveTimeout, c.move);
     EXPECT_EQ(s.WaitPollingInterval, c.poll);
     EXPECT_EQ(s.ControllerType, c.type);
+    EXPECT_EQ(s.Controller, ParseControllerType(c.type));
     EXPECT_EQ(s.JoyOn, c.joy);
     EXPECT_EQ(s.WheelInstalled[1], c.w1);
     EXPECT_EQ(s.WheelInstalled[2], c.w2);

@@ -49,7 +49,7 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
   void Open(std::vector<UnitConfig> units, sim::SimOptions options = Fast()) {
     sim_ = std::make_unique<ControllerSim>(GetParam(), std::move(units), options);
     ASSERT_EQ(sim_->Start(), 1);
-    AppSettings().ControllerType = Ez() ? "EZHR17" : "IM483I";
+    SetControllerType(AppSettings(), Ez() ? "EZHR17" : "IM483I");
     AppSettings().MoveTimeout = 10;
     AppSettings().WaitPollingInterval = 5;
     AllMotionCntrl::ModeWord = 0;

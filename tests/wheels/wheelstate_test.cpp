@@ -74,7 +74,7 @@ TEST_F(WheelStateTest, JoystickWithoutAWheel) {
 }
 
 TEST_F(WheelStateTest, UnknownControllerTypeDoesNothing) {
-  AppSettings().ControllerType = "ezhr17";  // compared with case
+  SetControllerType(AppSettings(), "ezhr17");  // compared with case
   WheelPar(1).filterCount = 6;
   WheelPar(1).StepsPerFilter = 3200.0 / 6;
   SelectWheel(1);
@@ -90,7 +90,7 @@ TEST_F(WheelStateTest, UnknownControllerTypeDoesNothing) {
 }
 
 TEST_F(WheelStateTest, UnknownControllerTypeLeavesInstalledWheelsOffline) {
-  AppSettings().ControllerType = "";
+  SetControllerType(AppSettings(), "");
   AppSettings().MoveTimeout = 7;
   AppSettings().WheelInstalled[1] = 1;
   AppSettings().WheelInstalled[2] = 1;
@@ -111,7 +111,7 @@ TEST_F(WheelStateTest, UnknownControllerTypeLeavesInstalledWheelsOffline) {
 }
 
 TEST_F(WheelStateTest, OnlyAnInstalledValueOfOneCounts) {
-  AppSettings().ControllerType = "IM483I";
+  SetControllerType(AppSettings(), "IM483I");
   AppSettings().WheelInstalled[1] = 2;
   AppSettings().WheelInstalled[2] = 0;
   WheelOnline(1) = 1;  // from an earlier configuration
@@ -123,7 +123,7 @@ TEST_F(WheelStateTest, OnlyAnInstalledValueOfOneCounts) {
 }
 
 TEST_F(WheelStateTest, InstalledWheelWithoutFileFails) {
-  AppSettings().ControllerType = "IM483I";
+  SetControllerType(AppSettings(), "IM483I");
   AppSettings().WheelInstalled[2] = 1;
   EXPECT_EQ(InitDevices(), -1);
   EXPECT_EQ(WheelOnline(2), 0);
