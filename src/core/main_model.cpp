@@ -251,6 +251,7 @@ std::string MainModel::RunTimedLine(bool fromBox, const std::string& line) {
   if (!IsLoaded()) return {};
   ShowMsg("");
   SetTimeText("");
+  BusyScope busy(*this);
   GetUi().ProcessEvents();
   const uint32_t t0 = TimeMs();
   if (fromBox) {
@@ -306,6 +307,7 @@ void MainModel::WheelMenuOpened(int wheel) {
 
 void MainModel::FilterEntryClick(int wheel, int index) {
   if (WheelOnline(wheel) == 0) return;
+  BusyScope busy(*this);
   const auto w = static_cast<int16_t>(wheel);
   GoToFilterAndRecord(w, static_cast<int16_t>(index + 1), true);
   if (!IsLoaded()) return;
@@ -315,6 +317,7 @@ void MainModel::FilterEntryClick(int wheel, int index) {
 }
 
 void MainModel::NextFilterClick(int wheel) {
+  BusyScope busy(*this);
   StepFilter(static_cast<int16_t>(wheel), true);
   if (!IsLoaded()) return;
   WheelCaption(wheel);
@@ -322,6 +325,7 @@ void MainModel::NextFilterClick(int wheel) {
 }
 
 void MainModel::PrevFilterClick(int wheel) {
+  BusyScope busy(*this);
   StepFilter(static_cast<int16_t>(wheel), false);
   if (!IsLoaded()) return;
   WheelCaption(wheel);

@@ -145,8 +145,9 @@ class MainModel {
   // The wheel button: true when its menu is to pop up.
   bool WheelButtonClick(int index);
 
-  // Raises the busy state for the life of the scope (a command from the
-  // window waits for a wheel).
+  // Raises the busy state for the life of the scope: a command from the
+  // window may wait for a wheel (command lines from the box and the execute
+  // link, the wheel menus' moves and homing, the speed test).
   class BusyScope {
    public:
     explicit BusyScope(MainModel& m);

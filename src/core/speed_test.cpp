@@ -91,7 +91,11 @@ int16_t RunSpeedTest(int16_t wheel, const SpeedTestOps& ops) {
     MainWin().ShowMsg(kSpeedTestBadInput);
     return -1;
   }
-  const uint32_t elapsed = RunSpeedTestMoves(wheel, *n, *r, ops);
+  uint32_t elapsed = 0;
+  {
+    MainModel::BusyScope busy(MainWin());
+    elapsed = RunSpeedTestMoves(wheel, *n, *r, ops);
+  }
   MainWin().WheelCaption(wheel);
   MainWin().ShowMsg(SpeedTestResultText(*r, elapsed));
   return 1;

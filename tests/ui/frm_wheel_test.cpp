@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QTimer>
 #include <regex>
+#include <set>
 
 #include "base/settings.h"
 #include "comm/comm.h"
@@ -253,6 +254,17 @@ TEST_F(FrmWheelTest, HomeSucceeds) {
   EXPECT_EQ(CurFilter(2), 1);
   EXPECT_EQ(f.w->MessageText(), "B 1");
   EXPECT_EQ(f.CheckedEntry(2), 0);
+  // Busy while the homing waits, from the menu and from the command box.
+  std::set<Qt::CursorShape> seen;
+  f.ui.duringEvents = [&] { seen.insert(f.w->cursor().shape()); };
+  f.w->HomeClick(1);
+  EXPECT_TRUE(seen.count(Qt::WaitCursor));
+  seen.clear();
+  MainWin().SetCmdText("F Home");
+  f.w->ExecuteClick();
+  EXPECT_TRUE(seen.count(Qt::WaitCursor));
+  EXPECT_EQ(f.w->cursor().shape(), Qt::ArrowCursor);
+  f.ui.duringEvents = nullptr;
 }
 
 TEST_F(FrmWheelTest, HomeFailedShowsTheBoxAndKeepsCaptions) {

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -32,6 +33,12 @@ class TestQtUi : public QtUi {
 
   void MessageBox(const std::string& text, const std::string& title, MsgIcon icon) override {
     boxes.push_back({text, title, icon});
+  }
+  // Runs after each round of events (inside waits, too).
+  std::function<void()> duringEvents;
+  void ProcessEvents() override {
+    QtUi::ProcessEvents();
+    if (duringEvents) duringEvents();
   }
   // The loaded main window's message line; empty without one.
   std::string MsgText() const { return MainWindow() ? MainWindow()->MessageText() : ""; }
