@@ -109,6 +109,28 @@ std::string FormatNumber(double v) {
   return s;
 }
 
+std::string FormatDecimal(double v) {
+  if (!std::isfinite(v) || v == 0.0) return "0";
+  // 15 significant digits as d.dddddddddddddde[+-]x, then the point moved.
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(v));
+  const std::string s = buf;
+  const auto e = s.find('e');
+  std::string digits = s.substr(0, 1) + s.substr(2, e - 2);
+  const int exp = std::atoi(s.c_str() + e + 1);
+  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  std::string out;
+  if (exp < 0) {
+    out = "." + std::string(static_cast<size_t>(-exp - 1), '0') + digits;
+  } else if (static_cast<size_t>(exp) + 1 >= digits.size()) {
+    out = digits + std::string(static_cast<size_t>(exp) + 1 - digits.size(), '0');
+  } else {
+    out = digits.substr(0, static_cast<size_t>(exp) + 1) + "." +
+          digits.substr(static_cast<size_t>(exp) + 1);
+  }
+  return v < 0 ? "-" + out : out;
+}
+
 std::string FormatLeadingBlank(double v) {
   std::string s = FormatNumber(v);
   return s[0] == '-' ? s : " " + s;

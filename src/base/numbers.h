@@ -43,6 +43,11 @@ std::optional<int32_t> TextToInt32(std::string_view text);
 // "533.333333333333".
 std::string FormatNumber(double v);
 
+// Plain decimal form that never uses an exponent, for the files the program
+// writes: up to 15 significant digits, no zero before the point and no
+// trailing zeros after it ("100000000000000000000", ".0000001", "-.25").
+std::string FormatDecimal(double v);
+
 // Leading-blank form: " 500", "-12", " .5".
 std::string FormatLeadingBlank(double v);
 

@@ -227,7 +227,11 @@ int16_t ReadPar(ParamList& list) { return ReadParFile(GetParPath(), list); }
 int16_t ReadCurPar() { return ReadParFile(GetParPath(), g_curList); }
 
 std::string ParValueText(const ParValue& v) {
-  if (const double* d = std::get_if<double>(&v)) return FormatLeadingBlank(*d);
+  if (const double* d = std::get_if<double>(&v)) {
+    // Numbers go into files in plain decimal form, never with an exponent.
+    const std::string t = FormatDecimal(*d);
+    return t[0] == '-' ? t : " " + t;
+  }
   return std::get<std::string>(v);
 }
 

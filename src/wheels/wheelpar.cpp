@@ -75,7 +75,14 @@ int16_t ReadWheelPar(int16_t n) {
 
   if (!ReadInto(prefix + "HOLDCURRENT", w.holdCurrent, ToInt16)) result = -1;
   if (!ReadInto(prefix + "RUNCURRENT", w.runCurrent, ToInt16)) result = -1;
-  if (!ReadInto(prefix + "SLEWVELOCITY", w.slewVel, ToInt32)) result = -1;
+  // A slew velocity of 0 or less would never end a move: every move would
+  // wait out the move time-out.
+  if (!ReadInto(prefix + "SLEWVELOCITY", w.slewVel, [](double v) {
+        const auto s = ToInt32(v);
+        return (s && *s > 0) ? s : std::nullopt;
+      })) {
+    result = -1;
+  }
   if (!ReadInto(prefix + "INITVELOCITY", w.initVel, ToInt32)) result = -1;
   if (!ReadInto(prefix + "ACCELERATION", w.accel, ToInt32)) result = -1;
   w.decel = w.accel;

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <cmath>
 
 namespace nvx {
@@ -72,12 +74,20 @@ TEST(Numbers, WrittenForms) {
 }
 
 TEST(Numbers, WrittenNumbersReadBack) {
-  for (double v : {0.1, -0.25, 1.0 / 3, 533.3333333333, 1e-7, 98765.4321}) {
+  for (double v : {0.1, -0.25, 1.0 / 3, 533.3333333333, 1e-7, 98765.4321, 1e20, -1.5e-20}) {
     SCOPED_TRACE(v);
-    const auto back = ParseNumber(FormatLeadingBlank(v));
-    ASSERT_TRUE(back.has_value());
-    EXPECT_NEAR(*back, v, std::fabs(v) * 1e-14);
+    for (const std::string& text : {FormatLeadingBlank(v), FormatDecimal(v)}) {
+      const auto back = ParseNumber(text);
+      ASSERT_TRUE(back.has_value());
+      EXPECT_NEAR(*back, v, std::fabs(v) * 1e-14);
+    }
   }
+  // Written to files: plain decimal, never an exponent, 15 significant digits.
+  const std::pair<double, const char*> files[] = {
+      {1e20, "100000000000000000000"}, {1e-7, ".0000001"}, {-1.5e-20, "-.000000000000000000015"},
+      {3200.0 / 6, "533.333333333333"}, {-0.25, "-.25"}, {500, "500"}, {0, "0"},
+      {1234567890123456789.0, "1234567890123460000"}, {12.5, "12.5"}};
+  for (const auto& [v, text] : files) EXPECT_EQ(FormatDecimal(v), text);
 }
 
 TEST(Numbers, TrimOnlyBlanks) {

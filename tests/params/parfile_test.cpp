@@ -188,7 +188,9 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"JLATENT", 0.5, "\"JLATENT\", .5"},
                       NumberCase{"JLATENT", -0.25, "\"JLATENT\",-.25"},
                       NumberCase{"Z", 0, "\"Z\", 0"},
-                      NumberCase{"F", 12.5, "\"F\", 12.5"}));
+                      NumberCase{"F", 12.5, "\"F\", 12.5"},
+                      NumberCase{"BIG", 1e20, "\"BIG\", 100000000000000000000"},
+                      NumberCase{"TINY", 1e-7, "\"TINY\", .0000001"}));
 
 TEST_F(ParamsTest, LineBreaksInsideValuesCannotAddEntries) {
   ParamList list;

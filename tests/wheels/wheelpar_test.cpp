@@ -171,7 +171,9 @@ TEST_F(ReadWheelParTest, NumbersConvertOrFail) {
       // A filter count must be at least 1.
       {"FILTPOSITIONS", "0", false, 8}, {"FILTPOSITIONS", "-3", false, 8},
       {"FILTPOSITIONS", "0.4", false, 8}, {"FILTPOSITIONS", "x", false, 8},
-      {"FILTPOSITIONS", "40000", false, 8}};
+      {"FILTPOSITIONS", "40000", false, 8},
+      // A slew velocity of 0 or less would never end a move.
+      {"SLEWVELOCITY", "0", false, 3}, {"SLEWVELOCITY", "-100", false, 3}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name + " " + c.text);
     // The file with this key's text; the other keys keep their usable values.
