@@ -102,7 +102,11 @@ FrmWheel::FrmWheel(QWidget* parent) : QMainWindow(parent) {
   cboCommand_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   cboCommand_->setMinimumContentsLength(16);
   cboCommand_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  cboCommand_->lineEdit()->installEventFilter(this);
+  // The combo box is its line edit's focus proxy, so keys and focus changes
+  // reach the combo box itself: Enter and the caret rule are handled there.
+  // The box has the focus when the window first opens.
+  cboCommand_->installEventFilter(this);
+  cboCommand_->setFocus(Qt::OtherFocusReason);
   cmdExecute_ = new QPushButton("E&xecute", central);
   cmdExecute_->setObjectName("cmdExecute");
   cmdExecute_->setToolTip("Execute command in the box");
@@ -404,7 +408,10 @@ void FrmWheel::ExecuteClick() {
 }
 
 bool FrmWheel::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress && cboCommand_ && watched == cboCommand_->lineEdit()) {
+  // The window system delivers keys and focus changes to the combo box, the
+  // focus widget; it hands them on to its line edit by a direct call that no
+  // filter of the line edit sees.
+  if (event->type() == QEvent::KeyPress && cboCommand_ && watched == cboCommand_) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
         (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
@@ -413,7 +420,7 @@ bool FrmWheel::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
   }
-  if (event->type() == QEvent::FocusIn && cboCommand_ && watched == cboCommand_->lineEdit()) {
+  if (event->type() == QEvent::FocusIn && cboCommand_ && watched == cboCommand_) {
     // After the line edit has placed the caret (a click, a Tab that selects
     // all), put it after the last character with nothing selected.
     QPointer<QLineEdit> le = cboCommand_->lineEdit();

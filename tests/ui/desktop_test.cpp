@@ -1,0 +1,66 @@
+// The main window on a desktop (an X server with a window manager): keys and
+// clicks as the window system delivers them.
+#define QTEST_QPA_MOUSE_HANDLING  // clicks go through the window, as a person's do
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "ui_fixture.h"
+#include "wheels/wheels.h"
+
+namespace nvx {
+namespace {
+
+constexpr sim::ControllerKind kIm = sim::ControllerKind::kIM483I;
+
+class DesktopTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(f.Start(), 1);
+    f.ui.ShowMainWindow();
+    ASSERT_TRUE(test::ShowActive(f.w));
+    box = f.Find<QComboBox>("cboCommand");
+  }
+  test::UiFixture f{&kIm};
+  QComboBox* box = nullptr;
+};
+
+// Enter and keypad Enter from the box run its line once.
+class EnterTest : public DesktopTest, public ::testing::WithParamInterface<Qt::Key> {};
+
+TEST_P(EnterTest, RunsTheLineOnce) {
+  ASSERT_EQ(QApplication::focusWidget(), box);  // where the window opens
+  test::Keys("F   1");
+  test::Key(GetParam(), GetParam() == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+  EXPECT_EQ(f.w->History(), (std::vector<std::string>{"F   1"}));
+  EXPECT_EQ(f.w->CommandText(), "F 1");  // the wheel command's echo
+  EXPECT_EQ(f.w->MessageText(), "OK  ; ");
+  EXPECT_EQ(CurFilter(1), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Keys, EnterTest, ::testing::Values(Qt::Key_Return, Qt::Key_Enter));
+
+// A click into the box (near its start) or a Tab into it: typing adds to the
+// end of the line.
+class CaretTest : public DesktopTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(CaretTest, TypingAddsToTheEnd) {
+  box->setEditText("F Home");
+  f.Find<QPushButton>("cmdExecute")->setFocus();
+  if (GetParam()) {
+    QTest::mouseClick(box->lineEdit(), Qt::LeftButton, {}, QPoint(4, box->lineEdit()->height() / 2));
+  } else {
+    test::Key(Qt::Key_Backtab);
+  }
+  ASSERT_EQ(QApplication::focusWidget(), box);
+  QApplication::processEvents();
+  test::Keys("3");
+  EXPECT_EQ(f.w->CommandText(), "F Home3");
+}
+
+INSTANTIATE_TEST_SUITE_P(ClickOrTab, CaretTest, ::testing::Bool());
+
+}  // namespace
+}  // namespace nvx
