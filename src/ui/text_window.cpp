@@ -4,22 +4,46 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStringDecoder>
+#include <QtMath>
+#include <algorithm>
 
 #include "params/trapar.h"
 
 namespace nvx {
 
+namespace {
+
+constexpr int kGap = 8;                // between a window and the one it opens beside
+constexpr QSize kSmallest(560, 400);   // a window for a short text
+constexpr qsizetype kMeasuredLines = 2000;
+
+// The top-left corner for a frame of the given size beside `near`, inside
+// `avail`.
+QPoint BesideInside(const QRect& near, const QSize& frame, const QRect& avail) {
+  const int right = avail.x() + avail.width();  // one past the last column
+  int x = near.x() + near.width() + kGap;
+  if (x + frame.width() > right) {
+    const int left = near.x() - kGap - frame.width();
+    x = left >= avail.x() ? left : right - frame.width();
+  }
+  const int maxX = std::max(avail.x(), right - frame.width());
+  const int maxY = std::max(avail.y(), avail.y() + avail.height() - frame.height());
+  return {std::clamp(x, avail.x(), maxX), std::clamp(near.y(), avail.y(), maxY)};
+}
+
+}  // namespace
+
 TextWindow* TextWindow::Open(const QString& title, const QString& text, QWidget* near) {
   auto* w = new TextWindow(title, text);
   w->setAttribute(Qt::WA_DeleteOnClose);
-  if (near && near->isVisible()) {
-    w->move(near->frameGeometry().topRight() + QPoint(8, 0));
-  }
+  w->PlaceNear(near);
   w->show();
   w->raise();
   w->activateWindow();
@@ -47,6 +71,32 @@ TextWindow::TextWindow(const QString& title, const QString& text, QWidget* paren
   close->setObjectName("mnuClose");
   close->setShortcut(QKeySequence::Close);
   resize(560, 400);
+}
+
+void TextWindow::PlaceNear(const QWidget* near) {
+  const QWidget* owner = near && near->isVisible() ? near->window() : nullptr;
+  const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
+  if (!screen) return;
+  const QRect avail = screen->availableGeometry();
+  // The window manager's frame, as it framed the window this one opens
+  // beside (not known for this one before it is shown).
+  const QSize frame = owner ? owner->frameGeometry().size() - owner->size() : QSize(0, 0);
+  const QSize room = avail.size() - frame;
+
+  const QFontMetrics fm(edit_->font());
+  int longest = 0;
+  const QStringList lines = Text().split(QLatin1Char('\n'));
+  for (qsizetype i = 0; i < lines.size() && i < kMeasuredLines; ++i)
+    longest = std::max(longest, fm.horizontalAdvance(lines[i]));
+  const int chrome = 2 * edit_->frameWidth() + 2 * qCeil(edit_->document()->documentMargin()) +
+                     edit_->verticalScrollBar()->sizeHint().width() + fm.averageCharWidth();
+  const int wanted = std::max(kSmallest.width(), longest + chrome);
+  if (wanted > room.width()) edit_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  const QSize size(std::min(wanted, room.width()), std::min(kSmallest.height(), room.height()));
+  resize(size);
+
+  move(owner ? BesideInside(owner->frameGeometry(), size + frame, avail)
+              : avail.center() - QPoint(size.width(), size.height()) / 2);
 }
 
 QString TextWindow::Text() const { return edit_->toPlainText(); }

@@ -1,12 +1,18 @@
 // The main window on a desktop (an X server with a window manager): keys and
-// clicks as the window system delivers them.
+// clicks as the window system delivers them, text windows on a small screen.
 #define QTEST_QPA_MOUSE_HANDLING  // clicks go through the window, as a person's do
 #include <gtest/gtest.h>
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 
+#include "comm/comm.h"
+#include "ui/frm_files.h"
+#include "ui/text_window.h"
 #include "ui_fixture.h"
 #include "wheels/wheels.h"
 
@@ -61,6 +67,42 @@ TEST_P(CaretTest, TypingAddsToTheEnd) {
 }
 
 INSTANTIATE_TEST_SUITE_P(ClickOrTab, CaretTest, ::testing::Bool());
+
+// Text windows open inside the screen's free area, moved left when there is
+// no room beside the window they belong to; the command description is wide
+// enough for its lines or wraps them.
+TEST_F(DesktopTest, TextWindowsFitTheScreen) {
+  const QRect avail = f.w->screen()->availableGeometry();
+  FrmFiles files;
+  files.SetStartDir(f.app.dir.path());
+  files.SetPatterns("*.TXT *.*");
+  files.Load();
+  for (QWidget* w : {static_cast<QWidget*>(f.w), static_cast<QWidget*>(&files)}) {
+    w->move(avail.right() - w->frameGeometry().width() - 20, avail.top() + 40);
+    ASSERT_TRUE(test::ShowActive(w));
+  }
+  CommLog("Port TimeOut");
+  const std::function<void()> opens[] = {[&] { f.w->ErrorLogClick(); },
+                                         [&] { f.w->CommandsClick(); },
+                                         [&] { files.FileListToTextClick(); }};
+  for (const auto& open : opens) {
+    const auto before = QApplication::topLevelWidgets();
+    open();
+    TextWindow* tw = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* x = qobject_cast<TextWindow*>(t); x && !before.contains(t)) tw = x;
+    ASSERT_NE(tw, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(tw));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return avail.contains(tw->frameGeometry()); }))
+        << tw->windowTitle().toStdString();
+    auto* edit = tw->findChild<QPlainTextEdit*>();
+    EXPECT_TRUE(edit->lineWrapMode() != QPlainTextEdit::NoWrap ||
+                edit->horizontalScrollBar()->maximum() == 0)
+        << tw->windowTitle().toStdString();
+    tw->close();
+  }
+  files.CancelClick();
+}
 
 }  // namespace
 }  // namespace nvx
