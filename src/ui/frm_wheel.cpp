@@ -130,8 +130,10 @@ FrmWheel::FrmWheel(QWidget* parent) : QMainWindow(parent) {
   lblMsg_->setWordWrap(true);
   lblMsg_->setTextFormat(Qt::PlainText);
   lblMsg_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  lblMsg_->setMinimumHeight(fontMetrics().height() * 2 + 6);
-  lblMsg_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  // Two lines high whatever it shows: a longer text is cut short in the
+  // line and shown whole in its tooltip, so the panels keep their size.
+  lblMsg_->setFixedHeight(fontMetrics().lineSpacing() * 2 + 6);
+  lblMsg_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   lblMsg_->setTextInteractionFlags(Qt::NoTextInteraction);
   lineRow->addWidget(lblTime_);
   lineRow->addWidget(lblMsg_, 1);

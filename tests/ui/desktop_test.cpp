@@ -1,14 +1,19 @@
 // The main window on a desktop (an X server with a window manager): keys and
-// clicks as the window system delivers them, text windows on a small screen.
+// clicks as the window system delivers them, text windows on a small screen,
+// a long reply in the message line.
 #define QTEST_QPA_MOUSE_HANDLING  // clicks go through the window, as a person's do
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QGroupBox>
+#include <QHelpEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include "comm/comm.h"
 #include "ui/frm_files.h"
@@ -102,6 +107,29 @@ TEST_F(DesktopTest, TextWindowsFitTheScreen) {
     tw->close();
   }
   files.CancelClick();
+}
+
+// 150 joined replies keep the message line and the wheel panels at their
+// heights; the line shows the start, its tooltip the whole reply.
+TEST_F(DesktopTest, LongReplyKeepsTheHeights) {
+  auto* msg = f.Find<QLabel>("lblMsg");
+  const auto panels = f.w->findChildren<QGroupBox*>("fraWheel");
+  auto heights = [&] {
+    std::vector<int> h{msg->height()};
+    for (QGroupBox* p : panels) h.push_back(p->height());
+    return h;
+  };
+  const std::vector<int> before = heights();
+  QString line, reply;
+  for (int i = 0; i < 150; ++i) line += "Ver;", reply += "4.0 ; ";
+  test::Keys(line);
+  test::Key(Qt::Key_Return);
+  QApplication::processEvents();
+  ASSERT_EQ(f.w->MessageText(), reply.toStdString());
+  EXPECT_EQ(heights(), before);
+  QHelpEvent tip(QEvent::ToolTip, msg->rect().center(), msg->mapToGlobal(msg->rect().center()));
+  QApplication::sendEvent(msg, &tip);
+  EXPECT_EQ(QToolTip::text(), reply);
 }
 
 }  // namespace
