@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStringDecoder>
+#include <QWindow>
 #include <QtMath>
 #include <algorithm>
 
@@ -74,29 +75,35 @@ TextWindow::TextWindow(const QString& title, const QString& text, QWidget* paren
 }
 
 void TextWindow::PlaceNear(const QWidget* near) {
-  const QWidget* owner = near && near->isVisible() ? near->window() : nullptr;
+  const QWindow* owner = near && near->isVisible() ? near->window()->windowHandle() : nullptr;
   const QScreen* screen = owner ? owner->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;
   const QRect avail = screen->availableGeometry();
   // The window manager's frame, as it framed the window this one opens
   // beside (not known for this one before it is shown).
-  const QSize frame = owner ? owner->frameGeometry().size() - owner->size() : QSize(0, 0);
+  const QMargins m = owner ? owner->frameMargins() : QMargins();
+  const QSize frame(m.left() + m.right(), m.top() + m.bottom());
   const QSize room = avail.size() - frame;
 
+  // Room for every line, as far as the screen allows; long lines wrap when
+  // even the screen's width is too narrow for them.
   const QFontMetrics fm(edit_->font());
-  int longest = 0;
   const QStringList lines = Text().split(QLatin1Char('\n'));
+  int longest = 0;
   for (qsizetype i = 0; i < lines.size() && i < kMeasuredLines; ++i)
     longest = std::max(longest, fm.horizontalAdvance(lines[i]));
-  const int chrome = 2 * edit_->frameWidth() + 2 * qCeil(edit_->document()->documentMargin()) +
-                     edit_->verticalScrollBar()->sizeHint().width() + fm.averageCharWidth();
-  const int wanted = std::max(kSmallest.width(), longest + chrome);
-  if (wanted > room.width()) edit_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-  const QSize size(std::min(wanted, room.width()), std::min(kSmallest.height(), room.height()));
+  const int margins = 2 * edit_->frameWidth() + 2 * qCeil(edit_->document()->documentMargin());
+  const int wantedWidth = std::max(kSmallest.width(), longest + margins + fm.averageCharWidth() +
+                                                          edit_->verticalScrollBar()->sizeHint().width());
+  const auto shownLines = static_cast<int>(std::min(lines.size(), kMeasuredLines));
+  const int wantedHeight = std::max(kSmallest.height(), shownLines * fm.lineSpacing() + margins +
+                                                            menuBar()->sizeHint().height());
+  if (wantedWidth > room.width()) edit_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+  const QSize size(std::min(wantedWidth, room.width()), std::min(wantedHeight, room.height()));
   resize(size);
 
   move(owner ? BesideInside(owner->frameGeometry(), size + frame, avail)
-              : avail.center() - QPoint(size.width(), size.height()) / 2);
+             : avail.center() - QPoint(size.width(), size.height()) / 2);
 }
 
 QString TextWindow::Text() const { return edit_->toPlainText(); }

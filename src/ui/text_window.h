@@ -20,7 +20,8 @@ class TextWindow : public QMainWindow {
   TextWindow(const QString& title, const QString& text, QWidget* parent = nullptr);
   // Sizes the window for its text and places it inside the screen's
   // available area: wide enough for the longest line, or wrapping the lines
-  // when the screen is too narrow for it; right of `near` when there is room,
+  // when the screen is too narrow for it, and as high as its lines as far as
+  // the screen allows (at least 560x400); right of `near` when there is room,
   // else left of it, else against the area's right edge. Centred on the
   // screen when `near` is null or hidden. Call before showing.
   void PlaceNear(const QWidget* near);
