@@ -14,6 +14,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QToolTip>
+#include <QWindow>
 
 #include "comm/comm.h"
 #include "ui/frm_files.h"
@@ -97,8 +98,9 @@ TEST_F(DesktopTest, TextWindowsFitTheScreen) {
     for (QWidget* t : QApplication::topLevelWidgets())
       if (auto* x = qobject_cast<TextWindow*>(t); x && !before.contains(t)) tw = x;
     ASSERT_NE(tw, nullptr);
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(tw));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return avail.contains(tw->frameGeometry()); }))
+    // Once the window manager has framed it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tw->windowHandle()->frameMargins().top() > 0; }));
+    EXPECT_TRUE(avail.contains(tw->windowHandle()->frameGeometry()))
         << tw->windowTitle().toStdString();
     auto* edit = tw->findChild<QPlainTextEdit*>();
     EXPECT_TRUE(edit->lineWrapMode() != QPlainTextEdit::NoWrap ||
