@@ -20,7 +20,6 @@
 #include "ui/frm_files.h"
 #include "ui/text_window.h"
 #include "ui_fixture.h"
-#include "wheels/wheels.h"
 
 namespace nvx {
 namespace {
@@ -39,40 +38,34 @@ class DesktopTest : public ::testing::Test {
   QComboBox* box = nullptr;
 };
 
-// Enter and keypad Enter from the box run its line once.
-class EnterTest : public DesktopTest, public ::testing::WithParamInterface<Qt::Key> {};
+// Into the box as the window opens, by a click near its start or by a Tab;
+// a key typed goes to the end of the line, and Return or keypad Enter runs
+// the line once.
+enum class Into { kOpened, kClick, kTab };
+class EnterTest : public DesktopTest,
+                  public ::testing::WithParamInterface<std::tuple<Into, Qt::Key>> {};
 
-TEST_P(EnterTest, RunsTheLineOnce) {
-  ASSERT_EQ(QApplication::focusWidget(), box);  // where the window opens
-  test::Keys("F   1");
-  test::Key(GetParam(), GetParam() == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+TEST_P(EnterTest, TypedLineRunsOnce) {
+  const auto [into, key] = GetParam();
+  box->setEditText("F   ");
+  if (into != Into::kOpened) f.Find<QPushButton>("cmdExecute")->setFocus();
+  if (into == Into::kClick)
+    QTest::mouseClick(box->lineEdit(), Qt::LeftButton, {}, QPoint(4, box->lineEdit()->height() / 2));
+  if (into == Into::kTab) test::Key(Qt::Key_Backtab);
+  ASSERT_EQ(QApplication::focusWidget(), box);
+  QApplication::processEvents();
+  test::Keys("1");
+  test::Key(key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
   EXPECT_EQ(f.w->History(), (std::vector<std::string>{"F   1"}));
   EXPECT_EQ(f.w->CommandText(), "F 1");  // the wheel command's echo
   EXPECT_EQ(f.w->MessageText(), "OK  ; ");
-  EXPECT_EQ(CurFilter(1), 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(Keys, EnterTest, ::testing::Values(Qt::Key_Return, Qt::Key_Enter));
-
-// A click into the box (near its start) or a Tab into it: typing adds to the
-// end of the line.
-class CaretTest : public DesktopTest, public ::testing::WithParamInterface<bool> {};
-
-TEST_P(CaretTest, TypingAddsToTheEnd) {
-  box->setEditText("F Home");
-  f.Find<QPushButton>("cmdExecute")->setFocus();
-  if (GetParam()) {
-    QTest::mouseClick(box->lineEdit(), Qt::LeftButton, {}, QPoint(4, box->lineEdit()->height() / 2));
-  } else {
-    test::Key(Qt::Key_Backtab);
-  }
-  ASSERT_EQ(QApplication::focusWidget(), box);
-  QApplication::processEvents();
-  test::Keys("3");
-  EXPECT_EQ(f.w->CommandText(), "F Home3");
-}
-
-INSTANTIATE_TEST_SUITE_P(ClickOrTab, CaretTest, ::testing::Bool());
+INSTANTIATE_TEST_SUITE_P(Ways, EnterTest,
+                         ::testing::Values(std::tuple(Into::kOpened, Qt::Key_Return),
+                                           std::tuple(Into::kOpened, Qt::Key_Enter),
+                                           std::tuple(Into::kClick, Qt::Key_Return),
+                                           std::tuple(Into::kTab, Qt::Key_Enter)));
 
 // Text windows open inside the screen's free area, moved left when there is
 // no room beside the window they belong to; the command description is wide
@@ -98,14 +91,13 @@ TEST_F(DesktopTest, TextWindowsFitTheScreen) {
     for (QWidget* t : QApplication::topLevelWidgets())
       if (auto* x = qobject_cast<TextWindow*>(t); x && !before.contains(t)) tw = x;
     ASSERT_NE(tw, nullptr);
+    SCOPED_TRACE(tw->windowTitle().toStdString());
     // Once the window manager has framed it.
     ASSERT_TRUE(QTest::qWaitFor([&] { return tw->windowHandle()->frameMargins().top() > 0; }));
-    EXPECT_TRUE(avail.contains(tw->windowHandle()->frameGeometry()))
-        << tw->windowTitle().toStdString();
+    EXPECT_TRUE(avail.contains(tw->windowHandle()->frameGeometry()));
     auto* edit = tw->findChild<QPlainTextEdit*>();
     EXPECT_TRUE(edit->lineWrapMode() != QPlainTextEdit::NoWrap ||
-                edit->horizontalScrollBar()->maximum() == 0)
-        << tw->windowTitle().toStdString();
+                edit->horizontalScrollBar()->maximum() == 0);
     tw->close();
   }
   files.CancelClick();
@@ -115,10 +107,9 @@ TEST_F(DesktopTest, TextWindowsFitTheScreen) {
 // heights; the line shows the start, its tooltip the whole reply.
 TEST_F(DesktopTest, LongReplyKeepsTheHeights) {
   auto* msg = f.Find<QLabel>("lblMsg");
-  const auto panels = f.w->findChildren<QGroupBox*>("fraWheel");
   auto heights = [&] {
     std::vector<int> h{msg->height()};
-    for (QGroupBox* p : panels) h.push_back(p->height());
+    for (QGroupBox* p : f.w->findChildren<QGroupBox*>("fraWheel")) h.push_back(p->height());
     return h;
   };
   const std::vector<int> before = heights();

@@ -12,16 +12,14 @@ namespace {
 
 class ProgramTest : public IpcTest {
  protected:
-  // Runs xdotool; its output.
-  static QString Xdo(const QStringList& args) {
+  static QString Xdo(const QStringList& args) {  // xdotool's output
     QProcess p;
     p.start(QStringLiteral("xdotool"), args);
     EXPECT_TRUE(p.waitForFinished(30000) && p.exitCode() == 0) << args.join(' ').toStdString();
     return QString::fromLocal8Bit(p.readAllStandardOutput()).trimmed();
   }
   QVariant Form1(const char* name) {
-    return Prop(QString::fromUtf8(dbus::kForm1Path), QString::fromUtf8(dbus::kForm1Interface),
-                QString::fromUtf8(name));
+    return Prop(dbus::kForm1Path, dbus::kForm1Interface, QString::fromUtf8(name));
   }
 };
 
@@ -38,13 +36,11 @@ TEST_F(ProgramTest, TypedLinesRunOnceWithReturnAndKeypadEnter) {
       Xdo({"search", "--sync", "--onlyvisible", "--name", "^Norvantix$"}).section('\n', 0, 0);
   Xdo({"windowactivate", "--sync", window});
 
-  struct Row {
+  const struct {
     const char *line, *key, *msg;
-  };
-  const Row rows[] = {{"F 3;F Wait;F ??", "Return", "OK  ; OK  ; F 3 ; "},
-                      {"Ver", "KP_Enter", "4.0 ; "}};
+  } rows[] = {{"F 3;F Wait;F ??", "Return", "OK  ; OK  ; F 3 ; "}, {"Ver", "KP_Enter", "4.0 ; "}};
   QStringList typed;  // newest first, as the history
-  for (const Row& r : rows) {
+  for (const auto& r : rows) {
     Xdo({"key", "--clearmodifiers", "ctrl+a"});  // what the box holds is replaced
     Xdo({"type", "--delay", "20", r.line});
     Xdo({"key", r.key});
