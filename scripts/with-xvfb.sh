@@ -26,10 +26,10 @@ trap 'exit 130' INT TERM
 # connections.
 Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
-for _ in $(seq 100); do
+for _ in $(seq 500); do
   [[ -s $work/display ]] && break
   kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; exit 1; }
-  sleep 0.1
+  sleep 0.02
 done
 [[ -s $work/display ]] || { echo "Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
 export DISPLAY=:$(head -n1 "$work/display")
@@ -38,10 +38,10 @@ unset WAYLAND_DISPLAY
 # The window manager is ready once it has announced itself on the root window.
 openbox --sm-disable >"$work/wm.log" 2>&1 &
 wm_pid=$!
-for _ in $(seq 100); do
+for _ in $(seq 500); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   kill -0 "$wm_pid" 2>/dev/null || { cat "$work/wm.log" >&2; exit 1; }
-  sleep 0.1
+  sleep 0.02
 done
 xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
   { echo "the window manager did not start" >&2; cat "$work/wm.log" >&2; exit 1; }
