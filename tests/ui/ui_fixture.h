@@ -7,13 +7,13 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
-#include <QTest>
 #include <deque>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "input.h"
 #include "support/app_fixture.h"
 #include "ui/frm_wheel.h"
 #include "ui/qt_ui.h"
@@ -48,22 +48,6 @@ inline void FlushDeletes() {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QCoreApplication::processEvents();
 }
-
-// Shows a window and waits until the window manager has made it the active
-// one, as a person's click on it would.
-inline bool ShowActive(QWidget* w) {
-  w->show();
-  w->raise();
-  w->activateWindow();
-  return QTest::qWaitForWindowActive(w);
-}
-
-// Keys as the window system delivers them: to the keyboard grabber, an open
-// pop-up or else the focus widget of the active window.
-inline void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-  QTest::keyClick(static_cast<QWidget*>(nullptr), key, mods);
-}
-inline void Keys(const QString& text) { QTest::keyClicks(static_cast<QWidget*>(nullptr), text); }
 
 // Caption without the accelerator marks.
 inline std::string Plain(const QString& caption) {
