@@ -7,6 +7,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   dbus
+  xvfb openbox x11-utils xdotool
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,6 +1,7 @@
 #!/bin/sh
-# Takes offscreen pictures of the main window, a wheel menu and the error log
-# window into a folder (default: ./screenshots).
+# Takes offscreen pictures of the main window (also with a long reply and its
+# tooltip), a wheel menu, the error log window, the parameter list editor and
+# the file dialog into a folder (default: ./screenshots).
 #   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)

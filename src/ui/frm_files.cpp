@@ -358,7 +358,7 @@ TextWindow* FrmFiles::OpenText(const QString& title, const QString& text, bool e
     if (auto* edit = w->findChild<QPlainTextEdit*>(QStringLiteral("txtText")))
       edit->setReadOnly(false);
   }
-  if (isVisible()) w->move(frameGeometry().topLeft() + QPoint(40, 40));
+  w->PlaceNear(this);
   w->show();
   w->raise();
   w->activateWindow();

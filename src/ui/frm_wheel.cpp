@@ -88,7 +88,11 @@ FrmWheel::FrmWheel(QWidget* parent) : QMainWindow(parent) {
   cboCommand_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   cboCommand_->setMinimumContentsLength(16);
   cboCommand_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  cboCommand_->lineEdit()->installEventFilter(this);
+  // The combo box is its line edit's focus proxy, so keys and focus changes
+  // reach the combo box itself: Enter and the caret rule are handled there.
+  // The box has the focus when the window first opens.
+  cboCommand_->installEventFilter(this);
+  cboCommand_->setFocus(Qt::OtherFocusReason);
   cmdExecute_ = new QPushButton("E&xecute", central);
   cmdExecute_->setObjectName("cmdExecute");
   cmdExecute_->setToolTip("Execute command in the box");
@@ -112,8 +116,10 @@ FrmWheel::FrmWheel(QWidget* parent) : QMainWindow(parent) {
   lblMsg_->setWordWrap(true);
   lblMsg_->setTextFormat(Qt::PlainText);
   lblMsg_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  lblMsg_->setMinimumHeight(fontMetrics().height() * 2 + 6);
-  lblMsg_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  // Two lines high whatever it shows: a longer text is cut short in the
+  // line and shown whole in its tooltip, so the panels keep their size.
+  lblMsg_->setFixedHeight(fontMetrics().lineSpacing() * 2 + 6);
+  lblMsg_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
   lblMsg_->setTextInteractionFlags(Qt::NoTextInteraction);
   lineRow->addWidget(lblTime_);
   lineRow->addWidget(lblMsg_, 1);
@@ -386,7 +392,10 @@ void FrmWheel::ExecuteClick() {
 }
 
 bool FrmWheel::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() == QEvent::KeyPress && cboCommand_ && watched == cboCommand_->lineEdit()) {
+  // The window system delivers keys and focus changes to the combo box, the
+  // focus widget; it hands them on to its line edit by a direct call that no
+  // filter of the line edit sees.
+  if (event->type() == QEvent::KeyPress && cboCommand_ && watched == cboCommand_) {
     const auto* key = static_cast<QKeyEvent*>(event);
     if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) &&
         (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
@@ -395,7 +404,7 @@ bool FrmWheel::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
   }
-  if (event->type() == QEvent::FocusIn && cboCommand_ && watched == cboCommand_->lineEdit()) {
+  if (event->type() == QEvent::FocusIn && cboCommand_ && watched == cboCommand_) {
     // After the line edit has placed the caret (a click, a Tab that selects
     // all), put it after the last character with nothing selected.
     QPointer<QLineEdit> le = cboCommand_->lineEdit();

@@ -13,10 +13,18 @@ namespace nvx {
 class TextWindow : public QMainWindow {
   Q_OBJECT
  public:
-  // Opens (shows) a new window with the text; it deletes itself when closed.
+  // Opens (shows) a new window with the text beside `near` (see PlaceNear);
+  // it deletes itself when closed.
   static TextWindow* Open(const QString& title, const QString& text, QWidget* near = nullptr);
 
   TextWindow(const QString& title, const QString& text, QWidget* parent = nullptr);
+  // Sizes the window for its text and places it inside the screen's
+  // available area: wide enough for the longest line, or wrapping the lines
+  // when the screen is too narrow for it, and as high as its lines as far as
+  // the screen allows (at least 560x400); right of `near` when there is room,
+  // else left of it, else against the area's right edge. Centred on the
+  // screen when `near` is null or hidden. Call before showing.
+  void PlaceNear(const QWidget* near);
   QString Text() const;
   // Writes the text to the path (through a temporary file). True on success.
   bool SaveTo(const QString& path);

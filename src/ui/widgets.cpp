@@ -1,13 +1,78 @@
 #include "ui/widgets.h"
 
+#include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextLayout>
+#include <QToolTip>
 #include <QtMath>
+#include <algorithm>
 
 namespace nvx {
 
 ClickLabel::ClickLabel(QWidget* parent) : QLabel(parent) {}
+
+QStringList ClickLabel::ShownLines(bool* cut) const {
+  const QRect r = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+  const QFontMetrics fm(font());
+  const int room = std::max(1, r.height() / fm.lineSpacing());
+  QString all = text();
+  all.replace(QLatin1Char('\n'), QChar::LineSeparator);
+  QTextLayout layout(all, font());
+  QTextOption option;
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  layout.setTextOption(option);
+  QStringList lines;
+  bool shortened = false;
+  layout.beginLayout();
+  for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+    line.setLineWidth(r.width());
+    if (lines.size() + 1 == room) {
+      // The last line that fits holds the rest of the text, cut short.
+      QString rest = all.mid(line.textStart());
+      rest.replace(QChar::LineSeparator, QLatin1Char(' '));
+      const QString shown = fm.elidedText(rest, Qt::ElideRight, r.width());
+      shortened = shown != rest;
+      lines << shown;
+      break;
+    }
+    lines << all.mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator);
+  }
+  layout.endLayout();
+  if (cut) *cut = shortened;
+  return lines;
+}
+
+bool ClickLabel::event(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    bool cut = false;
+    ShownLines(&cut);
+    if (cut) {
+      QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text(), this);
+    } else {
+      QToolTip::hideText();
+      event->ignore();
+    }
+    return true;
+  }
+  return QLabel::event(event);
+}
+
+void ClickLabel::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  drawFrame(&p);
+  const QStringList lines = ShownLines();
+  const QRect r = contentsRect().adjusted(margin(), margin(), -margin(), -margin());
+  const int lineHeight = fontMetrics().lineSpacing();
+  const int block = static_cast<int>(lines.size()) * lineHeight;
+  int y = r.y() + (alignment() & Qt::AlignVCenter ? (r.height() - block) / 2 : 0);
+  p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
+  for (const QString& line : lines) {
+    p.drawText(QRect(r.x(), y, r.width(), lineHeight), Qt::AlignLeft | Qt::AlignVCenter, line);
+    y += lineHeight;
+  }
+}
 
 void ClickLabel::mousePressEvent(QMouseEvent* event) {
   QLabel::mousePressEvent(event);

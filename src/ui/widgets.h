@@ -10,7 +10,9 @@
 
 namespace nvx {
 
-// A label that reports a press of any mouse button.
+// A label that reports a press of any mouse button. It shows its text in
+// the lines its height holds, wrapped at words; a longer text is cut short
+// with "…" at the end of the last line and shown whole in the tooltip.
 class ClickLabel : public QLabel {
   Q_OBJECT
  public:
@@ -18,7 +20,12 @@ class ClickLabel : public QLabel {
  signals:
   void pressed();
  protected:
+  bool event(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+ private:
+  // The lines as shown; `cut` tells whether the text was cut short.
+  QStringList ShownLines(bool* cut = nullptr) const;
 };
 
 // A push button whose right-button press is reported as well (the left

@@ -1,5 +1,5 @@
-// The file dialog on the offscreen platform: results, patterns, the listing,
-// folder and file operations, text windows and the layout.
+// The file dialog: results, patterns, the listing, folder and file
+// operations, text windows and the layout.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "input.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 #include "ui/frm_files.h"
@@ -132,8 +133,10 @@ TEST_F(FilesUiTest, LoadSetsCaptionPatternChoicesAndLists) {
   EXPECT_EQ(f.ListedFiles(), (std::vector<std::string>{"A.PRG", "b.prg"}));
   filter->setEditText("*.*");
   EXPECT_EQ(f.ListedFiles(), (std::vector<std::string>{"A.PRG", "b.prg", "C.TXT"}));
+  ASSERT_TRUE(test::ShowActive(&f));
+  filter->setFocus();
   filter->lineEdit()->selectAll();
-  QTest::keyClicks(filter->lineEdit(), "?.TXT");
+  test::Keys("?.TXT");
   EXPECT_EQ(f.ListedFiles(), (std::vector<std::string>{"C.TXT"}));
   f.DoneClick();
 }
@@ -196,15 +199,16 @@ TEST_F(FilesUiTest, ClickShowsDetailsAndTypedNameWins) {
   SetTime(tmp_.file("A.PRG"), 2024, 2, 29, 15, 7);
   FrmFiles f;
   Open(f, "*.PRG");
-  f.show();
+  ASSERT_TRUE(test::ShowActive(&f));
   auto* list = Child<QListWidget>(f, "File1");
   QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
                     list->visualItemRect(list->item(0)).center());
   auto* txt = Child<QLineEdit>(f, "txtFile");
   EXPECT_EQ(txt->text(), "A.PRG 2/29/2024 3:07:00 PM 5");
   EXPECT_EQ(f.GetResFile(), "A.PRG");
+  txt->setFocus();
   txt->selectAll();
-  QTest::keyClicks(txt, "NEW.PRG");
+  test::Keys("NEW.PRG");
   EXPECT_EQ(f.GetResFile(), "NEW.PRG");
   f.close();  // the close box behaves like "Done"
   EXPECT_EQ(f.GetResDir(), Dir());
@@ -397,7 +401,9 @@ TEST_F(FilesUiTest, NewTextFileOpensAnEditableWindow) {
   auto* edit = f.TextWindows()[0]->findChild<QPlainTextEdit*>("txtText");
   ASSERT_NE(edit, nullptr);
   EXPECT_FALSE(edit->isReadOnly());
-  QTest::keyClicks(edit, "hello");
+  ASSERT_TRUE(test::ShowActive(f.TextWindows()[0]));
+  edit->setFocus();
+  test::Keys("hello");
   EXPECT_TRUE(f.TextWindows()[0]->SaveTo(QString::fromStdString(tmp_.file("saved.txt"))));
   EXPECT_EQ(tmp_.read("saved.txt"), "hello");
   f.DoneClick();

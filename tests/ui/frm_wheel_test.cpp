@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -289,15 +288,6 @@ TEST_F(FrmWheelTest, ExecuteRunsTheBoxAndTimesIt) {
   EXPECT_TRUE(std::regex_match(f.w->TimeText(), std::regex(" [0-9]+"))) << f.w->TimeText();
   EXPECT_EQ(f.w->History(), (std::vector<std::string>{"Ver"}));
 
-  // Enter in the box runs Execute as well.
-  auto* le = f.Find<QComboBox>("cboCommand")->lineEdit();
-  le->setText("F   1");
-  QTest::keyClick(le, Qt::Key_Return);
-  EXPECT_EQ(f.w->History(), (std::vector<std::string>{"F   1", "Ver"}));
-  EXPECT_EQ(f.w->CommandText(), "F 1");  // the wheel command's echo
-  EXPECT_EQ(f.w->MessageText(), "OK  ; ");
-  EXPECT_EQ(CurFilter(1), 1);
-
   // An empty box: an empty history entry and an empty message line.
   MainWin().SetCmdText("");
   f.w->ExecuteClick();
@@ -326,19 +316,6 @@ TEST_F(FrmWheelOfflineTest, MessageLineClickClears) {
   EXPECT_EQ(f.ui.MsgText(), "something");
   QTest::mouseClick(f.Find<QLabel>("lblMsg"), Qt::LeftButton);
   EXPECT_EQ(f.ui.MsgText(), "");
-}
-
-TEST_F(FrmWheelOfflineTest, FocusPutsTheCaretAtTheEnd) {
-  f.ui.ShowMainWindow();
-  auto* le = f.Find<QComboBox>("cboCommand")->lineEdit();
-  le->setText("F Home");
-  le->setSelection(0, 3);
-  // A focus change into the box (as a click or Tab gives it).
-  QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
-  QApplication::sendEvent(le, &in);
-  QTest::qWait(20);
-  EXPECT_EQ(le->cursorPosition(), 6);
-  EXPECT_FALSE(le->hasSelectedText());
 }
 
 TEST_F(FrmWheelTest, WheelButtonPopsUpItsMenu) {

@@ -1,5 +1,5 @@
-// The parameter list editor on the offscreen platform: grid geometry, the
-// edit box, the key-cell rule, writing back and a missing file.
+// The parameter list editor: grid geometry, the edit box, the key-cell rule,
+// writing back and a missing file.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <filesystem>
 
+#include "input.h"
 #include "params/trapar.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
@@ -56,11 +57,13 @@ class ParListUiTest : public ::testing::Test {
     QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
   }
 
-  // Replaces the edit box's text, then presses the key (none for 0).
+  // Replaces the edit box's text, then presses the key (none for 0), typed
+  // into the focus widget.
   static void Type(FrmParList& f, const char* text, int key = 0) {
+    ASSERT_EQ(QApplication::focusWidget(), f.Field());
     f.Field()->selectAll();
-    QTest::keyClicks(f.Field(), text);
-    if (key) QTest::keyClick(f.Field(), static_cast<Qt::Key>(key));
+    test::Keys(text);
+    if (key) test::Key(static_cast<Qt::Key>(key));
   }
 
   // Writes the file and makes it the current parameter file.
@@ -69,12 +72,7 @@ class ParListUiTest : public ::testing::Test {
     SetParFile(name);
   }
 
-  void ShowActive(FrmParList& f) {
-    f.show();
-    f.activateWindow();
-    QApplication::setActiveWindow(&f);
-    QApplication::processEvents();
-  }
+  void ShowActive(FrmParList& f) { ASSERT_TRUE(test::ShowActive(&f)); }
 
   TempDir tmp_;
   RecordingUi ui_;
@@ -200,8 +198,7 @@ TEST_F(ParListUiTest, EscapeLeavesTheEditNotTheWindow) {
   f.Load();
   ShowActive(f);
   Click(f, 0, 1);
-  QTest::keyClicks(f.Field(), "1");
-  QTest::keyClick(f.Field(), Qt::Key_Escape);
+  Type(f, "1", Qt::Key_Escape);
   EXPECT_FALSE(f.Field()->isVisible());
   EXPECT_TRUE(f.isVisible());
   EXPECT_EQ(f.Grid()->item(0, 1)->text(), "0");

@@ -1,9 +1,11 @@
-// Pictures of the main window, an open wheel menu and the error log window.
+// Pictures of the main window (also with a long reply and its tooltip), an
+// open wheel menu and the error log window.
 // They go to $NVX_SCREENSHOT_DIR when it is set (scripts/screenshots.sh),
 // else to a temporary directory; either way each must be a real picture.
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QHelpEvent>
 #include <QImage>
 #include <QMenu>
 #include <QPixmap>
@@ -58,6 +60,24 @@ TEST(Screenshots, MainWindowWheelMenuAndErrorLog) {
   QTest::qWait(50);
   Shoot(f.w, dir + "/main_window_large.png");
   f.w->resize(480, 400);
+
+  // A long reply: cut short in the message line, whole in its tooltip.
+  std::string line;
+  for (int i = 0; i < 150; ++i) line += "Ver;";
+  f.w->SetCommandText(line);
+  f.w->ExecuteClick();
+  QTest::qWait(50);
+  Shoot(f.w, dir + "/long_reply.png");
+  auto* msg = f.w->findChild<QWidget*>("lblMsg");
+  QHelpEvent help(QEvent::ToolTip, msg->rect().center(), msg->mapToGlobal(msg->rect().center()));
+  QApplication::sendEvent(msg, &help);
+  QTest::qWait(50);
+  QWidget* tip = nullptr;
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (t->inherits("QTipLabel") && t->isVisible()) tip = t;
+  ASSERT_NE(tip, nullptr);
+  Shoot(tip, dir + "/long_reply_tooltip.png");
+  tip->hide();
 
   QMenu* m = f.w->WheelMenu(1);
   f.w->WheelMenuOpened(1);

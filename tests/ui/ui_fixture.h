@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "input.h"
 #include "support/app_fixture.h"
 #include "ui/frm_wheel.h"
 #include "ui/qt_ui.h"
