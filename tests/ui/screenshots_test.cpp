@@ -64,7 +64,7 @@ TEST(Screenshots, MainWindowWheelMenuAndErrorLog) {
   // A long reply: cut short in the message line, whole in its tooltip.
   std::string line;
   for (int i = 0; i < 150; ++i) line += "Ver;";
-  f.w->SetCommandText(line);
+  MainWin().SetCmdText(line);
   f.w->ExecuteClick();
   QTest::qWait(50);
   Shoot(f.w, dir + "/long_reply.png");
@@ -78,6 +78,12 @@ TEST(Screenshots, MainWindowWheelMenuAndErrorLog) {
   ASSERT_NE(tip, nullptr);
   Shoot(tip, dir + "/long_reply_tooltip.png");
   tip->hide();
+
+  // Wheel B offline after a failed initialisation: an empty disc with "?".
+  f.app.dir.write("ZR_PARW2.TXT", "\"W2CONTR\",1\n");
+  f.w->ParametersClick(2);
+  QTest::qWait(50);
+  Shoot(f.w, dir + "/offline_wheel.png");
 
   QMenu* m = f.w->WheelMenu(1);
   f.w->WheelMenuOpened(1);
