@@ -2,12 +2,11 @@
 // does, the framing per type and the address kept across event processing.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "comm/serial_port.h"
 #include "link_fixture.h"
 #include "support/recording_ui.h"
 
@@ -52,9 +51,9 @@ class UnknownTypeTest : public ::testing::TestWithParam<const char*>, public Lin
 };
 
 TEST_P(UnknownTypeTest, EveryOperationAnswersZeroWithoutTraffic) {
+  const auto before = PosixSerialPort::TotalTraffic();
   for (const Op& op : AllOperations()) EXPECT_EQ(op.call(), 0) << op.name;
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(peer_->Bytes(), "");
+  EXPECT_EQ(PosixSerialPort::TotalTraffic().written, before.written);
   EXPECT_TRUE(LogLines().empty());
 }
 
@@ -97,10 +96,10 @@ TEST_F(FramingTest, DispatchFollowsTypeChangeAtOnce) {
   EXPECT_EQ(MotorSetFilterSteps(400), 1);  // IM483I: nothing sent
   AppSettings().ControllerType = "EZHR17";
   EXPECT_EQ(MotorSetInitVel(100), 0);       // EZHR17: nothing to do
+  const auto before = PosixSerialPort::TotalTraffic();
   AppSettings().ControllerType = "";
   EXPECT_EQ(MotorSetFilterSteps(400), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(peer_->Bytes(), "");
+  EXPECT_EQ(PosixSerialPort::TotalTraffic().written, before.written);
 }
 
 TEST(MotorStateTest, SettersStoreValues) {
