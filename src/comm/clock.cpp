@@ -46,7 +46,7 @@ int RealClock::Poll(pollfd* fds, nfds_t count, int timeout_ms) { return ::poll(f
 int FakeClock::Poll(pollfd* fds, nfds_t count, int timeout_ms) {
   if (timeout_ms < 0) return ::poll(fds, count, timeout_ms);  // no time-out to skip to
   const int64_t deadline = ElapsedMs() + timeout_ms;
-  Advance(poll_cost_ms_);
+  Advance(kPollCostMs);
   int r = ::poll(fds, count, 0);
   if (r != 0 || timeout_ms == 0) return r;
   // A peer that still owes bytes is waited for in real time, in short

@@ -43,10 +43,12 @@ class RealClock : public Clock {
 // a sleep advances it by the time asked for and returns at once, and a poll
 // that finds no event advances it to the end of the poll's time-out and
 // returns 0 at once, in the order a real wait would have. Every poll also
-// costs PollCostMs() (1 by default), so a loop that only exchanges requests
-// still sees time pass. NowMs and ElapsedMs may be read from any thread.
+// costs kPollCostMs, so a loop that only exchanges requests still sees time
+// pass. NowMs, ElapsedMs and Advance may be used from any thread.
 class FakeClock : public Clock {
  public:
+  static constexpr int kPollCostMs = 1;
+
   explicit FakeClock(uint32_t start_ms = 0) : start_ms_(start_ms) {}
 
   uint32_t NowMs() override {
@@ -69,14 +71,11 @@ class FakeClock : public Clock {
   // the clock past the poll's time-out meanwhile, the poll times out. Empty:
   // never busy. Called on the thread that polls.
   void SetPeerBusy(std::function<bool()> busy) { busy_ = std::move(busy); }
-  void SetPollCostMs(int ms) { poll_cost_ms_ = ms < 0 ? 0 : ms; }
-  int PollCostMs() const { return poll_cost_ms_; }
 
  private:
   const uint32_t start_ms_;
   std::atomic<int64_t> elapsed_ms_{0};
   std::function<bool()> busy_;
-  int poll_cost_ms_ = 1;
 };
 
 // The clock in use: the monotonic one unless a ScopedClock is alive.

@@ -234,6 +234,8 @@ TEST(Clock, DifferencesAreWrapSafe) {
   const uint32_t now = TimeMs();
   EXPECT_LT(now, start);  // it did wrap
   EXPECT_EQ(static_cast<uint32_t>(now - start), 61u);
+  time.clock.SleepUntilMs(start + 100);
+  EXPECT_EQ(static_cast<uint32_t>(TimeMs() - start), 100u);
 }
 
 TEST(Clock, ReceiveTimeOutAcrossTheWrap) {
