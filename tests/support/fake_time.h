@@ -21,7 +21,7 @@ class FakeTime {
   // The peer on the far side of the link has handled `handled()` of the bytes
   // the link wrote from now on, and sent `sent()` bytes. A poll skips ahead
   // only when the peer has handled all the link wrote and the link has read
-  // all the peer sent.
+  // all the peer sent. Call it before the peer's first exchange.
   void FollowPeer(std::function<uint64_t()> handled, std::function<uint64_t()> sent);
   // The same for a simulator, whose moves then also run on this clock.
   void FollowSim(sim::ControllerSim& sim);
