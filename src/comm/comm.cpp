@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "base/numbers.h"
-#include "comm/clock_detail.h"
+#include "comm/clock.h"
 #include "comm/serial_port.h"
 
 namespace nvx {
@@ -103,8 +103,9 @@ bool CodeIs(unsigned char c, int16_t code) { return static_cast<int16_t>(c) == c
 int16_t Receive(bool two, std::string& reply, const char* name) {
   Link& l = L();
   SerialPort& port = Host();
+  Clock& clock = CurrentClock();
   reply.clear();
-  const uint32_t start = TimeMs();
+  const uint32_t start = clock.NowMs();
   const int64_t timeout = l.timeout_ms;
   const std::size_t term_len = two ? 2 : 1;
   std::array<unsigned char, 2> tail{};  // the last two bytes received
@@ -122,7 +123,7 @@ int16_t Receive(bool two, std::string& reply, const char* name) {
   };
 
   for (;;) {
-    const int64_t elapsed = static_cast<uint32_t>(TimeMs() - start);
+    const int64_t elapsed = static_cast<uint32_t>(clock.NowMs() - start);
     if (elapsed > timeout) {
       result = -1;
       CommLog("Port TimeOut");
@@ -132,7 +133,7 @@ int16_t Receive(bool two, std::string& reply, const char* name) {
     const int64_t remaining = timeout + 1 - elapsed;
     const int wait_ms = static_cast<int>(std::min<int64_t>(remaining, 1 << 30));
     if (hung_up) {
-      SleepMs(remaining);
+      clock.SleepForMs(remaining);
       continue;
     }
     if (!port.IsOpen()) {
@@ -146,14 +147,14 @@ int16_t Receive(bool two, std::string& reply, const char* name) {
     if (w == SerialPort::Wait::Timeout) continue;
     if (w == SerialPort::Wait::Error) {
       log_failure();
-      SleepMs(std::min(kFaultPauseMs, remaining));
+      clock.SleepForMs(std::min(kFaultPauseMs, remaining));
       continue;
     }
     std::string chunk;
     if (!port.ReadWaiting(chunk)) {
       log_failure();
       if (w == SerialPort::Wait::HangUp) hung_up = true;
-      else SleepMs(std::min(kFaultPauseMs, remaining));
+      else clock.SleepForMs(std::min(kFaultPauseMs, remaining));
       continue;
     }
     if (w == SerialPort::Wait::HangUp) {
@@ -162,7 +163,7 @@ int16_t Receive(bool two, std::string& reply, const char* name) {
       hung_up = true;
     }
     if (chunk.empty()) {
-      if (!hung_up) SleepMs(std::min(kFaultPauseMs, remaining));
+      if (!hung_up) clock.SleepForMs(std::min(kFaultPauseMs, remaining));
       continue;
     }
 

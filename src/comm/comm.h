@@ -14,15 +14,12 @@ namespace nvx {
 class SerialPort;
 
 // --- clock ---
-// A 32-bit millisecond counter from the steady clock; elapsed times are
-// differences taken modulo 2^32.
+// A 32-bit millisecond counter from the current clock (comm/clock.h);
+// elapsed times are differences taken modulo 2^32.
 uint32_t TimeMs();
 // Returns once more than n ms have passed (at least n + 1 ms); at once for
-// n < 0. Processes no events. Does not spin the processor.
+// n < 0. Processes no events. Sleeps rather than spinning the processor.
 void WaitMs(int32_t n);
-// For tests: an offset added to every TimeMs() reading, so that a wrap of
-// the counter can be provoked (0 by default).
-void SetTimeMsOffsetForTest(uint32_t offset_ms);
 
 // --- the message line mirror ---
 class StatusLabel {

@@ -4,24 +4,23 @@
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "comm/clock.h"
+
 namespace nvx {
 
 namespace {
 
-int64_t MonotonicMs() {
-  timespec ts{};
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return static_cast<int64_t>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
-}
+PosixSerialPort::Traffic g_traffic;
 
 }  // namespace
+
+PosixSerialPort::Traffic PosixSerialPort::TotalTraffic() { return g_traffic; }
 
 PosixSerialPort::~PosixSerialPort() {
   if (fd_ >= 0) ::close(fd_);
@@ -107,6 +106,7 @@ bool PosixSerialPort::ReadWaiting(std::string& out) {
     ssize_t n = ::read(fd_, buf, sizeof buf);
     if (n > 0) {
       out.append(buf, static_cast<std::size_t>(n));
+      g_traffic.read += static_cast<uint64_t>(n);
       if (static_cast<std::size_t>(n) < sizeof buf) return true;
       continue;
     }
@@ -121,12 +121,15 @@ bool PosixSerialPort::ReadWaiting(std::string& out) {
 
 bool PosixSerialPort::Write(std::string_view data, int timeout_ms) {
   if (fd_ < 0) return Fail(EBADF, "Port is not open");
-  const int64_t deadline = MonotonicMs() + std::max(timeout_ms, 0);
+  Clock& clock = CurrentClock();
+  const uint32_t start = clock.NowMs();
+  const int64_t timeout = std::max(timeout_ms, 0);
   std::size_t done = 0;
   while (done < data.size()) {
     ssize_t n = ::write(fd_, data.data() + done, data.size() - done);
     if (n > 0) {
       done += static_cast<std::size_t>(n);
+      g_traffic.written += static_cast<uint64_t>(n);
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -135,9 +138,9 @@ bool PosixSerialPort::Write(std::string_view data, int timeout_ms) {
       if (e == EIO) NoteIoError();
       return Fail(e);
     }
-    int64_t left = deadline - MonotonicMs();
+    const int64_t left = timeout - static_cast<uint32_t>(clock.NowMs() - start);
     pollfd p{fd_, POLLOUT, 0};
-    int r = left > 0 ? ::poll(&p, 1, static_cast<int>(left)) : 0;
+    int r = left > 0 ? clock.Poll(&p, 1, static_cast<int>(left)) : 0;
     if (r < 0 && errno == EINTR) continue;
     if (r <= 0 || (p.revents & (POLLHUP | POLLERR)) != 0) {
       if (r > 0 && (p.revents & POLLHUP) != 0) NoteHangUp();
@@ -154,7 +157,7 @@ SerialPort::Wait PosixSerialPort::WaitReadable(int timeout_ms) {
     return Wait::Error;
   }
   pollfd p{fd_, POLLIN, 0};
-  int r = ::poll(&p, 1, std::max(timeout_ms, 0));
+  int r = CurrentClock().Poll(&p, 1, std::max(timeout_ms, 0));
   if (r < 0) {
     if (errno == EINTR) return Wait::Timeout;  // the caller re-checks its deadline
     Fail(errno);

@@ -49,7 +49,8 @@ class SerialPort {
   // buffer. False on failure or when not all bytes went out in time.
   virtual bool Write(std::string_view data, int timeout_ms) = 0;
   // Waits until bytes are waiting, the time-out passes, the line hangs up or
-  // the wait fails. A time-out of 0 only looks.
+  // the wait fails. A time-out of 0 only looks. The wait, and the wait of
+  // Write for room, go through the current clock (comm/clock.h).
   virtual Wait WaitReadable(int timeout_ms) = 0;
 
   virtual int ErrorCode() const = 0;
@@ -77,6 +78,15 @@ class PosixSerialPort : public SerialPort {
   int ErrorCode() const override { return error_code_; }
   std::string ErrorText() const override { return error_text_; }
   std::vector<int16_t> TakeEvents() override;
+
+  // Bytes written to and read from every port of this kind since the
+  // program started. A peer on the far side of a pseudo-terminal compares
+  // them with its own counts to tell whether a reply is still on its way.
+  struct Traffic {
+    uint64_t written = 0;
+    uint64_t read = 0;
+  };
+  static Traffic TotalTraffic();
 
  private:
   bool Fail(int code);                       // records errno-style failure

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -14,6 +13,7 @@
 
 #include "base/numbers.h"
 #include "base/ui.h"
+#include "comm/clock.h"
 #include "params/trapar.h"
 
 namespace nvx {
@@ -28,15 +28,10 @@ std::string g_devicePath = "/dev/input/js0";
 std::unique_ptr<LinuxJoystick> g_device;
 JoySource* g_source = nullptr;
 
-constexpr int64_t kReopenIntervalMs = 1000;
+constexpr uint32_t kReopenIntervalMs = 1000;
 // A bound on the records taken per reading, so that a source that never runs
 // dry (a huge file standing in for the device) cannot hold the tick.
 constexpr int kMaxReadsPerPoll = 64;
-
-int64_t SteadyMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 JoySource& Source() {
   if (g_source) return *g_source;
@@ -81,8 +76,8 @@ int16_t LinuxJoystick::Read(int32_t& x, int32_t& y, uint32_t& buttons) {
   y = 0;
   buttons = 0;
   if (fd_ < 0) {
-    const int64_t now = SteadyMs();
-    if (tried_ && now - lastTryMs_ < kReopenIntervalMs) return -1;
+    const uint32_t now = CurrentClock().NowMs();
+    if (tried_ && now - lastTryMs_ < kReopenIntervalMs) return -1;  // modulo 2^32
     tried_ = true;
     lastTryMs_ = now;
     fd_ = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
@@ -96,7 +91,7 @@ int16_t LinuxJoystick::Read(int32_t& x, int32_t& y, uint32_t& buttons) {
       if (errno == EAGAIN || errno == EWOULDBLOCK) break;
       // The device went away (unplugged) or cannot be read: no joystick.
       Close();
-      lastTryMs_ = SteadyMs();
+      lastTryMs_ = CurrentClock().NowMs();
       return -1;
     }
     const size_t count = static_cast<size_t>(n) / sizeof(js_event);

@@ -60,7 +60,7 @@ class LinuxJoystick : public JoySource {
   std::string path_;
   int fd_ = -1;
   bool tried_ = false;
-  int64_t lastTryMs_ = 0;
+  uint32_t lastTryMs_ = 0;  // the clock's counter (comm/clock.h)
   int32_t x_ = 0;
   int32_t y_ = 0;
   uint32_t buttons_ = 0;

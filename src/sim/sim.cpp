@@ -67,9 +67,14 @@ struct ControllerSim::Impl {
   std::vector<std::string> requests;
   int fault_seen = 0;
 
-  // Simulated clock: sim seconds = base_sim + real elapsed * speed_factor.
+  // Simulated clock: sim seconds = base_sim + elapsed * speed_factor, the
+  // elapsed time taken from the time source when there is one.
   Clock::time_point base_real = Clock::now();
+  std::function<int64_t()> time_source;
+  int64_t base_source_ms = 0;
   double base_sim = 0;
+  std::atomic<uint64_t> handled{0};
+  mutable std::atomic<uint64_t> sent{0};  // counted by the const WriteAll
 
   int master = -1;
   int slave = -1;
@@ -80,8 +85,18 @@ struct ControllerSim::Impl {
   bool started = false;
 
   double NowLocked() const {
+    if (time_source) {
+      return base_sim + static_cast<double>(time_source() - base_source_ms) / 1000.0 * options.speed_factor;
+    }
     std::chrono::duration<double> d = Clock::now() - base_real;
     return base_sim + d.count() * options.speed_factor;
+  }
+
+  // Starts a new piece of the simulated clock at the current time.
+  void RebaseLocked() {
+    base_sim = NowLocked();
+    base_real = Clock::now();
+    if (time_source) base_source_ms = time_source();
   }
 
   // Sleeps ms unless Stop() is asked for; false when stopping.
@@ -108,6 +123,7 @@ struct ControllerSim::Impl {
       ssize_t n = write(master, bytes.data() + done, bytes.size() - done);
       if (n > 0) {
         done += static_cast<size_t>(n);
+        sent += static_cast<uint64_t>(n);
         continue;
       }
       if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
@@ -216,6 +232,7 @@ struct ControllerSim::Impl {
         }
       }
       if (pending.size() > kMaxPending) pending.erase(0, pending.size() - kMaxPending);
+      handled += static_cast<uint64_t>(n);
     }
   }
 
@@ -351,13 +368,23 @@ void ControllerSim::SetOptions(const SimOptions& options) {
   std::lock_guard<std::mutex> lock(impl_->mu);
   Impl& m = *impl_;
   // Keep the simulated clock continuous across a change of speed.
-  m.base_sim = m.NowLocked();
-  m.base_real = Clock::now();
+  m.RebaseLocked();
   m.options = options;
   if (!(m.options.speed_factor > 0)) m.options.speed_factor = 1.0;
   m.fault_seen = 0;
 }
 
 bool ControllerSim::HungUp() const { return impl_->hung; }
+
+void ControllerSim::SetTimeSource(std::function<int64_t()> now_ms) {
+  std::lock_guard<std::mutex> lock(impl_->mu);
+  Impl& m = *impl_;
+  m.RebaseLocked();
+  m.time_source = std::move(now_ms);
+  if (m.time_source) m.base_source_ms = m.time_source();
+}
+
+uint64_t ControllerSim::BytesHandled() const { return impl_->handled.load(); }
+uint64_t ControllerSim::BytesSent() const { return impl_->sent.load(); }
 
 }  // namespace nvx::sim

@@ -32,6 +32,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -117,6 +118,16 @@ class ControllerSim {
 
   // True after a kHangUp fault closed the line.
   bool HungUp() const;
+
+  // Where the simulated time comes from: a millisecond count of any origin
+  // (a test's fake clock); empty: the steady clock. Moves follow it times
+  // speed_factor. Set it before Start, or while the line is quiet.
+  void SetTimeSource(std::function<int64_t()> now_ms);
+  // Bytes taken from the line and handled (any reply written), and bytes
+  // written to the line, since construction. A request's bytes count as
+  // handled only once its reply is out.
+  uint64_t BytesHandled() const;
+  uint64_t BytesSent() const;
 
   struct Impl;
 

@@ -1,15 +1,19 @@
 // Shared pieces of the link tests: a recording message line and a fixture
-// that gives every test a fresh link on a real pseudo-terminal.
+// that gives every test a fresh link on a real pseudo-terminal, on a fake
+// clock.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "comm/comm.h"
+#include "support/fake_time.h"
 #include "support/pty_pair.h"
 
 namespace nvx::test {
@@ -54,45 +58,53 @@ inline void UseEzhr17Framing() {
   SetInTerm2(10);
 }
 
-// Elapsed milliseconds of the steady clock since t0.
-inline long long MsSince(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
-      .count();
-}
-
 class LinkOnPty : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(pty.Ok()) << pty.Error();
     CommUnload();
     SetSerialPortFactory(nullptr);
-    SetTimeMsOffsetForTest(0);
     SetPortDevice(pty.SlavePath());
     CommInit(UseIm483iFraming);
     ASSERT_EQ(CommOpenPort(1), -1) << LastLogLine();
+    // Nothing answers what the link writes; a poll skips ahead once the link
+    // has read every byte a test sends it.
+    time.FollowPeer([] { return UINT64_MAX; }, [this] { return sent.load(); });
   }
   void TearDown() override {
     CommClosePort();
     CommUnload();
     SetPortDevice("");
-    SetTimeMsOffsetForTest(0);
     // Framing back to the controller-type default of "nothing set".
     SetOutEndChar(0);
     SetInTerm1(0);
     SetInTerm2(0);
   }
 
-  // Writes the pieces to the master side from a thread, pausing gap_ms
-  // before each piece.
-  std::thread Feed(std::vector<std::string> pieces, int gap_ms) {
-    return std::thread([this, pieces = std::move(pieces), gap_ms] {
+  // Writes bytes to the master side for the link to read.
+  bool Send(const std::string& bytes) {
+    sent += bytes.size();
+    return pty.Write(bytes);
+  }
+
+  // Writes the pieces to the master side from a thread, pausing gap_ms of
+  // real time and moving the clock on by advance_ms before each piece.
+  std::thread Feed(std::vector<std::string> pieces, int gap_ms, int advance_ms = 0) {
+    for (const auto& piece : pieces) sent += piece.size();
+    return std::thread([this, pieces = std::move(pieces), gap_ms, advance_ms] {
       for (const auto& piece : pieces) {
         std::this_thread::sleep_for(std::chrono::milliseconds(gap_ms));
+        time.clock.Advance(advance_ms);
         pty.Write(piece);
       }
     });
   }
 
+  // Milliseconds of the fake clock since start.
+  int64_t FakeSince(uint32_t start) { return static_cast<uint32_t>(time.clock.NowMs() - start); }
+
+  FakeTime time;
+  std::atomic<uint64_t> sent{0};
   PtyPair pty;
 };
 

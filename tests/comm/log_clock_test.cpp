@@ -11,6 +11,11 @@ namespace {
 
 using std::chrono::steady_clock;
 
+// Elapsed milliseconds of the steady clock since t0.
+long long MsSince(steady_clock::time_point t0) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(steady_clock::now() - t0).count();
+}
+
 class LogTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -137,7 +142,7 @@ class FakePort : public SerialPort {
   }
   Wait WaitReadable(int timeout_ms) override {
     if (!s_->reads.empty()) return Wait::Readable;
-    std::this_thread::sleep_for(std::chrono::milliseconds(timeout_ms));
+    CurrentClock().SleepForMs(timeout_ms);
     return Wait::Timeout;
   }
   int ErrorCode() const override { return 5; }
@@ -163,6 +168,7 @@ class LinkOnFake : public ::testing::Test {
     SetSerialPortFactory(nullptr);
   }
   FakePort::Script script;
+  FakeTime time;
 };
 
 TEST_F(LinkOnFake, FailedWriteStillReceivesButGivesMinusOne) {
@@ -222,33 +228,26 @@ TEST_F(LinkOnFake, UnsetFramingEndsAtNul) {
 // --- clock and wait ---
 
 TEST(Clock, DifferencesAreWrapSafe) {
-  SetTimeMsOffsetForTest(0);
-  const uint32_t base = TimeMs();
-  SetTimeMsOffsetForTest(0xFFFFFFFFu - base - 20);  // the counter wraps in ~20 ms
+  FakeTime time(0xFFFFFFFFu - 20);  // the counter wraps in 21 ms
   const uint32_t start = TimeMs();
-  EXPECT_GT(start, 0xFFFFFF00u);
-  auto t0 = steady_clock::now();
   WaitMs(60);
-  EXPECT_GE(MsSince(t0), 61);
   const uint32_t now = TimeMs();
   EXPECT_LT(now, start);  // it did wrap
-  EXPECT_GE(static_cast<uint32_t>(now - start), 61u);
-  EXPECT_LT(static_cast<uint32_t>(now - start), 60000u);
-  SetTimeMsOffsetForTest(0);
+  EXPECT_EQ(static_cast<uint32_t>(now - start), 61u);
+  time.clock.SleepUntilMs(start + 100);
+  EXPECT_EQ(static_cast<uint32_t>(TimeMs() - start), 100u);
 }
 
 TEST(Clock, ReceiveTimeOutAcrossTheWrap) {
   CommUnload();
   CommInit(UseIm483iFraming);  // the port stays closed: nothing arrives
-  SetTimeMsOffsetForTest(0);
-  SetTimeMsOffsetForTest(0xFFFFFFFFu - TimeMs() - 30);
+  FakeTime time(0xFFFFFFFFu - 30);
   SetPortTimeout(100);
   std::string reply;
-  auto t0 = steady_clock::now();
+  const uint32_t start = TimeMs();
   EXPECT_EQ(CommIn(reply), -1);
-  EXPECT_GE(MsSince(t0), 100);
+  EXPECT_EQ(static_cast<uint32_t>(TimeMs() - start), 101u);
   EXPECT_EQ(LastLogLine(), "Port TimeOut");
-  SetTimeMsOffsetForTest(0);
   CommUnload();
 }
 

@@ -1,5 +1,5 @@
 // A serial link on a real pseudo-terminal with a scripted controller on the
-// far side, set up for one controller type.
+// far side, set up for one controller type, on a fake clock.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,6 +15,7 @@
 #include "controllers/allmotion.h"
 #include "controllers/motcon.h"
 #include "scripted_peer.h"
+#include "support/fake_time.h"
 #include "support/pty_pair.h"
 
 namespace nvx::test {
@@ -72,6 +73,8 @@ class LinkFixture {
     SetPortTimeout(250);
     peer_ = std::make_unique<ScriptedPeer>(pty_->MasterFd(), type == "EZHR17" ? '\r' : '\n',
                                            std::move(fallback));
+    ScriptedPeer& peer = *peer_;
+    time_.FollowPeer([&peer] { return peer.BytesHandled(); }, [&peer] { return peer.BytesSent(); });
     MotorSelect(address);
     MotorSetMoveTimeout(5);
     AllMotionCntrl::ModeWord = 0;
@@ -82,6 +85,7 @@ class LinkFixture {
     SetUi(nullptr);
     CommClosePort();
     CommUnload();
+    time_.clock.SetPeerBusy(nullptr);
     peer_.reset();
     pty_.reset();
     SetPortDevice("");
@@ -89,6 +93,7 @@ class LinkFixture {
 
   std::vector<std::string> Requests() const { return peer_->Requests(); }
 
+  FakeTime time_;
   std::unique_ptr<PtyPair> pty_;
   std::unique_ptr<ScriptedPeer> peer_;
 };

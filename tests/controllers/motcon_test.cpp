@@ -4,14 +4,13 @@
 // processing.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <functional>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
+#include "comm/serial_port.h"
 #include "link_fixture.h"
 #include "support/recording_ui.h"
 
@@ -120,9 +119,9 @@ class UnknownTypeTest : public ::testing::Test, public LinkFixture {
 
 TEST_F(UnknownTypeTest, EveryOperationAnswersZeroWithoutTraffic) {
   OpenLink("ezhr17", 'A', Echo());
+  const auto before = PosixSerialPort::TotalTraffic();
   for (const Op& op : AllOperations()) EXPECT_EQ(op.call(), 0) << op.name;
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_EQ(peer_->Bytes(), "");
+  EXPECT_EQ(PosixSerialPort::TotalTraffic().written, before.written);
   EXPECT_TRUE(LogLines().empty());
 }
 
@@ -161,10 +160,10 @@ TEST_F(FramingTest, DispatchFollowsTypeChangeAtOnce) {
   EXPECT_EQ(MotorSetFilterSteps(400), 1);  // IM483I: nothing sent
   SetControllerType(AppSettings(), "EZHR17");
   EXPECT_EQ(MotorSetInitVel(100), 0);       // EZHR17: nothing to do
+  const auto before = PosixSerialPort::TotalTraffic();
   SetControllerType(AppSettings(), "");
   EXPECT_EQ(MotorSetFilterSteps(400), 0);
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(peer_->Bytes(), "");
+  EXPECT_EQ(PosixSerialPort::TotalTraffic().written, before.written);
 }
 
 TEST(MotorStateTest, SettersStoreValues) {

@@ -66,6 +66,7 @@ void ScriptedPeer::Run() {
         pending_ += buf[i];
       }
     }
+    handled_ += static_cast<uint64_t>(n);
   }
 }
 
@@ -95,6 +96,7 @@ void ScriptedPeer::Answer(const std::string& request) {
       return;
     }
     done += static_cast<size_t>(w);
+    sent_ += static_cast<uint64_t>(w);
   }
 }
 

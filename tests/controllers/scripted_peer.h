@@ -55,6 +55,10 @@ class ScriptedPeer {
   void ClearRequests();
   // Every byte received so far, end characters included.
   std::string Bytes() const;
+  // Bytes taken from the line and answered, and bytes written to it (for
+  // FakeTime::FollowPeer).
+  uint64_t BytesHandled() const { return handled_; }
+  uint64_t BytesSent() const { return sent_; }
 
  private:
   void Run();
@@ -69,6 +73,8 @@ class ScriptedPeer {
   std::vector<std::string> requests_;
   std::string bytes_;
   std::string pending_;
+  std::atomic<uint64_t> handled_{0};
+  std::atomic<uint64_t> sent_{0};
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };

@@ -1,5 +1,6 @@
 // The drivers against the simulated controllers: whole home searches, moves
-// and waits, with the simulator's own model deciding every reply.
+// and waits, with the simulator's own model deciding every reply, on a fake
+// clock.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +11,7 @@
 #include "controllers/allmotion.h"
 #include "controllers/motcon.h"
 #include "sim/sim.h"
+#include "support/fake_time.h"
 
 namespace nvx::test {
 namespace {
@@ -23,6 +25,7 @@ class SimTest : public ::testing::Test {
     sim::SimOptions options;
     options.fixed_steps_per_s = 20000;  // keeps every move short
     sim_ = std::make_unique<sim::ControllerSim>(kind, std::vector<sim::UnitConfig>{unit}, options);
+    time_.FollowSim(*sim_);
     ASSERT_EQ(sim_->Start(), 1);
     SetControllerType(AppSettings(), type);
     AppSettings().WaitPollingInterval = 10;
@@ -42,6 +45,7 @@ class SimTest : public ::testing::Test {
     if (sim_) sim_->Stop();
   }
 
+  FakeTime time_;
   std::unique_ptr<sim::ControllerSim> sim_;
 };
 
@@ -104,7 +108,6 @@ TEST_F(SimTest, Ezhr17SeekLimitRunsToTheSwitchAndWaits) {
 
 TEST_F(SimTest, ProbeSweepsEveryAddress) {
   Open(sim::ControllerKind::kEZHR17, "EZHR17", '1');
-  SetPortTimeout(20);
   EXPECT_EQ(MotorProbe(), 1);
   const auto req = sim_->Requests();
   ASSERT_EQ(req.size(), 15u);

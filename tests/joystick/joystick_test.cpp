@@ -8,6 +8,7 @@
 
 #include "joystick/joystick.h"
 #include "params/trapar.h"
+#include "support/fake_time.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -405,7 +406,9 @@ TEST(LinuxJoystickTest, FoldsEventsIntoState) {
 
 TEST(LinuxJoystickTest, MissingDeviceOrDirectoryReadsCentreNoButton) {
   TempDir tmp;
-  for (const std::string& path : {std::string("/nonexistent/js9"), tmp.path()}) {  // a directory: EISDIR
+  FakeTime time;
+  for (const std::string& path : {tmp.file("js9"), tmp.path()}) {  // missing; a directory: EISDIR
+    const bool appears = path != tmp.path();
     LinuxJoystick dev(path);
     int32_t x = 5, y = 5;
     uint32_t b = 5;
@@ -413,7 +416,12 @@ TEST(LinuxJoystickTest, MissingDeviceOrDirectoryReadsCentreNoButton) {
     EXPECT_EQ(x, 0);
     EXPECT_EQ(y, 0);
     EXPECT_EQ(b, 0u);
-    EXPECT_LT(dev.Read(x, y, b), 0) << path;  // the retry waits; still nothing
+    if (appears) Append(path, Event(JS_EVENT_AXIS, 0, 700));
+    time.clock.Advance(999);
+    EXPECT_LT(dev.Read(x, y, b), 0) << path;  // opening again waits a second
+    time.clock.Advance(1);
+    EXPECT_EQ(dev.Read(x, y, b), appears ? 1 : -1) << path;
+    EXPECT_EQ(x, appears ? 700 : 0);
   }
 }
 

@@ -21,10 +21,8 @@ AppFixture::AppFixture(const sim::ControllerKind* kind, sim::SimOptions options)
     SetConfig("CONTRTYPE", sim::ControllerKindName(*kind));
     if (options.fixed_steps_per_s == 0 && options.speed_factor == 1.0) options.speed_factor = 20;
     sim = std::make_unique<sim::ControllerSim>(*kind, sim::UnitsFromParamFiles(dir.path()), options);
+    time.FollowSim(*sim);
     if (sim->Start() > 0) SetConfig("PORTDEVICE", sim->SlavePath());
-    // Addresses nobody answers (the EZHR17 probe asks fifteen) cost one
-    // time-out each: keep it short, yet long enough for a loaded machine.
-    SetConfig("PORTTIMEOUT", "400");
   } else {
     SetConfig("PORTDEVICE", dir.path() + "no-such-port");
   }

@@ -1,12 +1,15 @@
 // Runs the program's start-up in-process in a temporary program directory
 // (a copy of the default data files, changed as a test likes), optionally with
-// the simulated controllers on a pseudo-terminal, and a recording Ui.
+// the simulated controllers on a pseudo-terminal, and a recording Ui. The
+// program and the simulator run on a fake clock: time-outs and waits pass at
+// once.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "sim/sim.h"
+#include "support/fake_time.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
 
@@ -31,6 +34,7 @@ class AppFixture {
 
   TempDir dir;
   RecordingUi ui;
+  FakeTime time;
   std::unique_ptr<sim::ControllerSim> sim;
 
  private:

@@ -1,5 +1,6 @@
 // The wheel operations against simulated controllers on a pseudo-terminal:
-// the whole road through the dispatch, the drivers and the serial link.
+// the whole road through the dispatch, the drivers and the serial link, on a
+// fake clock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include "controllers/allmotion.h"
 #include "controllers/motcon.h"
 #include "sim/sim.h"
+#include "support/fake_time.h"
 #include "wheels/wheels.h"
 #include "wheels_fixture.h"
 
@@ -48,6 +50,7 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
   // Starts the simulator with the given units and opens the link to it.
   void Open(std::vector<UnitConfig> units, sim::SimOptions options = Fast()) {
     sim_ = std::make_unique<ControllerSim>(GetParam(), std::move(units), options);
+    time_.FollowSim(*sim_);
     ASSERT_EQ(sim_->Start(), 1);
     SetControllerType(AppSettings(), Ez() ? "EZHR17" : "IM483I");
     AppSettings().MoveTimeout = 10;
@@ -122,6 +125,7 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
     WheelDirTest::TearDown();
   }
 
+  FakeTime time_;
   std::unique_ptr<ControllerSim> sim_;
 };
 
