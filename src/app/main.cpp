@@ -43,7 +43,10 @@ int RunHeadless(const nvx::AppOptions& opt, const std::string& dir) {
   nvx::InitApp(dir);
   std::vector<std::string> replies;
   const std::string joined = nvx::ExecCmdLine(opt.execLine, &replies);
-  std::printf("%s\n", joined.c_str());
+  // Every byte of the replies on one line: control bytes (a NUL or a line
+  // break in a controller's reply) escaped as the trace shows them.
+  const std::string out = nvx::EscapeControlBytes(joined) + "\n";
+  std::fwrite(out.data(), 1, out.size(), stdout);
   std::fflush(stdout);
   if (nvx::CommIsLoaded() == 1) nvx::ClosePortAndLink();
   for (const auto& r : replies) {

@@ -66,6 +66,29 @@ std::vector<std::string> SplitCommandLine(std::string_view line) {
   return pieces;
 }
 
+std::string EscapeControlBytes(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (const unsigned char c : s) {
+    switch (c) {
+      case '\r': out += "\\r"; break;
+      case '\n': out += "\\n"; break;
+      case '\t': out += "\\t"; break;
+      case '\\': out += "\\\\"; break;
+      default:
+        if (c < 32 || c >= 127) {
+          static const char kHex[] = "0123456789ABCDEF";
+          out += "\\x";
+          out += kHex[c >> 4];
+          out += kHex[c & 15];
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out;
+}
+
 bool ReplyCountsAsFailed(std::string_view reply) {
   return reply.find("Error ") != std::string_view::npos || reply == "Off ";
 }

@@ -27,6 +27,11 @@ std::string FirstWord(std::string_view text);
 // blanks. Takes time linear in the line's length.
 std::vector<std::string> SplitCommandLine(std::string_view line);
 
+// Text for one line of a terminal or a log: CR, LF and tab as \r \n \t, a
+// backslash doubled, other bytes below 32 and from 127 up as \xHH; every
+// other byte as it is.
+std::string EscapeControlBytes(std::string_view s);
+
 // A reply that counts as failed: it holds "Error " anywhere or is "Off ".
 bool ReplyCountsAsFailed(std::string_view reply);
 

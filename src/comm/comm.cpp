@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "base/numbers.h"
+#include "base/words.h"
 #include "comm/clock.h"
 #include "comm/serial_port.h"
 
@@ -61,30 +62,9 @@ bool TraceOn() {
   return on;
 }
 
-std::string Escape(const std::string& s) {
-  std::string out;
-  for (unsigned char c : s) {
-    switch (c) {
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      case '\t': out += "\\t"; break;
-      case '\\': out += "\\\\"; break;
-      default:
-        if (c < 32 || c >= 127) {
-          char buf[8];
-          std::snprintf(buf, sizeof buf, "\\x%02X", c);
-          out += buf;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out;
-}
-
 void Trace(const char* dir, const std::string& bytes, const std::string& note = {}) {
   if (!TraceOn()) return;
-  std::fprintf(stderr, "[comm] %s \"%s\"%s%s\n", dir, Escape(bytes).c_str(), note.empty() ? "" : " ",
+  std::fprintf(stderr, "[comm] %s \"%s\"%s%s\n", dir, EscapeControlBytes(bytes).c_str(), note.empty() ? "" : " ",
                note.c_str());
   std::fflush(stderr);
 }
@@ -174,7 +154,11 @@ int16_t Receive(bool two, std::string& reply, const char* name) {
     } else {
       tail = {tail[1], static_cast<unsigned char>(chunk[0])};
     }
-    if (TraceOn()) raw += chunk;
+    // A trace line keeps the first kMaxTraceBytes of a receive: a peer that
+    // sends without end must not fill the disk through the trace.
+    if (TraceOn() && raw.size() < kMaxTraceBytes) {
+      raw.append(chunk, 0, std::min(chunk.size(), kMaxTraceBytes - raw.size()));
+    }
     if (reply.size() < kMaxReplyBytes) {
       reply.append(chunk, 0, std::min(chunk.size(), kMaxReplyBytes - reply.size()));
     }
@@ -189,7 +173,11 @@ int16_t Receive(bool two, std::string& reply, const char* name) {
       break;
     }
   }
-  if (TraceOn()) Trace(two ? "in2" : "in", raw, result == 1 ? "(complete)" : "(time-out)");
+  if (TraceOn()) {
+    std::string note = result == 1 ? "(complete)" : "(time-out)";
+    if (total > raw.size()) note += " (first " + std::to_string(raw.size()) + " of " + std::to_string(total) + " bytes)";
+    Trace(two ? "in2" : "in", raw, note);
+  }
   return result;
 }
 

@@ -77,7 +77,9 @@ std::string CommErrLogText();
 inline constexpr std::size_t kMaxReplyBytes = 65536;
 
 // Setting NORVANTIX_TRACE=1 in the environment traces every request and
-// reply to standard error with control bytes escaped (a developer switch).
+// reply to standard error with control bytes escaped (a developer switch);
+// a receive's line holds at most its first kMaxTraceBytes bytes.
+inline constexpr std::size_t kMaxTraceBytes = 4096;
 
 // A communication event of the port: codes above 1000 are logged as
 // "ERROR #" + the code with a leading blank; others are ignored.

@@ -50,5 +50,9 @@ inline constexpr const char* kDiagInterface = "org.norvantix.Diagnostics";
 inline constexpr const char* kErrNoWindow = "org.norvantix.Norvantix.Error.NoWindow";
 inline constexpr const char* kErrUnknownObject = "org.norvantix.Norvantix.Error.UnknownObject";
 inline constexpr const char* kErrNotOwner = "org.norvantix.Norvantix.Error.NotOwner";
+// A command line longer than kMaxLineBytes (UTF-8 bytes) is refused by Exec,
+// ExecReplies and Execute without running any of it.
+inline constexpr const char* kErrLineTooLong = "org.norvantix.Norvantix.Error.LineTooLong";
+inline constexpr int kMaxLineBytes = 1 << 20;
 
 }  // namespace nvx::dbus

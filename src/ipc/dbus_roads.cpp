@@ -58,6 +58,10 @@ const char* const kFactoryIntrospection =
     "    </method>\n"
     "  </interface>\n";
 
+QString LineTooLongText() {
+  return QStringLiteral("The command line is longer than %1 bytes").arg(dbus::kMaxLineBytes);
+}
+
 }  // namespace
 
 QString ToBusText(const std::string& text) {
@@ -97,7 +101,12 @@ void Form1Object::Execute(const QString& line) {
     }
     return;
   }
-  MainWin().RunTimedLine(false, line.toStdString());
+  const std::string s = line.toStdString();
+  if (s.size() > static_cast<size_t>(dbus::kMaxLineBytes)) {
+    if (calledFromDBus()) sendErrorReply(QString::fromUtf8(dbus::kErrLineTooLong), LineTooLongText());
+    return;
+  }
+  MainWin().RunTimedLine(false, s);
 }
 
 // --- diagnostics ---------------------------------------------------------
@@ -191,8 +200,13 @@ void AutomationServer::ReplyExec(const QDBusMessage& m, const QDBusConnection& c
     SendError(c, m, kInvalidArgs, QStringLiteral("Expected one string: the command line"));
     return;
   }
+  const std::string line = args[0].toString().toStdString();
+  if (line.size() > static_cast<size_t>(dbus::kMaxLineBytes)) {
+    SendError(c, m, QString::fromUtf8(dbus::kErrLineTooLong), LineTooLongText());
+    return;
+  }
   std::vector<std::string> replies;
-  const std::string joined = ExecCmdLine(args[0].toString().toStdString(), &replies);
+  const std::string joined = ExecCmdLine(line, &replies);
   QDBusMessage reply = m.createReply(ToBusText(joined));
   if (withReplies) {
     QStringList list;

@@ -200,9 +200,9 @@ static bool ReadFileOrReport(const std::string& path, std::string& data) {
   return true;
 }
 
-int16_t ReadParFile(const std::string& path, ParamList& list) {
-  std::string data;
-  if (!ReadFileOrReport(path, data)) return -1;
+namespace {
+
+int16_t ParseParData(std::string_view data, ParamList& list) {
   ParamList read;
   ParEntry entry;
   bool tooMany = false;
@@ -220,6 +220,20 @@ int16_t ReadParFile(const std::string& path, ParamList& list) {
   read.shrink_to_fit();
   list = std::move(read);
   return 1;
+}
+
+}  // namespace
+
+int16_t ReadParFile(const std::string& path, ParamList& list) {
+  std::string data;
+  if (!ReadFileOrReport(path, data)) return -1;
+  return ParseParData(data, list);
+}
+
+int16_t ReadParFileSilently(const std::string& path, ParamList& list) {
+  std::string data;
+  if (ReadWholeFile(path, data) != FileRead::Ok) return -1;
+  return ParseParData(data, list);
 }
 
 int16_t ReadPar(ParamList& list) { return ReadParFile(GetParPath(), list); }

@@ -55,6 +55,8 @@ ParamList& CurParList();                     // the current parameter list
 // LF, CR LF or the end of the file; a line of 5 or more characters without two
 // double quotes holds no key and is skipped like a short line.
 int16_t ReadParFile(const std::string& path, ParamList& list);
+// The same reading without a message for a missing file.
+int16_t ReadParFileSilently(const std::string& path, ParamList& list);
 int16_t ReadPar(ParamList& list);
 int16_t ReadCurPar();
 // Writes through a temporary file in the same directory renamed over the

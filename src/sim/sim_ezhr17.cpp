@@ -258,10 +258,7 @@ std::optional<ReplyParts> Ezhr17Handle(const std::string& request, UnitMap& unit
   SimUnit& u = it->second;
   u.Advance(now);
 
-  ReplyParts r;
-  r.address = it->first;
-  r.prefix = "\xFF/0";
-  r.terminator = "\r\n";
+  ReplyParts r{it->first, "\xFF/0", std::nullopt, std::string(), "\r\n"};
   int error = 0;
   std::string data;
   const std::string cmd = request.substr(slash + 2);

@@ -1,15 +1,13 @@
 // Units and controller kind from the program's data files.
-#include <fstream>
-#include <sstream>
+#include <variant>
 
 #include "base/numbers.h"
+#include "params/trapar.h"
 #include "sim/sim.h"
 
 namespace nvx::sim {
 
 namespace {
-
-constexpr size_t kMaxFileBytes = 1 << 20;
 
 std::string Path(const std::string& dir, const char* name) {
   if (dir.empty()) return name;
@@ -19,32 +17,13 @@ std::string Path(const std::string& dir, const char* name) {
 }  // namespace
 
 bool ReadKeyFile(const std::string& path, std::map<std::string, std::string>& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::string text;
-  text.resize(kMaxFileBytes);
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(in.gcount()));
-  std::istringstream lines(text);
-  std::string line;
-  while (std::getline(lines, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.size() < 5) continue;
-    size_t q1 = line.find('"');
-    if (q1 == std::string::npos) continue;
-    size_t q2 = line.find('"', q1 + 1);
-    if (q2 == std::string::npos) continue;
-    std::string key = TrimBlanks(std::string_view(line).substr(q1 + 1, q2 - q1 - 1));
-    size_t c1 = line.find(',');
-    std::string value;
-    if (c1 == std::string::npos) {
-      value = TrimBlanks(line);
-    } else {
-      size_t c2 = line.find(',', c1 + 1);
-      size_t len = c2 == std::string::npos ? std::string::npos : c2 - c1 - 1;
-      value = TrimBlanks(std::string_view(line).substr(c1 + 1, len));
-    }
-    out.emplace(key, value);
+  // The program's own reader: regular files only, within its size limits,
+  // never blocking on a FIFO or a device.
+  ParamList list;
+  if (ReadParFileSilently(path, list) < 0) return false;
+  for (const ParEntry& e : list) {
+    const std::string* text = std::get_if<std::string>(&e.value);
+    out.emplace(e.key, text ? TrimBlanks(*text) : FormatNumber(std::get<double>(e.value)));
   }
   return true;
 }

@@ -43,11 +43,17 @@ class Headless : public ::testing::Test {
 };
 
 TEST_F(Headless, SimulatedWheelsAnswerForBothControllerTypes) {
-  for (const char* type : {"IM483I", "EZHR17"}) {
+  // The EZHR17's raw status reply ("CON") holds bytes 0xFF and 0x03: printed
+  // escaped, the line stays one line of text.
+  const struct { const char* type; const char* extra; const char* out; } cases[] = {
+      {"IM483I", "", "OK  ; OK  ; OK  ; F 3 ; \n"},
+      {"EZHR17", ";CON /1Q", "OK  ; OK  ; OK  ; F 3 ; \\xFF/0`\\x03 ; \n"}};
+  for (const auto& [type, extra, out] : cases) {
     SCOPED_TRACE(type);
     SetConfigLine("CONTRTYPE", type);
-    const auto r = Run({"--dir", dir_.path(), "--simulate", "--exec", "F Home;F 3;F Wait;F ??"});
-    EXPECT_EQ(r.out, "OK  ; OK  ; OK  ; F 3 ; \n") << r.err;
+    const auto r = Run({"--dir", dir_.path(), "--simulate", "--exec",
+                        std::string("F Home;F 3;F Wait;F ??") + extra});
+    EXPECT_EQ(r.out, out) << r.err;
     EXPECT_EQ(r.exitCode, 0);
   }
 }
@@ -94,6 +100,18 @@ TEST_F(Headless, MessageBoxesGoToStandardError) {
   EXPECT_NE(r.err.find("Parameter MPORT not found in " + dir_.file("ZR_CONFIG.TXT")), std::string::npos)
       << r.err;
   EXPECT_NE(r.err.find("File " + dir_.file("ZR_SYMCONST.TXT") + " does not exist"), std::string::npos);
+}
+
+TEST_F(Headless, DataFilesThatAreFifosNeverHangTheSimulator) {
+  for (const char* name : {"ZR_CONFIG.TXT", "ZR_PARW1.TXT"}) {
+    SCOPED_TRACE(name);
+    TempDir d;
+    d.copyFrom(NVX_DATA_DIR);
+    std::remove(d.file(name).c_str());
+    ASSERT_EQ(::mkfifo(d.file(name).c_str(), 0600), 0);
+    const auto r = Run({"--dir", d.path(), "--simulate", "--exec", "Ver"});
+    EXPECT_EQ(r.out, "4.0 ; \n") << r.err;
+  }
 }
 
 TEST_F(Headless, SecondInstanceIsRefusedAndAStaleLockIsNot) {

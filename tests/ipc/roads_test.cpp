@@ -71,6 +71,12 @@ TEST_F(RoadsTest, ExecTakesAnyText) {
   EXPECT_EQ(Exec(std::string(100000, 'x')), "Error Unknown command ; ");
   EXPECT_EQ(Exec("\x01\x02\x7f"), "Error Unknown command ; ");
   EXPECT_EQ(Exec("F \xc3\xa9"), "Error  ; ");
+  // Beyond the stated limit a line is refused as a whole, on both roads.
+  const QString huge(dbus::kMaxLineBytes + 1, QLatin1Char('x'));
+  EXPECT_EQ(Call(kCmdPath, kCmdIface, QStringLiteral("Exec"), {huge}).errorName().toStdString(),
+            dbus::kErrLineTooLong);
+  EXPECT_EQ(Call(kForm1Path, kForm1, QStringLiteral("Execute"), {huge}).errorName().toStdString(),
+            dbus::kErrLineTooLong);
   EXPECT_EQ(Exec("Ver"), "4.0 ; ");  // still serving
 }
 
