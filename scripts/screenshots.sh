@@ -1,6 +1,7 @@
 #!/bin/sh
-# Takes offscreen pictures of the main window, a wheel menu and the error log
-# window into a folder (default: ./screenshots).
+# Takes offscreen pictures of the main window, a wheel menu, the error log
+# window and the interpreter window during a run into a folder (default:
+# ./screenshots).
 #   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)

@@ -1,4 +1,5 @@
-// Pictures of the main window, an open wheel menu and the error log window.
+// Pictures of the main window, an open wheel menu, the error log window and
+// the interpreter window during a run.
 // They go to $NVX_SCREENSHOT_DIR when it is set (scripts/screenshots.sh),
 // else to a temporary directory; either way each must be a real picture.
 #include <gtest/gtest.h>
@@ -12,6 +13,9 @@
 #include "comm/comm.h"
 #include "ui/text_window.h"
 #include "core/main_model.h"
+#include "core/tick.h"
+#include "interp/interp.h"
+#include "ui/frm_interp.h"
 #include "ui_fixture.h"
 #include "wheels/wheels.h"
 
@@ -78,6 +82,26 @@ TEST(Screenshots, MainWindowWheelMenuAndErrorLog) {
   Shoot(tw, dir + "/error_log.png");
   tw->close();
   test::FlushDeletes();
+}
+
+TEST(Screenshots, InterpreterWindowDuringARun) {
+  test::TempDir tmp;
+  const QString dir = ShotDir(tmp);
+  constexpr sim::ControllerKind kind = sim::ControllerKind::kIM483I;
+  test::UiFixture f(&kind);
+  ASSERT_EQ(f.Start(), 1);
+  f.ui.ShowMainWindow();
+  f.Find("mnuInterpEdit")->trigger();
+  FrmInterp* w = FrmInterp::Instance();
+  ASSERT_NE(w, nullptr);
+  ASSERT_EQ(ReadProgramFile(f.app.dir.file("SAMPLE.PRG")), "Program read");
+  StartOver();
+  StartRun();
+  for (int i = 0; i < 9 && RunState() == 1; ++i) PeriodicTick();
+  ASSERT_EQ(RunState(), 1);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  Shoot(w, dir + "/interpreter.png");
+  StopRun();
 }
 
 }  // namespace
