@@ -43,7 +43,7 @@ void Shoot(QWidget* w, const QString& path) {
   EXPECT_TRUE(img.save(path)) << path.toStdString();
 }
 
-TEST(Screenshots, MainWindowWheelMenuAndErrorLog) {
+TEST(Screenshots, MainWindowWheelMenuErrorLogAndInterpreter) {
   test::TempDir tmp;
   const QString dir = ShotDir(tmp);
   constexpr sim::ControllerKind kind = sim::ControllerKind::kIM483I;
@@ -81,27 +81,18 @@ TEST(Screenshots, MainWindowWheelMenuAndErrorLog) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(tw));
   Shoot(tw, dir + "/error_log.png");
   tw->close();
-  test::FlushDeletes();
-}
 
-TEST(Screenshots, InterpreterWindowDuringARun) {
-  test::TempDir tmp;
-  const QString dir = ShotDir(tmp);
-  constexpr sim::ControllerKind kind = sim::ControllerKind::kIM483I;
-  test::UiFixture f(&kind);
-  ASSERT_EQ(f.Start(), 1);
-  f.ui.ShowMainWindow();
+  // The interpreter window during a run of the sample program.
   f.Find("mnuInterpEdit")->trigger();
-  FrmInterp* w = FrmInterp::Instance();
-  ASSERT_NE(w, nullptr);
   ASSERT_EQ(ReadProgramFile(f.app.dir.file("SAMPLE.PRG")), "Program read");
   StartOver();
   StartRun();
   for (int i = 0; i < 9 && RunState() == 1; ++i) PeriodicTick();
   ASSERT_EQ(RunState(), 1);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-  Shoot(w, dir + "/interpreter.png");
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(FrmInterp::Instance()));
+  Shoot(FrmInterp::Instance(), dir + "/interpreter.png");
   StopRun();
+  test::FlushDeletes();
 }
 
 }  // namespace
