@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -167,7 +168,18 @@ FrmInterp::FrmInterp(QWidget* parent) : QMainWindow(parent) {
   Render(InterpChange::Caption);
 }
 
-FrmInterp::~FrmInterp() {
+FrmInterp::~FrmInterp() { Release(); }
+
+void FrmInterp::closeEvent(QCloseEvent* event) {
+  // Closed is unloaded: the next "Interpreter" makes a new window even before
+  // this one is deleted.
+  Release();
+  QMainWindow::closeEvent(event);
+}
+
+void FrmInterp::Release() {
+  if (g_window != this) return;
+  g_window = nullptr;
   // No edit is stored from rows that are going.
   for (QLineEdit* t : txt_) t->removeEventFilter(this);
   SetInterpViewHook(nullptr);

@@ -60,8 +60,11 @@ class FrmInterp : public QMainWindow {
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
 
  private:
+  // Gives up the window's place as the interpreter window (once).
+  void Release();
   void BuildMenus();
   void Render(InterpChange what);
   void RenderRows();
