@@ -1,7 +1,8 @@
 #!/bin/sh
 # Takes offscreen pictures of the main window (also with a long reply and its
-# tooltip, and with a wheel offline), a wheel menu, the error log window, the parameter list editor and
-# the file dialog into a folder (default: ./screenshots).
+# tooltip, and with a wheel offline), a wheel menu, the error log window, the
+# interpreter window during a run, the parameter list editor and the file
+# dialog into a folder (default: ./screenshots).
 #   scripts/screenshots.sh [BUILD_DIR] [OUT_DIR]
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)

@@ -25,6 +25,11 @@ int16_t g_mainWinLoaded = 0;
 int16_t g_autoObjAlive = 0;
 int16_t g_histLimit = kHistLimitDefault;
 std::function<void()> g_endHook;
+
+// The interpreter puts program lines into the main window's command box.
+void WireInterpreter() {
+  SetCommandBoxSink([](const std::string& text) { SetCmdText(text); });
+}
 }  // namespace
 
 void SetProgramEndHook(std::function<void()> hook) { g_endHook = std::move(hook); }
@@ -127,6 +132,7 @@ int16_t InitApp(const std::string& programDir) {
   MainWin().Load();
   if (JoyCentred() != 1) AppSettings().JoyOn = 0;
   g_histLimit = kHistLimitDefault;
+  WireInterpreter();
   SetProgram({"End"});
   return result;
 }
@@ -144,10 +150,8 @@ void ResetProgramState() {
   g_mainWinLoaded = 0;
   g_autoObjAlive = 0;
   g_histLimit = kHistLimitDefault;
-  SetProgram({"End"});
-  RunState() = 0;
-  NextLine() = 0;
-  EditAllowed() = 1;
+  ResetInterpreter();
+  WireInterpreter();
   TickBusy() = 0;
   ResetJoystick();
   AllMotionCntrl::ModeWord = 0;

@@ -7,8 +7,10 @@ namespace nvx {
 const char* const kUsage =
     "usage: norvantix [--dir DIR] [--simulate] [--joystick PATH] [--automation]\n"
     "       norvantix --exec LINE [--dir DIR] [--simulate]\n"
+    "       norvantix --run FILE [--dir DIR] [--simulate]\n"
     "  --dir DIR        program directory holding the data files (default: the program's own)\n"
     "  --exec LINE      run one command line without windows and print the joined reply\n"
+    "  --run FILE       run a program (*.PRG) without windows, printing each line and its reply\n"
     "  --simulate       use simulated controllers on a pseudo-terminal instead of the serial port\n"
     "  --joystick PATH  joystick device (default /dev/input/js0)\n"
     "  --automation     start without showing the main window, for D-Bus clients\n";
@@ -33,6 +35,12 @@ bool ParseOptions(int argc, char** argv, AppOptions& opt, std::string& error) {
     } else if (a == "--exec") {
       if (!value(opt.execLine)) return false;
       opt.exec = true;
+    } else if (a == "--run") {
+      if (!value(opt.runFile)) return false;
+      if (opt.runFile.empty()) {
+        error = "--run needs a file";
+        return false;
+      }
     } else if (a == "--simulate") {
       opt.simulate = true;
     } else if (a == "--automation") {
@@ -54,8 +62,9 @@ bool ParseOptions(int argc, char** argv, AppOptions& opt, std::string& error) {
       return false;
     }
   }
-  if (opt.exec && opt.automation) {
-    error = "--exec and --automation exclude each other";
+  const bool run = !opt.runFile.empty();
+  if ((opt.exec && opt.automation) || (run && (opt.exec || opt.automation))) {
+    error = "--exec, --run and --automation exclude each other";
     return false;
   }
   return true;

@@ -1,20 +1,22 @@
 // The program's heartbeat: PeriodicTick, called over and over while the main
-// window is loaded (the Qt window's timer, the headless loops). While a
-// program runs, each tick runs its next line; while it is idle, no command
-// executes and the joystick is on, each tick polls the joystick.
+// window is loaded (the Qt window's timer, the windowless loops). While a
+// program runs, each tick runs the line standing in the command box and
+// fetches the next one; while it is idle, no command executes and the
+// joystick is on, each tick polls the joystick.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 namespace nvx {
 
-// What a tick runs. Unset hooks do nothing.
 struct TickHooks {
-  // One step of the running program (RunState 1 or 2).
-  std::function<void()> programStep;
-  // One joystick poll (idle, no command executing, JoyOn 1).
+  // One joystick poll (idle, no command executing, JoyOn 1). Unset: one
+  // calibration step while a calibration runs, else one reading.
   std::function<void()> joystickPoll;
+  // Each program line a tick ran, with its joined reply.
+  std::function<void(const std::string& line, const std::string& reply)> lineRun;
 };
 void SetTickHooks(TickHooks hooks);
 

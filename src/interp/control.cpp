@@ -1,58 +1,66 @@
-#include <utility>
-
+// The control words. "Repeat" and "Endrepeat" steer a run through the pass
+// counter of the "Repeat" line and the next line; both act on the program
+// line that is current (the one before NextLine).
 #include "base/numbers.h"
-#include "base/ui.h"
 #include "base/words.h"
 #include "interp/interp.h"
+#include "interp/interp_view.h"
 
 namespace nvx {
 
 namespace {
 
-std::vector<std::string> g_lines{"End"};
-int16_t g_runState = 0;
-int16_t g_nextLine = 0;
-int16_t g_editAllowed = 1;
-std::function<void(int16_t)> g_lineChanged;
+// The index of the current program line, or -1 when none is (no run has
+// fetched a line yet, or the line is gone).
+int32_t CurrentLine() {
+  const int32_t current = NextLine() - 1;
+  return current >= 0 && current < static_cast<int32_t>(ProgramLines().size()) ? current : -1;
+}
 
-void LineChanged(int16_t index) {
-  if (g_lineChanged) g_lineChanged(index);
+// Shows a rewritten line in its row when that row is visible.
+void RedrawLine(int32_t index) {
+  if (index >= TopLine()) RedrawRows(index, index - TopLine(), 1);
+}
+
+std::string PlainRepeat(size_t indent, int16_t n) {
+  return std::string(indent, ' ') + "Repeat" + FormatIntLeadingBlank(n) + " Times";
 }
 
 int16_t RepeatStep(const std::string& rest, size_t indent) {
   ShowInterpMessage("Executing Repeat." + rest);
-  const int current = g_nextLine - 1;
-  // Words are taken one after the other; a failure reports the word read last
-  // and the text still unread.
+  // Words are split off one after the other; a failure reports the word
+  // split off last (empty when there was none) and the text still unread.
   std::string unread = rest;
-  std::string last;
-  auto take = [&]() -> bool {
-    unread = TrimBlanks(unread);
-    if (unread.empty()) return false;
-    const size_t p = unread.find(' ');
-    last = unread.substr(0, p);
-    unread = p == std::string::npos ? std::string() : TrimBlanks(unread.substr(p));
-    return true;
-  };
+  std::string word;
   auto fail = [&]() -> int16_t {
-    ShowInterpMessage(" SYNTAX ERROR:" + last + " ? " + unread);
+    ShowInterpMessage(" SYNTAX ERROR:" + word + " ? " + unread);
     return -1;
   };
-  if (!take()) return fail();
-  const auto n = TextToInt16(last);
+  SplitFirstWord(unread, word);
+  const auto n = TextToInt16(word);
   if (!n) return fail();
-  if (!take() || last != "Times") return fail();
+  SplitFirstWord(unread, word);
+  if (word != "Times") return fail();
   int32_t k = 1;
-  if (!TrimBlanks(unread).empty()) {
-    if (!take() || !take()) return fail();
-    const auto pass = TextToInt16(last);
+  SplitFirstWord(unread, word);
+  if (!word.empty()) {
+    // ":" and "Rep.#" are passed over unchecked; the third word is the pass.
+    SplitFirstWord(unread, word);
+    SplitFirstWord(unread, word);
+    const auto pass = TextToInt16(word);
     if (!pass) return fail();
     k = *pass + 1;
   }
-  if (current < 0 || current >= static_cast<int>(g_lines.size())) return fail();
-  g_lines[current] = std::string(indent, ' ') + "Repeat" + FormatIntLeadingBlank(*n) +
-                     " Times : Rep.#" + FormatIntLeadingBlank(k);
-  LineChanged(static_cast<int16_t>(current));
+  // Only a "Repeat" line carries a pass counter: a "Repeat" typed into the
+  // command box overwrites no other line, and none at all before a run.
+  const int32_t current = CurrentLine();
+  if (current < 0 || FirstWord(ProgramLines()[static_cast<size_t>(current)]) != "Repeat") {
+    ShowInterpMessage(" SYNTAX ERROR");
+    return -1;
+  }
+  ProgramLines()[static_cast<size_t>(current)] =
+      PlainRepeat(indent, *n) + " : Rep.#" + FormatIntLeadingBlank(k);
+  RedrawLine(current);
   return 1;
 }
 
@@ -62,10 +70,12 @@ int16_t EndrepeatStep(size_t indent) {
     ShowInterpMessage(" SYNTAX ERROR");
     return -1;
   };
+  const int32_t current = CurrentLine();
+  if (current < 0) return syntaxError();
   int level = 1;
-  int match = -1;
-  for (int i = g_nextLine - 2; i >= 0 && i < static_cast<int>(g_lines.size()); --i) {
-    const std::string w = FirstWord(g_lines[i]);
+  int32_t match = -1;
+  for (int32_t i = current - 1; i >= 0; --i) {
+    const std::string w = FirstWord(ProgramLines()[static_cast<size_t>(i)]);
     if (w == "Repeat") --level;
     else if (w == "Endrepeat") ++level;
     if (level == 0) {
@@ -74,54 +84,44 @@ int16_t EndrepeatStep(size_t indent) {
     }
   }
   if (match < 0) return syntaxError();
-  const auto words = Words(g_lines[match]);
   // "Repeat" n "Times" ":" "Rep.#" k
+  const auto words = Words(ProgramLines()[static_cast<size_t>(match)]);
   if (words.size() < 6) return syntaxError();
   const auto n = TextToInt16(words[1]);
   const auto k = TextToInt16(words[5]);
   if (!n || !k) return syntaxError();
   if (*k >= *n) {
-    g_lines[match] = std::string(indent, ' ') + "Repeat" + FormatIntLeadingBlank(*n) + " Times";
-    LineChanged(static_cast<int16_t>(match));
+    ProgramLines()[static_cast<size_t>(match)] = PlainRepeat(indent, *n);
+    RedrawLine(match);
     return 1;
   }
-  g_nextLine = static_cast<int16_t>(match);
+  NextLine() = static_cast<int16_t>(match);
+  if (match < TopLine()) {
+    ClearRows();
+    TopLine() = static_cast<int16_t>(match);
+    RedrawAll();
+  }
   return 1;
 }
 
 }  // namespace
 
-std::vector<std::string>& ProgramLines() { return g_lines; }
-
-void SetProgram(std::vector<std::string> lines) {
-  if (lines.empty()) lines.emplace_back("End");
-  g_lines = std::move(lines);
-}
-
-int16_t& RunState() { return g_runState; }
-int16_t& NextLine() { return g_nextLine; }
-int16_t& EditAllowed() { return g_editAllowed; }
-
-void SetProgramLineChangedHook(std::function<void(int16_t)> hook) { g_lineChanged = std::move(hook); }
-
-void ShowInterpMessage(const std::string& text) {
-  if (GetUi().IsWindowLoaded("frmInterp")) GetUi().ShowInterpMessage(text);
-}
-
 int16_t ExecControlWord(const std::string& command) {
   // Indentation of the first word, after trailing blanks are removed.
   size_t indent = 0;
   while (indent < command.size() && command[indent] == ' ') ++indent;
-  const std::string trimmed = TrimBlanks(command);
-  const size_t p = trimmed.find(' ');
-  const std::string word = trimmed.substr(0, p);
+  std::string rest = command;
+  std::string word;
+  SplitFirstWord(rest, word);
   if (word.empty()) return 0;
-  const std::string rest = p == std::string::npos ? std::string() : TrimBlanks(trimmed.substr(p));
   if (word == "Repeat") return RepeatStep(rest, indent);
   if (word == "Endrepeat") return EndrepeatStep(indent);
   if (word == "Stop") {
-    g_runState = 0;
-    g_editAllowed = 1;
+    RunState() = 0;
+    EditAllowed() = 1;
+    InterpWin().runOption = false;
+    InterpChanged(InterpChange::Controls);
+    RunStatus() = "PROGRAM PAUSED";
     return 1;
   }
   if (word == "End" || word == "Call") return 1;

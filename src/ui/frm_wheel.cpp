@@ -26,6 +26,7 @@
 #include "core/tick.h"
 #include "core/wheel_view.h"
 #include "ui/frm_files.h"
+#include "ui/frm_interp.h"
 #include "ui/text_window.h"
 #include "ui/widgets.h"
 
@@ -214,7 +215,8 @@ void FrmWheel::BuildMenus() {
   interp->menuAction()->setObjectName("mnuInterp");
   connect(named(interp->addAction("&Commands"), "mnuInterpCmds"), &QAction::triggered, this,
           [this] { CommandsClick(); });
-  named(interp->addAction("&Interpreter"), "mnuInterpEdit");
+  connect(named(interp->addAction("&Interpreter"), "mnuInterpEdit"), &QAction::triggered, this,
+          [this] { FrmInterp::ShowBeside(this); });
 }
 
 void FrmWheel::BuildWheelMenu(int wheel) {

@@ -80,7 +80,7 @@ TEST_F(Headless, ExitStatusFollowsTheReplies) {
 TEST_F(Headless, BadCommandLines) {
   for (const std::vector<std::string>& args :
        {std::vector<std::string>{"--exec"}, {"--dir"}, {"--bogus"}, {"stray"},
-        {"--exec", "Ver", "--automation"}}) {
+        {"--exec", "Ver", "--automation"}, {"--run"}, {"--run", "P.PRG", "--exec", "Ver"}}) {
     const auto r = Run(args);
     EXPECT_EQ(r.exitCode, 2) << r.err;
     EXPECT_NE(r.err.find("usage: norvantix"), std::string::npos);

@@ -66,6 +66,7 @@ TEST_P(Commands, ReplyVocabulary) {
       {"End", "OK  ; "},
       {"Call anything at all", "OK  ; "},
       {"Endrepeat", "Error  ; "},
+      {"Repeat 2 Times", "Error  ; "},  // no program line is current
       {"Show;Hide", "OK  ; OK  ; "},
   };
   for (const auto& c : cases) {

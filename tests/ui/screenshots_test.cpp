@@ -1,5 +1,6 @@
-// Pictures of the main window (also with a long reply and its tooltip), an
-// open wheel menu and the error log window.
+// Pictures of the main window (also with a long reply and its tooltip, and
+// with a wheel offline), an open wheel menu, the error log window and the
+// interpreter window during a run.
 // They go to $NVX_SCREENSHOT_DIR when it is set (scripts/screenshots.sh),
 // else to a temporary directory; either way each must be a real picture.
 #include <gtest/gtest.h>
@@ -14,6 +15,9 @@
 #include "comm/comm.h"
 #include "ui/text_window.h"
 #include "core/main_model.h"
+#include "core/tick.h"
+#include "interp/interp.h"
+#include "ui/frm_interp.h"
 #include "ui_fixture.h"
 #include "wheels/wheels.h"
 
@@ -41,7 +45,7 @@ void Shoot(QWidget* w, const QString& path) {
   EXPECT_TRUE(img.save(path)) << path.toStdString();
 }
 
-TEST(Screenshots, MainWindowWheelMenuAndErrorLog) {
+TEST(Screenshots, MainWindowWheelMenuErrorLogAndInterpreter) {
   test::TempDir tmp;
   const QString dir = ShotDir(tmp);
   constexpr sim::ControllerKind kind = sim::ControllerKind::kIM483I;
@@ -103,6 +107,17 @@ TEST(Screenshots, MainWindowWheelMenuAndErrorLog) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(tw));
   Shoot(tw, dir + "/error_log.png");
   tw->close();
+
+  // The interpreter window during a run of the sample program.
+  f.Find("mnuInterpEdit")->trigger();
+  ASSERT_EQ(ReadProgramFile(f.app.dir.file("SAMPLE.PRG")), "Program read");
+  StartOver();
+  StartRun();
+  for (int i = 0; i < 9 && RunState() == 1; ++i) PeriodicTick();
+  ASSERT_EQ(RunState(), 1);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(FrmInterp::Instance()));
+  Shoot(FrmInterp::Instance(), dir + "/interpreter.png");
+  StopRun();
   test::FlushDeletes();
 }
 

@@ -1,0 +1,96 @@
+// norvantix --run FILE as a process against simulated controllers that the
+// test holds, so that the wheels' moves are checked on the simulator.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cmath>
+#include <thread>
+
+#include "sim/sim.h"
+#include "support/process.h"
+#include "support/temp_dir.h"
+
+namespace nvx {
+namespace {
+
+class RunProgram : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_.copyFrom(NVX_DATA_DIR);
+    sim::SimOptions o{.speed_factor = 20};
+    sim_ = std::make_unique<sim::ControllerSim>(sim::ControllerKind::kIM483I,
+                                                 sim::UnitsFromParamFiles(dir_.path()), o);
+    ASSERT_EQ(sim_->Start(), 1);
+    dir_.writeRaw("ZR_CONFIG.TXT",
+                  dir_.read("ZR_CONFIG.TXT") + "\"PORTDEVICE\"," + sim_->SlavePath() + "\r\n");
+  }
+  std::vector<std::string> Args(const std::string& program) {
+    dir_.write("P.PRG", program);
+    return {NVX_PROGRAM, "--dir", dir_.path(), "--run", dir_.file("P.PRG")};
+  }
+  test::ProcessResult Run(const std::string& program) {
+    return test::RunProcess(Args(program), env_, 120000);
+  }
+  test::TempDir dir_, runtime_;
+  std::vector<std::pair<std::string, std::string>> env_{{"XDG_RUNTIME_DIR", runtime_.path()}};
+  std::unique_ptr<sim::ControllerSim> sim_;
+};
+
+TEST_F(RunProgram, NestedBlocksMoveTheWheels) {
+  const auto r = Run(
+      "F Home;B Home\nRepeat 2 Times\nRepeat 2 Times\nF Next\nEndrepeat\nB Next\nEndrepeat\n"
+      "F Wait;B Wait\nF ??;B ??\nEnd\n");
+  EXPECT_EQ(r.exitCode, 0) << r.err;
+  // The outer block's second pass starts the inner one anew.
+  EXPECT_NE(r.out.find("Repeat 2 Times : Rep.# 1 -> OK  ; \nRepeat 2 Times -> OK  ; \n"), std::string::npos);
+  EXPECT_NE(r.out.find("\nF ??;B ?? -> F 5 ; B 3 ; \nPROGRAM FINISHED\n"), std::string::npos);
+  EXPECT_NE(r.err.find("Executing Repeat.2 Times : Rep.# 1\n"), std::string::npos) << r.err;
+  // Four filters on from filter 1 on wheel F, two on wheel B (6 filters).
+  EXPECT_NEAR(std::fmod(*sim_->Position('1'), 3200), 4 * 3200 / 6.0, 1);
+  EXPECT_NEAR(std::fmod(*sim_->Position('2'), 3200), 2 * 3200 / 6.0, 1);
+}
+
+TEST_F(RunProgram, RefusalsErrorsAndPauses) {
+  struct Case { const char* program; const char* out; const char* err; int code; };
+  const Case cases[] = {
+      {nullptr, "", " does not exist", 1},
+      {"F 1\nEndrepeat\n", "", "Program has mistakes", 1},
+      {"F 2\nF Foo\nF 4\nEnd\n", "F 2 -> OK  ; \nF Foo -> Error  ; \nPROGRAM STOPPED\n", "", 1},
+      {"Ver\nStop\nVer\n", "Ver -> 4.0 ; \nStop -> OK  ; \nPROGRAM PAUSED\n", "", 1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.program ? c.program : "missing");
+    auto args = Args(c.program ? c.program : "");
+    if (!c.program) args.back() = dir_.file("NONE.PRG");
+    const auto r = test::RunProcess(args, env_, 120000);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    EXPECT_EQ(r.exitCode, c.code);
+  }
+  // The wheel stands where the failing line left it: at filter 2, no move to 4.
+  EXPECT_EQ(Run("F ??\n").out, "F ?? -> F 2 ; \nPROGRAM FINISHED\n");
+}
+
+TEST_F(RunProgram, SignalStopsTheRunAfterTheCurrentLine) {
+  for (int sig : {SIGTERM, SIGINT}) {
+    SCOPED_TRACE(sig);
+    auto args = Args("Repeat 30000 Times\nDelay 20\nEndrepeat\nEnd\n");
+    std::remove(dir_.file("out").c_str());
+    std::string cmd = "exec";
+    for (const auto& a : args) cmd += " '" + a + "'";
+    test::BackgroundProcess p({"/bin/sh", "-c", cmd + " > " + dir_.file("out") + " 2>/dev/null"}, env_);
+    for (int i = 0; i < 500 && dir_.read("out").find("Endrepeat -> OK") == std::string::npos; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    p.Kill(sig);
+    EXPECT_EQ(p.Wait(20000), 1);
+    EXPECT_TRUE(dir_.read("out").ends_with(" ; \nPROGRAM INTERRUPTED\n")) << dir_.read("out");
+    // The port was closed and the lock released: the next run has the line.
+    EXPECT_EQ(Run("F ?\n").exitCode, 0);
+  }
+}
+
+}  // namespace
+}  // namespace nvx
