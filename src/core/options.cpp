@@ -7,7 +7,8 @@ namespace nvx {
 const char* const kUsage =
     "usage: norvantix [--dir DIR] [--simulate] [--joystick PATH] [--automation]\n"
     "       norvantix --exec LINE [--dir DIR] [--simulate]\n"
-    "  --dir DIR        program directory holding the data files (default: the program's own)\n"
+    "  --dir DIR        program directory holding the data files (default: the program's own\n"
+    "                   folder, or ~/.config/norvantix for an installed program)\n"
     "  --exec LINE      run one command line without windows and print the joined reply\n"
     "  --simulate       use simulated controllers on a pseudo-terminal instead of the serial port\n"
     "  --joystick PATH  joystick device (default /dev/input/js0)\n"
