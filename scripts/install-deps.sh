@@ -7,6 +7,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   dbus
+  libindi-dev indi-bin   # the INDI driver and its tests (indiserver, indi_setprop, ...)
+  file dpkg-dev          # cpack -G DEB
 )
 missing=()
 for p in "${packages[@]}"; do
