@@ -118,10 +118,16 @@ void Session::Tell(Level level, const std::string& text) {
 bool Session::Join(Member& member, const std::string& dirIn, bool simulate, std::string& why) {
   const std::string dir = DirWithSlash(dirIn);
   if (started_) {
-    if (dir != dir_ || simulate != simulate_) {
-      why = std::string("the wheels are already in use ") +
-            (simulate_ ? "in simulation" : "on the serial port") + " with the program directory " +
-            dir_ + "; disconnect the other wheel first to change that";
+    if (simulate != simulate_) {
+      why = std::string("the other wheel is connected ") +
+            (simulate_ ? "in simulation: turn SIMULATION on here too"
+                       : "to the serial port: turn SIMULATION off here too") +
+            ", or disconnect it first";
+      return false;
+    }
+    if (dir != dir_) {
+      why = "the other wheel is connected with the program directory " + dir_ +
+            ": set PROGRAM_DIR to it here too, or disconnect it first";
       return false;
     }
     endPending_ = false;

@@ -28,6 +28,12 @@ namespace {
 
 constexpr const char* kNamesProperty = "FILTER_NAME";
 
+// The driver's devices: the program directory is one setting of them all.
+std::vector<WheelDevice*>& Devices() {
+  static std::vector<WheelDevice*> devices;
+  return devices;
+}
+
 // " (last message: ...)" from the main window's message line, where the
 // serial link reports its failures; "" when it is empty.
 std::string LineDetail() {
@@ -43,9 +49,13 @@ WheelDevice::WheelDevice(int16_t wheel) : wheel_(wheel) {
   // Named now, so that neither INDIDEV nor the first client's request can
   // give both devices of this driver the same name.
   setDeviceName(name_.c_str());
+  Devices().push_back(this);
 }
 
-WheelDevice::~WheelDevice() { FreeNames(); }
+WheelDevice::~WheelDevice() {
+  FreeNames();
+  std::erase(Devices(), this);
+}
 
 const char* WheelDevice::getDefaultName() { return name_.c_str(); }
 
@@ -302,6 +312,16 @@ bool WheelDevice::ISNewText(const char* dev, const char* name, char* texts[], ch
     }
     ProgramDirTP.setState(IPS_OK);
     ProgramDirTP.apply();
+    // The devices share one core, so a client's choice holds for every one
+    // of them (each still loads its own from its configuration).
+    if (!Session::Get().Started() && !isConfigLoading()) {
+      for (WheelDevice* other : Devices()) {
+        if (other == this) continue;
+        other->ProgramDirTP[0].setText(wanted.c_str());
+        other->ProgramDirTP.setState(IPS_OK);
+        if (other->isInitializationComplete()) other->ProgramDirTP.apply();
+      }
+    }
     return true;
   }
   if (CommandTP.isNameMatch(name) && isConnected()) {
@@ -318,6 +338,15 @@ bool WheelDevice::ISNewText(const char* dev, const char* name, char* texts[], ch
     return true;
   }
   return INDI::FilterWheel::ISNewText(dev, name, texts, names, n);
+}
+
+void WheelDevice::simulationTriggered(bool enable) {
+  // As the program directory: one core, one choice (setSimulation does
+  // nothing more when a device already has it).
+  if (Session::Get().Started()) return;
+  for (WheelDevice* other : Devices()) {
+    if (other != this && other->isInitializationComplete()) other->setSimulation(enable);
+  }
 }
 
 int WheelDevice::QueryFilter() { return CurFilter(wheel_); }

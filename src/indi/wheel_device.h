@@ -4,7 +4,9 @@
 //
 // Besides the standard filter wheel properties (FILTER_SLOT 1..N with N from
 // the wheel's parameter file, FILTER_NAME), a device has PROGRAM_DIR (where
-// the data files are; set it before connecting), WHEEL_HOME (homes the wheel)
+// the data files are; set it before connecting; like SIMULATION, the other
+// device follows),
+// WHEEL_HOME (homes the wheel)
 // and COMMAND_LINE (runs one line of the command language, LINE in, the
 // joined reply in REPLY).
 #pragma once
@@ -44,6 +46,7 @@ class WheelDevice : public INDI::FilterWheel, public Member {
  protected:
   bool Connect() override;
   bool Disconnect() override;
+  void simulationTriggered(bool enable) override;
   int QueryFilter() override;
   bool SelectFilter(int slot) override;
   bool GetFilterNames() override;

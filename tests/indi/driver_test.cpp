@@ -166,6 +166,7 @@ TEST_F(IndiDriver, TwoClientsAndTwoWheelsAtOnce) {
   SetKey("ZR_PARW1.TXT", "W1SLEWVELOCITY", "250");
   SetKey("ZR_PARW1.TXT", "W1INITVELOCITY", "100");
   ASSERT_TRUE(Connect('F'));
+  EXPECT_EQ(Get("Norvantix B.PROGRAM_DIR.DIR"), dir_.path());  // one setting of the driver
   ASSERT_TRUE(Connect('B'));
   BackgroundProcess slowMove({Bin("indi_setprop"), "-p", port_, "Norvantix F.FILTER_SLOT.FILTER_SLOT_VALUE=3"},
                              Env());
