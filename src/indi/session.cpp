@@ -57,11 +57,11 @@ std::string DirWithSlash(const std::string& dir) {
 class Session::HostUi : public Ui {
  public:
   explicit HostUi(Session& s) : s_(s) {}
-  void MessageBox(const std::string& text, const std::string& title, MsgIcon icon) override {
+  void MessageBox(const std::string& text, const std::string&, MsgIcon icon) override {
     const Level level = icon == MsgIcon::Critical      ? Level::Error
                         : icon == MsgIcon::Exclamation ? Level::Warning
                                                        : Level::Info;
-    s_.Tell(level, title.empty() ? text : title + ": " + text);
+    s_.Tell(level, text);
   }
   std::optional<std::string> InputBox(const std::string&, const std::string&,
                                       const std::string&) override {
@@ -146,7 +146,7 @@ bool Session::Join(Member& member, const std::string& dirIn, bool simulate, std:
     sim_ = StartSimulatedLine(dir, error);
     if (!sim_) {
       ReleaseSingleInstance();
-      why = error;
+      why = error.substr(error.rfind("--simulate: ", 0) == 0 ? 12 : 0);
       return false;
     }
   }

@@ -147,6 +147,11 @@ std::string WheelDevice::WhyNotUsable() const {
   const Settings& s = AppSettings();
   const std::string wheel = std::string("wheel ") + Letter();
   const std::string config = Session::Get().Dir() + "ZR_CONFIG.TXT";
+  if (std::FILE* f = std::fopen(config.c_str(), "r")) {
+    std::fclose(f);
+  } else {
+    return "there is no configuration " + config + ": set PROGRAM_DIR to the program directory";
+  }
   if (s.WheelInstalled[wheel_] != 1) {
     return wheel + " is not installed: W" + std::to_string(wheel_) + "_INSTALLED is not 1 in " +
            config;
