@@ -21,10 +21,14 @@ constexpr int kTickIntervalMs = 200;
 
 unsigned LevelCode(Level level) {
   switch (level) {
-    case Level::Error: return INDI::Logger::DBG_ERROR;
-    case Level::Warning: return INDI::Logger::DBG_WARNING;
-    case Level::Info: return INDI::Logger::DBG_SESSION;
-    case Level::Debug: break;
+    case Level::Error:
+      return INDI::Logger::DBG_ERROR;
+    case Level::Warning:
+      return INDI::Logger::DBG_WARNING;
+    case Level::Info:
+      return INDI::Logger::DBG_SESSION;
+    case Level::Debug:
+      break;
   }
   return INDI::Logger::DBG_DEBUG;
 }
@@ -103,7 +107,8 @@ Session& Session::Get() {
   return s;
 }
 
-Session::Session() : ui_(std::make_unique<HostUi>(*this)), view_(std::make_unique<MsgView>(*this)) {}
+Session::Session()
+    : ui_(std::make_unique<HostUi>(*this)), view_(std::make_unique<MsgView>(*this)) {}
 
 void Session::Tell(Level level, const std::string& text) {
   if (speaker_) {
@@ -137,8 +142,9 @@ bool Session::Join(Member& member, const std::string& dirIn, bool simulate, std:
   // The window program holds this lock while it runs: nothing is sent on
   // the line unless the driver has it.
   if (!AcquireSingleInstance(DefaultLockPath())) {
-    why = "Norvantix is already running on this computer (the window program or another driver "
-          "holds the wheels): close it, then connect again";
+    why =
+        "Norvantix is already running on this computer (the window program or another driver "
+        "holds the wheels): close it, then connect again";
     return false;
   }
   if (simulate) {

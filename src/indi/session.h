@@ -78,7 +78,7 @@ class Session {
   bool endPending_ = false;
   bool simulate_ = false;
   std::string dir_;
-  int depth_ = 0;           // waiting work now on the stack
+  int depth_ = 0;  // waiting work now on the stack
   int tickTimer_ = -1;
   Member* speaker_ = nullptr;
   std::set<Member*> members_;

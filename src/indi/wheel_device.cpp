@@ -69,7 +69,8 @@ bool WheelDevice::initProperties() {
   registerProperty(ProgramDirTP);
 
   HomeSP[0].fill("HOME", "Home", ISS_OFF);
-  HomeSP.fill(getDeviceName(), "WHEEL_HOME", "Homing", FILTER_TAB, IP_RW, ISR_ATMOST1, 60, IPS_IDLE);
+  HomeSP.fill(getDeviceName(), "WHEEL_HOME", "Homing", FILTER_TAB, IP_RW, ISR_ATMOST1, 60,
+              IPS_IDLE);
 
   CommandTP[0].fill("LINE", "Line", "");
   CommandTP[1].fill("REPLY", "Reply", "");
@@ -126,10 +127,11 @@ bool WheelDevice::Connect() {
   CurrentFilter = k;
   FilterSlotN[0].value = k;
   FilterSlotNP.s = k > 0 ? IPS_OK : IPS_IDLE;
-  LOGF_INFO("Wheel %c is online: %d filters, slot %d, %s in %s.", Letter(),
-            WheelPar(wheel_).filterCount, k,
-            isSimulation() ? "simulated controllers" : PortDevicePath(AppSettings().PortNumber).c_str(),
-            Session::Get().Dir().c_str());
+  LOGF_INFO(
+      "Wheel %c is online: %d filters, slot %d, %s in %s.", Letter(), WheelPar(wheel_).filterCount,
+      k,
+      isSimulation() ? "simulated controllers" : PortDevicePath(AppSettings().PortNumber).c_str(),
+      Session::Get().Dir().c_str());
   return true;
 }
 
@@ -218,7 +220,8 @@ void WheelDevice::SetNames(const std::vector<std::string>& names) {
   for (int i = 0; i < n; ++i) {
     const std::string element = "FILTER_SLOT_NAME_" + std::to_string(i + 1);
     const std::string label = "Filter#" + std::to_string(i + 1);
-    IUFillText(&FilterNameT[i], element.c_str(), label.c_str(), names[static_cast<size_t>(i)].c_str());
+    IUFillText(&FilterNameT[i], element.c_str(), label.c_str(),
+               names[static_cast<size_t>(i)].c_str());
   }
   IUFillTextVector(FilterNameTP, FilterNameT, n, getDeviceName(), kNamesProperty, "Filter",
                    FILTER_TAB, IP_RW, 0, IPS_IDLE);
@@ -381,10 +384,11 @@ void WheelDevice::Move(unsigned op, int slot) {
   result = WaitForWheel(wheel_);
   if (!Current(op)) return;
   if (result != 1) {
-    SlotFailed(result == -2 ? "did not reach slot " + std::to_string(slot) + " within the move time-out of " +
-                                  std::to_string(AppSettings().MoveTimeout) + " s"
-                            : "stopped answering while moving to slot " + std::to_string(slot) +
-                                  LineDetail());
+    SlotFailed(
+        result == -2
+            ? "did not reach slot " + std::to_string(slot) + " within the move time-out of " +
+                  std::to_string(AppSettings().MoveTimeout) + " s"
+            : "stopped answering while moving to slot " + std::to_string(slot) + LineDetail());
     return;
   }
   if (ReadBackFilter(wheel_) != 1) {

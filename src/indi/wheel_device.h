@@ -72,8 +72,8 @@ class WheelDevice : public INDI::FilterWheel, public Member {
 
   int16_t wheel_;
   std::string name_;
-  unsigned op_ = 0;        // number of the latest move or homing of this wheel
-  unsigned link_ = 0;      // number of the latest connection or disconnection
+  unsigned op_ = 0;    // number of the latest move or homing of this wheel
+  unsigned link_ = 0;  // number of the latest connection or disconnection
   bool homing_ = false;
   bool moving_ = false;
   INDI::PropertyText ProgramDirTP{1};

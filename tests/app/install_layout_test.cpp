@@ -26,10 +26,9 @@ TEST(InstalledLayout, FirstStartFillsTheUsersProgramDirectoryFromTheDefaults) {
   fs::copy_file(NVX_PROGRAM, prefix / "bin/norvantix");
   const std::string user = root.file("config/norvantix/");
   auto run = [&](const std::string& line) {
-    return test::RunProcess({(prefix / "bin/norvantix").string(), "--simulate", "--exec", line},
-                            {{"XDG_CONFIG_HOME", root.file("config")},
-                             {"XDG_RUNTIME_DIR", root.path()}},
-                            60000)
+    return test::RunProcess(
+               {(prefix / "bin/norvantix").string(), "--simulate", "--exec", line},
+               {{"XDG_CONFIG_HOME", root.file("config")}, {"XDG_RUNTIME_DIR", root.path()}}, 60000)
         .out;
   };
 

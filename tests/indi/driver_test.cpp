@@ -1,9 +1,8 @@
 // The INDI driver as INDI users run it: a real indiserver on a free loopback
 // port hosts indi_norvantix_wheel, and indi_setprop, indi_getprop and
 // indi_eval drive it as separate processes.
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -69,13 +68,14 @@ class IndiDriver : public ::testing::Test {
     return RunProcess({Bin("indi_setprop"), "-p", port_, spec}, Env(), 20000).exitCode == 0;
   }
   std::string Get(const std::string& what) {
-    std::string v = RunProcess({Bin("indi_getprop"), "-1", "-t", "5", "-p", port_, what}, Env()).out;
+    std::string v =
+        RunProcess({Bin("indi_getprop"), "-1", "-t", "5", "-p", port_, what}, Env()).out;
     return v.substr(0, v.find('\n'));
   }
   // Waits until an indi_eval expression holds.
   bool Until(const std::string& expr, int seconds = 20) {
-    return RunProcess({Bin("indi_eval"), "-w", "-t", std::to_string(seconds), "-p", port_, expr}, Env(),
-                      (seconds + 10) * 1000)
+    return RunProcess({Bin("indi_eval"), "-w", "-t", std::to_string(seconds), "-p", port_, expr},
+                      Env(), (seconds + 10) * 1000)
                .exitCode == 0;
   }
   bool Connect(char wheel, bool simulate = true) {
@@ -136,7 +136,8 @@ class IndiDriver : public ::testing::Test {
 TEST_F(IndiDriver, MovesReadsBackNamesSlotsAndClosesThePortOnDisconnect) {
   ASSERT_TRUE(Connect('F'));
   EXPECT_EQ(Get("Norvantix F.FILTER_SLOT.FILTER_SLOT_VALUE"), "1");
-  const std::pair<int, const char*> names[] = {{1, "CLEAR"}, {2, "RED"}, {5, "Filter 5"}, {6, "DARK"}};
+  const std::pair<int, const char*> names[] = {
+      {1, "CLEAR"}, {2, "RED"}, {5, "Filter 5"}, {6, "DARK"}};
   for (const auto& [slot, name] : names) {
     EXPECT_EQ(Get("Norvantix F.FILTER_NAME.FILTER_SLOT_NAME_" + std::to_string(slot)), name);
   }
@@ -148,7 +149,8 @@ TEST_F(IndiDriver, MovesReadsBackNamesSlotsAndClosesThePortOnDisconnect) {
     EXPECT_EQ(Slot('F', bad), "Alert") << bad;
     EXPECT_EQ(Line("CON 1Z"), "1Z 1067 ;") << bad;
   }
-  EXPECT_NE(Messages().find("Slot 7 is not a filter of wheel F: choose 1 to 6."), std::string::npos);
+  EXPECT_NE(Messages().find("Slot 7 is not a filter of wheel F: choose 1 to 6."),
+            std::string::npos);
   EXPECT_EQ(Get("Norvantix F.WHEEL_HOME._STATE"), "Idle");
   Set("Norvantix F.WHEEL_HOME.HOME=On");
   EXPECT_TRUE(Until("\"Norvantix F.WHEEL_HOME._STATE\"==1"));
@@ -168,8 +170,8 @@ TEST_F(IndiDriver, TwoClientsAndTwoWheelsAtOnce) {
   ASSERT_TRUE(Connect('F'));
   EXPECT_EQ(Get("Norvantix B.PROGRAM_DIR.DIR"), dir_.path());  // one setting of the driver
   ASSERT_TRUE(Connect('B'));
-  BackgroundProcess slowMove({Bin("indi_setprop"), "-p", port_, "Norvantix F.FILTER_SLOT.FILTER_SLOT_VALUE=3"},
-                             Env());
+  BackgroundProcess slowMove(
+      {Bin("indi_setprop"), "-p", port_, "Norvantix F.FILTER_SLOT.FILTER_SLOT_VALUE=3"}, Env());
   EXPECT_TRUE(Until("\"Norvantix F.FILTER_SLOT._STATE\"==2"));
   EXPECT_EQ(Slot('B', "4"), "Ok");  // another client, the other wheel, meanwhile
   EXPECT_EQ(Get("Norvantix F.FILTER_SLOT._STATE"), "Busy");
