@@ -20,6 +20,11 @@ std::string DefaultLockPath() {
   if (const char* run = std::getenv("XDG_RUNTIME_DIR"); run && *run) {
     return std::string(run) + "/norvantix.lock";
   }
+  // A program started without the variable (indiserver from cron, ssh or a
+  // service) still finds the user's runtime directory while they are logged
+  // in, so it takes the same lock as the desktop session's window program.
+  const std::string userRun = "/run/user/" + std::to_string(getuid());
+  if (::access(userRun.c_str(), W_OK) == 0) return userRun + "/norvantix.lock";
   return "/tmp/norvantix-" + std::to_string(getuid()) + ".lock";
 }
 

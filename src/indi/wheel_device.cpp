@@ -106,7 +106,7 @@ bool WheelDevice::Connect() {
   if (dir.empty() || DirWithSlash(dir) == installed.dir) {
     std::string error;
     dir = PrepareProgramDir("", error);
-    if (!error.empty()) LOG_WARN(error.c_str());
+    if (!error.empty()) LOGF_WARN("%s", error.c_str());
   }
   std::string why;
   if (!Session::Get().Join(*this, dir, isSimulation(), why)) {
