@@ -8,6 +8,8 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   dbus
   xvfb openbox x11-utils xdotool
+  libindi-dev indi-bin   # the INDI driver and its tests (indiserver, indi_setprop, ...)
+  file dpkg-dev          # cpack -G DEB
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -7,7 +7,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -20,6 +19,7 @@
 #include "core/app.h"
 #include "core/commands.h"
 #include "core/main_model.h"
+#include "core/program_dir.h"
 #include "core/simulate.h"
 #include "core/tick.h"
 #include "interp/interp.h"
@@ -31,14 +31,6 @@
 #endif
 
 namespace {
-
-std::string ExecutableDir(const char* argv0) {
-  char buf[PATH_MAX];
-  const ssize_t n = ::readlink("/proc/self/exe", buf, sizeof buf - 1);
-  std::string path = n > 0 ? std::string(buf, static_cast<size_t>(n)) : std::string(argv0);
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
 
 int RunHeadless(const nvx::AppOptions& opt, const std::string& dir) {
   if (!nvx::AcquireSingleInstance(nvx::DefaultLockPath())) {
@@ -128,7 +120,11 @@ int main(int argc, char** argv) {
     std::fputs(nvx::kUsage, stdout);
     return 0;
   }
-  const std::string dir = opt.dir.empty() ? ExecutableDir(argv[0]) : opt.dir;
+  // --dir, else the folder the program stands in beside its data files, else
+  // (installed) the user's own program directory, filled on the first start.
+  const std::string dir = nvx::PrepareProgramDir(opt.dir, error);
+  if (!error.empty()) std::fprintf(stderr, "norvantix: %s\n", error.c_str());
+  error.clear();
   if (!opt.joystick.empty()) nvx::SetJoystickDevice(opt.joystick);
 
   // The simulator lives as long as the program and serves on its own thread.

@@ -45,6 +45,8 @@ void EndProgramIfIdle();
 // Single instance: an exclusive lock the kernel drops when the process dies.
 // true when this process now holds it; false when another instance runs.
 bool AcquireSingleInstance(const std::string& lockPath);
+// Gives the lock back (nothing when this process does not hold it).
+void ReleaseSingleInstance();
 std::string DefaultLockPath();
 // The three-line message and its title.
 extern const char* const kAlreadyRunningText;
