@@ -1,6 +1,7 @@
 #include "ui/frm_wheel.h"
 
 #include <gtest/gtest.h>
+#include <linux/joystick.h>
 
 #include <QAbstractItemView>
 #include <QClipboard>
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <fstream>
 #include <regex>
 #include <set>
 
@@ -20,8 +22,10 @@
 #include "core/app.h"
 #include "core/commands.h"
 #include "core/main_model.h"
+#include "core/tick.h"
 #include "joystick/joystick.h"
 #include "params/trapar.h"
+#include "ui/frm_edit.h"
 #include "ui/text_window.h"
 #include "ui/widgets.h"
 #include "ui_fixture.h"
@@ -624,6 +628,49 @@ TEST_F(FrmWheelTest, JoystickEntriesOnToggleAxesAndParam) {
   EXPECT_TRUE(editorRan);
   EXPECT_EQ(JoyCalibration().DeadBand, 250);
   JoyAxes() = 0;
+}
+
+// A file of joystick records polled by the tick; the command list in the edit dialog.
+TEST_F(FrmWheelOfflineTest, JoystickCalibrateAndAssignedCommands) {
+  const std::string js = f.app.dir.file("js"), cmds = f.app.dir.read("ZR_JOYCMDS.TXT");
+  AppSettings().JoyOn = 1;
+  auto poll = [&js](std::vector<js_event> ev) {
+    std::ofstream(js, std::ios::app)
+        .write(reinterpret_cast<char*>(ev.data()), std::streamsize(ev.size() * sizeof ev[0]));
+    PeriodicTick();
+  };
+  f.app.dir.writeRaw("js", "");
+  SetJoystickDevice(js);
+  QAction* calib = f.Find("mnuJoyCalib");
+  for (const std::vector<int16_t>& xs : {std::vector<int16_t>{-32000, 32000, 0}, {}}) {  // accepted, refused
+    calib->trigger();
+    EXPECT_TRUE(calib->isChecked());
+    for (int16_t x : xs) poll({{0, x, JS_EVENT_AXIS, 0}, {0, x, JS_EVENT_AXIS, 1}});
+    calib->trigger();
+    const std::string msg = xs.empty() ? "Not calibrated. Using old par." : "Calibrated";
+    EXPECT_EQ(std::make_tuple(calib->isChecked(), f.ui.MsgText(), JoyCalibration().Axis1Left),
+              std::make_tuple(false, msg, -32000));
+    EXPECT_NE(f.app.dir.read("ZR_JOY.TXT").find("\"JAXIS2_R\", 32000\r\n"), std::string::npos);
+  }
+  using R = std::tuple<std::string, std::string, int16_t>;  // message, file, JoyAxes (the start command ran)
+  for (const auto& [button, want] :
+       {std::pair{"cmdCancel", R{"Joystick commands not assigned", cmds, 0}},
+        std::pair{"cmdDone", R{"Joystick commands assigned", "Joy WZ\r\nVer;F 3, F Prev\r\n", 1}}}) {
+    JoyAxes() = 0;
+    QTimer::singleShot(0, f.w, [b = button] {
+      auto* d = qobject_cast<FrmEdit*>(QApplication::activeModalWidget());
+      ASSERT_NE(d, nullptr);
+      auto* t = d->findChild<QPlainTextEdit*>("txtText");
+      EXPECT_EQ(t->toPlainText().toStdString().substr(0, 11), "Ver\nF Next\n");
+      t->setPlainText("Joy WZ\nVer;F 3, F Prev");
+      d->findChild<QPushButton*>(b)->click();
+    });
+    f.Find("mnuJoyAssgnCmd")->trigger();
+    EXPECT_EQ(R(f.ui.MsgText(), f.app.dir.read("ZR_JOYCMDS.TXT"), JoyAxes()), want);
+  }
+  poll({{0, 1, JS_EVENT_BUTTON, 0}});  // button 1: one command, its reply in the message
+  EXPECT_EQ(f.ui.MsgText(), "Button 1 - Ver;F 3 Error Unknown command");
+  SetJoystickDevice("/dev/input/js0");
 }
 
 }  // namespace
