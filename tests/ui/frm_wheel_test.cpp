@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -630,45 +631,59 @@ TEST_F(FrmWheelTest, JoystickEntriesOnToggleAxesAndParam) {
   JoyAxes() = 0;
 }
 
-// A file of joystick records polled by the tick; the command list in the edit dialog.
+// A file of joystick records polled by the tick; the command list in the edit dialog. A file that
+// cannot be written (a directory in its place) is said in a box.
 TEST_F(FrmWheelOfflineTest, JoystickCalibrateAndAssignedCommands) {
   const std::string js = f.app.dir.file("js"), cmds = f.app.dir.read("ZR_JOYCMDS.TXT");
-  AppSettings().JoyOn = 1;
   auto poll = [&js](std::vector<js_event> ev) {
     std::ofstream(js, std::ios::app)
-        .write(reinterpret_cast<char*>(ev.data()), std::streamsize(ev.size() * sizeof ev[0]));
+        .write(reinterpret_cast<char*>(ev.data()), std::streamsize(ev.size() * sizeof(js_event)));
     PeriodicTick();
+  };
+  auto block = [this](const char* name) {
+    std::filesystem::remove(f.app.dir.file(name));
+    std::filesystem::create_directory(f.app.dir.file(name));
+    return "File " + f.app.dir.file(name) + " could not be written";
   };
   f.app.dir.writeRaw("js", "");
   SetJoystickDevice(js);
+  AppSettings().JoyOn = 1;
   QAction* calib = f.Find("mnuJoyCalib");
-  for (const std::vector<int16_t>& xs : {std::vector<int16_t>{-32000, 32000, 0}, {}}) {  // accepted, refused
+  const std::vector<int16_t> wide{-32000, 32000, 0};
+  for (int row : {0, 1, 2}) {  // accepted; nothing deflected: refused; accepted, not written
+    const std::string box = row == 2 ? block("ZR_JOY.TXT") : "";
     calib->trigger();
     EXPECT_TRUE(calib->isChecked());
-    for (int16_t x : xs) poll({{0, x, JS_EVENT_AXIS, 0}, {0, x, JS_EVENT_AXIS, 1}});
+    for (int16_t x : row == 1 ? std::vector<int16_t>{} : wide)
+      poll({{0, x, JS_EVENT_AXIS, 0}, {0, x, JS_EVENT_AXIS, 1}});
     calib->trigger();
-    const std::string msg = xs.empty() ? "Not calibrated. Using old par." : "Calibrated";
+    const std::string msg = row == 1 ? "Not calibrated. Using old par." : "Calibrated";
     EXPECT_EQ(std::make_tuple(calib->isChecked(), f.ui.MsgText(), JoyCalibration().Axis1Left),
               std::make_tuple(false, msg, -32000));
-    EXPECT_NE(f.app.dir.read("ZR_JOY.TXT").find("\"JAXIS2_R\", 32000\r\n"), std::string::npos);
+    EXPECT_TRUE(row == 2 ? f.ui.boxes.back().text == box
+                         : f.app.dir.read("ZR_JOY.TXT").find("\"JAXIS2_R\", 32000\r\n") != std::string::npos);
   }
   using R = std::tuple<std::string, std::string, int16_t>;  // message, file, JoyAxes (the start command ran)
-  for (const auto& [button, want] :
-       {std::pair{"cmdCancel", R{"Joystick commands not assigned", cmds, 0}},
-        std::pair{"cmdDone", R{"Joystick commands assigned", "Joy WZ\r\nVer;F 3, F Prev\r\n", 1}}}) {
+  const std::string edited = "Joy WZ\r\nVer;F 3, F Prev\r\n", kept = "Joystick commands not assigned";
+  for (const auto& [button, want] : {std::pair{"cmdCancel", R{kept, cmds, 0}},
+                                     std::pair{"cmdDone", R{"Joystick commands assigned", edited, 1}},
+                                     std::pair{"", R{kept, "", 0}}}) {  // not written: the list stays
+    const std::string box = *button ? "" : block("ZR_JOYCMDS.TXT");
     JoyAxes() = 0;
-    QTimer::singleShot(0, f.w, [b = button] {
+    QTimer::singleShot(0, f.w, [b = *button ? button : "cmdDone"] {
       auto* d = qobject_cast<FrmEdit*>(QApplication::activeModalWidget());
       ASSERT_NE(d, nullptr);
       auto* t = d->findChild<QPlainTextEdit*>("txtText");
-      EXPECT_EQ(t->toPlainText().toStdString().substr(0, 11), "Ver\nF Next\n");
-      t->setPlainText("Joy WZ\nVer;F 3, F Prev");
+      const std::string shown = std::regex_replace(JoinLines(JoyCommands()), std::regex("\r\n"), "\n");
+      EXPECT_EQ(t->toPlainText().toStdString(), shown);
+      t->setPlainText(JoyCommands().items[0] == "Ver" ? "Joy WZ\nVer;F 3, F Prev" : "Ver");
       d->findChild<QPushButton*>(b)->click();
     });
     f.Find("mnuJoyAssgnCmd")->trigger();
     EXPECT_EQ(R(f.ui.MsgText(), f.app.dir.read("ZR_JOYCMDS.TXT"), JoyAxes()), want);
+    EXPECT_TRUE(*button || f.ui.boxes.back().text == box);
   }
-  poll({{0, 1, JS_EVENT_BUTTON, 0}});  // button 1: one command, its reply in the message
+  poll({{0, 1, JS_EVENT_BUTTON, 0}});  // button 1 of the kept list: one command, its reply shown
   EXPECT_EQ(f.ui.MsgText(), "Button 1 - Ver;F 3 Error Unknown command");
   SetJoystickDevice("/dev/input/js0");
 }
