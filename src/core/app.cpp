@@ -10,6 +10,7 @@
 #include "controllers/allmotion.h"
 #include "controllers/motcon.h"
 #include "core/commands.h"
+#include "core/joy_commands.h"
 #include "core/main_model.h"
 #include "core/tick.h"
 #include "core/simulate.h"
@@ -154,6 +155,7 @@ void ResetProgramState() {
   WireInterpreter();
   TickBusy() = 0;
   ResetJoystick();
+  ButtonLatch() = 0;
   AllMotionCntrl::ModeWord = 0;
   SetParDir("");
   SetParFile("");

@@ -228,7 +228,7 @@ std::string ExecCmd(const std::string& command) {
     } else if (keyword == "Delay") {
       reply = DelayCommand(args);
     } else if (keyword == "Wait") {
-      reply = g_lastWheel.empty() ? std::string("1") : ExecCmd(g_lastWheel + " Wait");
+      reply = WaitLastWheel();
     } else if (keyword == "CON") {
       reply = ConCommand(args);
     } else if (keyword == "!") {
@@ -254,6 +254,10 @@ std::string ExecCmd(const std::string& command) {
   }
   g_cmdBusy = 0;
   return reply;
+}
+
+std::string WaitLastWheel() {
+  return g_lastWheel.empty() ? std::string("1") : ExecCmd(g_lastWheel + " Wait");
 }
 
 std::string ExecCmdLine(const std::string& line, std::vector<std::string>* replies) {

@@ -14,6 +14,10 @@ namespace nvx {
 // The joined reply; each single reply also goes to `replies` when given.
 std::string ExecCmdLine(const std::string& line, std::vector<std::string>* replies = nullptr);
 std::string ExecCmd(const std::string& command);
+// The operation of the command "Wait": ExecCmd of LastWheel + " Wait" (one
+// more command, with its own echo and reply), which returns once that wheel
+// stands; "1" at once when no wheel command was given yet.
+std::string WaitLastWheel();
 
 // A number, or a symbolic constant replaced by its value in leading-blank form.
 bool IsNumOrConst(std::string& word);

@@ -48,6 +48,12 @@ class WheelFollower : public WheelObserver {
   MainModel& m_;
 };
 
+// The box of a parameter or text file that could not be written (the current
+// parameter file).
+void ReportNotWritten() {
+  MsgBox("File " + GetParPath() + " could not be written", "Norvantix", MsgIcon::Exclamation);
+}
+
 }  // namespace
 
 MainModel& MainWin() {
@@ -117,6 +123,7 @@ void MainModel::Load() {
     CheckFiltMenu(w);
     DrawWheel(w);
   }
+  Tell([](MainView& v) { v.CalibCheckChanged(); });
   MainWinLoaded() = 1;
   SetCommStatusLabel(&ModelMsgLine());
 }
@@ -287,6 +294,48 @@ void MainModel::ConfigurationClick() {
 void MainModel::JoyOnClick() {
   int16_t& on = AppSettings().JoyOn;
   on = on == 1 ? 0 : (JoyCentred() == 1 ? 1 : 0);
+}
+
+bool MainModel::CalibChecked() const { return JoyCalibrating() != 0; }
+
+void MainModel::JoyCalibClick() {
+  if (JoyCalibrating() == 0) {
+    CalibStart();
+    JoyCalibrating() = 1;
+  } else {
+    if (CalibValid() < 1) {
+      ReadJoyPar();
+      ShowMsg("Not calibrated. Using old par.");
+    } else {
+      // The new calibration is in use either way; a file that cannot be
+      // written is said, or the next start would quietly bring the old one.
+      if (WriteJoyPar() != 1) ReportNotWritten();
+      ShowMsg("Calibrated");
+    }
+    JoyCalibrating() = 0;
+  }
+  Tell([](MainView& v) { v.CalibCheckChanged(); });
+}
+
+void MainModel::JoyAssgnCmdClick() {
+  std::optional<std::string> text;
+  Tell([&text](MainView& v) { text = v.EditText(JoinLines(JoyCommands())); });
+  if (!text) {
+    ShowMsg("Joystick commands not assigned");
+    return;
+  }
+  TextFieldList old = std::move(JoyCommands());
+  JoyCommands() = SplitLines(*text);
+  if (SaveJoyCmds() != 1) {
+    // Nothing changes when the file cannot be written: reading back the old
+    // file would undo the edit without a word.
+    JoyCommands() = std::move(old);
+    ReportNotWritten();
+    ShowMsg("Joystick commands not assigned");
+    return;
+  }
+  LoadJoyCmds();
+  ShowMsg("Joystick commands assigned");
 }
 
 void MainModel::ToggleAxesClick() {

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,14 +45,20 @@ class MainView {
   virtual void DrawingChanged(int /*wheel*/) {}
   virtual void VisibilityChanged() {}
   virtual void BusyChanged() {}
+  virtual void CalibCheckChanged() {}           // the check mark of "Calibrate"
   // The model unloaded: the view closes its other windows, hides and goes.
   // The model no longer calls the view afterwards.
   virtual void Unloaded() {}
 
-  // Dialogs the handlers need. Without them "Parameters" edits nothing and
-  // "Read Par. File" chooses nothing.
+  // Dialogs the handlers need. Without them "Parameters" edits nothing,
+  // "Read Par. File" chooses nothing and "Assigned Commands" is cancelled.
   // The parameter list editor, modal, on the current parameter file.
   virtual void EditCurrentParFile() {}
+  // The edit dialog frmEdit, modal, on a text of CR LF separated lines: the
+  // edited text after "Done", nothing after "Cancel" or the close box.
+  virtual std::optional<std::string> EditText(const std::string& /*text*/) {
+    return std::nullopt;
+  }
   // The program's file dialog: start directory, pattern and title in; the
   // chosen directory and file out (empty when cancelled).
   virtual void ChooseFile(const std::string& /*startDir*/, const std::string& /*pattern*/,
@@ -84,6 +91,8 @@ class MainModel {
   const std::string& CmdText() const { return cmdText_; }
   const std::vector<std::string>& History() const { return history_; }  // newest first
   const WheelPanelState& Panel(int wheel) const { return panels_[wheel == 2 ? 1 : 0]; }
+  // "Calibrate" carries its check mark while a calibration runs.
+  bool CalibChecked() const;
 
   // The lines and the box; each does nothing while the window is not loaded.
   void ShowMsg(const std::string& text);
@@ -132,6 +141,12 @@ class MainModel {
   void ExecuteClick() { RunTimedLine(true); }
   void ConfigurationClick();
   void JoyOnClick();
+  // "Calibrate": starts a calibration, or ends the running one, storing it
+  // when it is wide enough and reading the stored one back otherwise.
+  void JoyCalibClick();
+  // "Assigned Commands": the joystick command list in the edit dialog;
+  // accepted, it is written, read back and its start command run.
+  void JoyAssgnCmdClick();
   void ToggleAxesClick();
   void JoyParClick();
   void WheelMenuOpened(int wheel);

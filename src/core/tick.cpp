@@ -6,9 +6,9 @@
 #include "base/ui.h"
 #include "comm/comm.h"
 #include "core/commands.h"
+#include "core/joy_commands.h"
 #include "core/main_model.h"
 #include "interp/interp.h"
-#include "joystick/joystick.h"
 
 namespace nvx {
 
@@ -44,11 +44,8 @@ void RunProgramLine() {
 void PollJoystick() {
   if (g_hooks.joystickPoll) {
     g_hooks.joystickPoll();
-  } else if (JoyCalibrating() == 1) {
-    CalibSample();
   } else {
-    int16_t a1 = 0, a2 = 0, full = 0, button = 0;
-    ReadJoystick(a1, a2, full, button);
+    JoyPollStep();
   }
 }
 }  // namespace

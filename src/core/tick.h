@@ -12,8 +12,8 @@
 namespace nvx {
 
 struct TickHooks {
-  // One joystick poll (idle, no command executing, JoyOn 1). Unset: one
-  // calibration step while a calibration runs, else one reading.
+  // One joystick poll (idle, no command executing, JoyOn 1). Unset:
+  // JoyPollStep (core/joy_commands.h).
   std::function<void()> joystickPoll;
   // Each program line a tick ran, with its joined reply.
   std::function<void(const std::string& line, const std::string& reply)> lineRun;

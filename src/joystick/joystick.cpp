@@ -15,6 +15,7 @@
 #include "base/ui.h"
 #include "comm/clock.h"
 #include "params/trapar.h"
+#include "wheels/wheels.h"
 
 namespace nvx {
 
@@ -308,6 +309,13 @@ int16_t WriteJoyPar() {
   put("JAXIS1_Dir", c.Axis1Dir, "to");
   put("JAXIS2_Dir", c.Axis2Dir, "to");
   return WriteCurPar();
+}
+
+// --- the axes ---
+
+int16_t JoyAxesToDevice(int16_t a1, int16_t /*a2*/, int16_t full, int16_t /*button*/) {
+  if (g_axes != 1) return 0;
+  return JoyStepWheel(a1, full);
 }
 
 }  // namespace nvx

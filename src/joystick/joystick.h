@@ -109,4 +109,10 @@ int16_t ReadJoyPar();
 // Writes exactly the nine keys; the status of the file write (1 / -1).
 int16_t WriteJoyPar();
 
+// The axes of one sample put to work: in mode "WZ" (JoyAxes 1) a full
+// deflection of axis 1 steps the joystick's wheel (JoyStepWheel) and its
+// result is returned; in mode "XY" nothing happens and the result is 0.
+// Axis 2 and the button drive nothing.
+int16_t JoyAxesToDevice(int16_t a1, int16_t a2, int16_t full, int16_t button);
+
 }  // namespace nvx

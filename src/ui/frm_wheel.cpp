@@ -25,6 +25,7 @@
 #include "core/main_model.h"
 #include "core/tick.h"
 #include "core/wheel_view.h"
+#include "ui/frm_edit.h"
 #include "ui/frm_files.h"
 #include "ui/frm_interp.h"
 #include "ui/text_window.h"
@@ -195,8 +196,15 @@ void FrmWheel::BuildMenus() {
   joy->menuAction()->setObjectName("mnuJoy");
   connect(named(joy->addAction("&On?"), "mnuJoyOn"), &QAction::triggered, this,
           [this] { JoyOnClick(); });
-  named(joy->addAction("&Calibrate"), "mnuJoyCalib");
-  named(joy->addAction("&Assigned Commands"), "mnuJoyAssgnCmd");
+  QAction* calib = named(joy->addAction("&Calibrate"), "mnuJoyCalib");
+  calib->setCheckable(true);
+  connect(calib, &QAction::triggered, this, [this, calib](bool checked) {
+    // The check mark follows the model only; undo the automatic toggle.
+    SetCheckedSilently(calib, !checked);
+    JoyCalibClick();
+  });
+  connect(named(joy->addAction("&Assigned Commands"), "mnuJoyAssgnCmd"), &QAction::triggered,
+          this, [this] { JoyAssgnCmdClick(); });
   connect(named(joy->addAction("&Toggle Axes"), "mnuTogAxes"), &QAction::triggered, this,
           [this] { ToggleAxesClick(); });
   connect(named(joy->addAction("&Param."), "mnuJoyPar"), &QAction::triggered, this,
@@ -371,6 +379,19 @@ void FrmWheel::BusyChanged() {
   }
 }
 
+void FrmWheel::CalibCheckChanged() {
+  if (auto* a = findChild<QAction*>(QStringLiteral("mnuJoyCalib")))
+    SetCheckedSilently(a, MainWin().CalibChecked());
+}
+
+std::optional<std::string> FrmWheel::EditText(const std::string& text) {
+  FrmEdit dlg(this);
+  dlg.SetText(text);
+  dlg.Show();
+  if (dlg.GetAccept() != 1) return std::nullopt;
+  return dlg.GetTextRes();
+}
+
 void FrmWheel::EditCurrentParFile() {
   if (parListEditor) parListEditor();
 }
@@ -424,6 +445,16 @@ bool FrmWheel::eventFilter(QObject* watched, QEvent* event) {
 void FrmWheel::JoyOnClick() {
   HandlerScope scope(this);
   MainWin().JoyOnClick();
+}
+
+void FrmWheel::JoyCalibClick() {
+  HandlerScope scope(this);
+  MainWin().JoyCalibClick();
+}
+
+void FrmWheel::JoyAssgnCmdClick() {
+  HandlerScope scope(this);
+  MainWin().JoyAssgnCmdClick();
 }
 
 void FrmWheel::ToggleAxesClick() {

@@ -5,6 +5,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,8 +58,10 @@ class FrmWheel : public QMainWindow, public MainView {
   void DrawingChanged(int wheel) override;
   void VisibilityChanged() override;
   void BusyChanged() override;
+  void CalibCheckChanged() override;
   void Unloaded() override;
   void EditCurrentParFile() override;
+  std::optional<std::string> EditText(const std::string& text) override;
   void ChooseFile(const std::string& startDir, const std::string& pattern,
                   const std::string& title, std::string& dir, std::string& file) override;
 
@@ -80,8 +83,10 @@ class FrmWheel : public QMainWindow, public MainView {
   // --- handlers (public so that tests and automation reach them) ---
   void ExecuteClick();
   void ConfigurationClick();
-  // Joystick entries: "On?", "Toggle Axes", "Param.".
+  // Joystick entries: "On?", "Calibrate", "Assigned Commands", "Toggle Axes", "Param.".
   void JoyOnClick();
+  void JoyCalibClick();
+  void JoyAssgnCmdClick();
   void ToggleAxesClick();
   void JoyParClick();
   void ErrorLogClick();

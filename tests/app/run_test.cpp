@@ -2,7 +2,12 @@
 // test holds, so that the wheels' moves are checked on the simulator.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <linux/joystick.h>
 #include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -90,6 +95,38 @@ TEST_F(RunProgram, SignalStopsTheRunAfterTheCurrentLine) {
     // The port was closed and the lock released: the next run has the line.
     EXPECT_EQ(Run("F ?\n").exitCode, 0);
   }
+}
+
+// The window program polls a FIFO as its joystick: one poll takes a row's records, the next
+// a record of axis 2 at rest, once the row's command has ended.
+TEST_F(RunProgram, JoystickButtonsAndFullDeflectionsStepWheelF) {
+  const std::string js = dir_.file("js");
+  ASSERT_EQ(::mkfifo(js.c_str(), 0600), 0);
+  dir_.writeRaw("ZR_JOYCMDS.TXT", "Joy On\r\nF Next\r\nF Next ;F 4\r\nJoy WZ\r\n");
+  test::BackgroundProcess p({NVX_PROGRAM, "--dir", dir_.path(), "--joystick", js},
+                            {{"XDG_RUNTIME_DIR", runtime_.path()}, {"QT_QPA_PLATFORM", "offscreen"},
+                             {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + js}});  // no bus
+  int fd = -1, waiting = 0;
+  for (int i = 0; i < 6000 && fd < 0; ++i, ::usleep(10000)) fd = ::open(js.c_str(), O_WRONLY | O_NONBLOCK);
+  ASSERT_GE(fd, 0) << "the program did not open its joystick";
+  auto B = [](uint8_t n, int16_t v) { return js_event{0, v, JS_EVENT_BUTTON, n}; };
+  auto X = [](int16_t v) { return js_event{0, v, JS_EVENT_AXIS, 0}; };
+  const double start = *sim_->Position('1');
+  const struct { std::vector<js_event> ev; int steps; } rows[] = {
+      {{}, 0}, {{}, 0}, {{B(0, 1)}, 1}, {{}, 1},  // (start-up readings) button 1 "F Next", held: once
+      {{B(1, 1)}, 1}, {{B(0, 0)}, 2},  // 1 and 2 read as none; 2: "F Next ;F 4" is one command
+      {{B(1, 0), X(32767)}, 2}, {{X(0), B(3, 1)}, 2},  // mode XY: no step; 4: no entry
+      {{B(3, 0)}, 2}, {{B(2, 1)}, 2}, {{B(2, 0), X(32767)}, 3}, {{}, 3},  // 3: "Joy WZ"; one step
+      {{X(12124)}, 3}, {{X(32767)}, 3}, {{X(0)}, 3}, {{X(32767)}, 4}};  // +300 is not back, 0 is
+  for (const auto& r : rows) {
+    for (const auto& ev : {r.ev, std::vector<js_event>{{0, 0, JS_EVENT_AXIS, 1}}}) {
+      ASSERT_EQ(::write(fd, ev.data(), ev.size() * sizeof(js_event)), ssize_t(ev.size() * sizeof(js_event)));
+      for (int i = 0; i < 12000 && ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0; ++i) ::usleep(5000);
+      ASSERT_EQ(waiting, 0);
+    }
+    EXPECT_NEAR(std::fmod(*sim_->Position('1') - start + 32000, 3200), r.steps * 3200 / 6.0, 1) << r.steps;
+  }
+  ::close(fd);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "ui/frm_wheel.h"
 
 #include <gtest/gtest.h>
+#include <linux/joystick.h>
 
 #include <QAbstractItemView>
 #include <QClipboard>
@@ -12,6 +13,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <filesystem>
+#include <fstream>
 #include <regex>
 #include <set>
 
@@ -20,8 +23,10 @@
 #include "core/app.h"
 #include "core/commands.h"
 #include "core/main_model.h"
+#include "core/tick.h"
 #include "joystick/joystick.h"
 #include "params/trapar.h"
+#include "ui/frm_edit.h"
 #include "ui/text_window.h"
 #include "ui/widgets.h"
 #include "ui_fixture.h"
@@ -624,6 +629,63 @@ TEST_F(FrmWheelTest, JoystickEntriesOnToggleAxesAndParam) {
   EXPECT_TRUE(editorRan);
   EXPECT_EQ(JoyCalibration().DeadBand, 250);
   JoyAxes() = 0;
+}
+
+// A file of joystick records polled by the tick; the command list in the edit dialog. A file that
+// cannot be written (a directory in its place) is said in a box.
+TEST_F(FrmWheelOfflineTest, JoystickCalibrateAndAssignedCommands) {
+  const std::string js = f.app.dir.file("js"), cmds = f.app.dir.read("ZR_JOYCMDS.TXT");
+  auto poll = [&js](std::vector<js_event> ev) {
+    std::ofstream(js, std::ios::app)
+        .write(reinterpret_cast<char*>(ev.data()), std::streamsize(ev.size() * sizeof(js_event)));
+    PeriodicTick();
+  };
+  auto block = [this](const char* name) {
+    std::filesystem::remove(f.app.dir.file(name));
+    std::filesystem::create_directory(f.app.dir.file(name));
+    return "File " + f.app.dir.file(name) + " could not be written";
+  };
+  f.app.dir.writeRaw("js", "");
+  SetJoystickDevice(js);
+  AppSettings().JoyOn = 1;
+  QAction* calib = f.Find("mnuJoyCalib");
+  const std::vector<int16_t> wide{-32000, 32000, 0};
+  for (int row : {0, 1, 2}) {  // accepted; nothing deflected: refused; accepted, not written
+    const std::string box = row == 2 ? block("ZR_JOY.TXT") : "";
+    calib->trigger();
+    EXPECT_TRUE(calib->isChecked());
+    for (int16_t x : row == 1 ? std::vector<int16_t>{} : wide)
+      poll({{0, x, JS_EVENT_AXIS, 0}, {0, x, JS_EVENT_AXIS, 1}});
+    calib->trigger();
+    const std::string msg = row == 1 ? "Not calibrated. Using old par." : "Calibrated";
+    EXPECT_EQ(std::make_tuple(calib->isChecked(), f.ui.MsgText(), JoyCalibration().Axis1Left),
+              std::make_tuple(false, msg, -32000));
+    EXPECT_TRUE(row == 2 ? f.ui.boxes.back().text == box
+                         : f.app.dir.read("ZR_JOY.TXT").find("\"JAXIS2_R\", 32000\r\n") != std::string::npos);
+  }
+  using R = std::tuple<std::string, std::string, int16_t>;  // message, file, JoyAxes (the start command ran)
+  const std::string edited = "Joy WZ\r\nVer;F 3, F Prev\r\n", kept = "Joystick commands not assigned";
+  for (const auto& [button, want] : {std::pair{"cmdCancel", R{kept, cmds, 0}},
+                                     std::pair{"cmdDone", R{"Joystick commands assigned", edited, 1}},
+                                     std::pair{"", R{kept, "", 0}}}) {  // not written: the list stays
+    const std::string box = *button ? "" : block("ZR_JOYCMDS.TXT");
+    JoyAxes() = 0;
+    QTimer::singleShot(0, f.w, [b = *button ? button : "cmdDone"] {
+      auto* d = qobject_cast<FrmEdit*>(QApplication::activeModalWidget());
+      ASSERT_NE(d, nullptr);
+      auto* t = d->findChild<QPlainTextEdit*>("txtText");
+      const std::string shown = std::regex_replace(JoinLines(JoyCommands()), std::regex("\r\n"), "\n");
+      EXPECT_EQ(t->toPlainText().toStdString(), shown);
+      t->setPlainText(JoyCommands().items[0] == "Ver" ? "Joy WZ\nVer;F 3, F Prev" : "Ver");
+      d->findChild<QPushButton*>(b)->click();
+    });
+    f.Find("mnuJoyAssgnCmd")->trigger();
+    EXPECT_EQ(R(f.ui.MsgText(), f.app.dir.read("ZR_JOYCMDS.TXT"), JoyAxes()), want);
+    EXPECT_TRUE(*button || f.ui.boxes.back().text == box);
+  }
+  poll({{0, 1, JS_EVENT_BUTTON, 0}});  // button 1 of the kept list: one command, its reply shown
+  EXPECT_EQ(f.ui.MsgText(), "Button 1 - Ver;F 3 Error Unknown command");
+  SetJoystickDevice("/dev/input/js0");
 }
 
 }  // namespace
