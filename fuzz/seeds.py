@@ -120,7 +120,8 @@ def main():
 
     write(out, "dbus", [
         "\x00Exec\x00F 3;F Wait;F ??", "\x00ExecReplies\x00Ver;B ?", "\x01Execute\x00F Home",
-        "\x00Create\x00", "\x02Release\x00", "\x00Get\x00org.norvantix.NorvantixCmd",
+        "\x00Create\x00", "\x02Release\x00", "\x10Get\x00org.norvantix.NorvantixCmd\x00NorvantixCmd", "\x11GetAll\x00", "\x08Release\x00",
+        "\x4aExecReplies\x00F Home;F Wait\x00extra", "\x00Exec\x03F 1\x1fB 2",
         "\x03Exec\x00" + "\xff\xfe invalid utf-8 \x00 NUL", "\x00Exec\x01" + "42",
     ] + ["\x00Exec\x00" + c for c in commands[:40]])
 
