@@ -34,7 +34,6 @@
 #include <fstream>
 #include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -323,17 +322,17 @@ double ReplyTimeOutShare() {
   return share;
 }
 
-// utime + stime of a process in seconds.
+// Processor time of all threads of a process in seconds, to the nanosecond
+// (the first field of each thread's schedstat).
 double ProcessCpuSeconds(pid_t pid) {
-  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
-  std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::istringstream rest(stat.substr(stat.rfind(')') + 2));
-  std::string field;
-  double ticks = 0;
-  for (int i = 3; i <= 15 && rest >> field; ++i) {
-    if (i >= 14) ticks += std::stod(field);
+  double total = 0;
+  std::error_code ec;
+  for (const auto& t : fs::directory_iterator("/proc/" + std::to_string(pid) + "/task", ec)) {
+    std::ifstream in(t.path() / "schedstat");
+    unsigned long long ns = 0;
+    if (in >> ns) total += static_cast<double>(ns) * 1e-9;
   }
-  return ticks / static_cast<double>(sysconf(_SC_CLK_TCK));
+  return total;
 }
 
 double IdleWindowShare(int seconds, bool simulate) {
@@ -347,8 +346,15 @@ double IdleWindowShare(int seconds, bool simulate) {
   for (auto& e : env) envp.push_back(e.data());
   argv.push_back(nullptr);
   envp.push_back(nullptr);
+  // Its messages (no session bus, the offscreen platform's notes) go nowhere.
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
   pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), envp.data()) != 0) return -1;
+  const int spawned = posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&quiet);
+  if (spawned != 0) return -1;
   std::this_thread::sleep_for(std::chrono::seconds(3));  // start-up
   const double c0 = ProcessCpuSeconds(pid);
   const double w0 = Seconds(CLOCK_MONOTONIC);
