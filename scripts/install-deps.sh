@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   dbus
   xvfb openbox x11-utils xdotool
+  libindi-dev indi-bin   # the INDI driver and its tests (indiserver, indi_setprop, ...)
 )
 missing=()
 for p in "${packages[@]}"; do
