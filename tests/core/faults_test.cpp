@@ -52,7 +52,7 @@ const char* const kRecovered = "OK  ; OK  ; OK  ; F 4 ; ";
 
 enum class How {
   kSim,        // the simulator's fault for `count` requests from the faulty command on
-  kLateReply,  // one reply comes after its time-out, while the next command runs
+  kLateReply,  // one reply comes after its time-out, before the next command
   kHangUp,     // the line hangs up (pseudo-terminal closed) during the wait
   kRemoved,    // the device goes away and the port is opened again meanwhile
   kUnload,     // "Unload" closes the port: wheel commands fail
