@@ -82,6 +82,21 @@ std::optional<int32_t> TextToInt32(std::string_view text) {
   return ToInt32(*v);
 }
 
+namespace {
+
+// The largest number of 15 significant digits that is a finite double.
+// Numbers above it (up to the largest double, 1.7976931348623157e308) would
+// round to 1.79769313486232e308, which reads back as infinity and so as no
+// number at all: they are written as this one instead.
+constexpr double kLargest15Digits = 1.79769313486231e308;
+
+double Writable(double v) {
+  if (std::fabs(v) <= kLargest15Digits) return v;
+  return v < 0 ? -kLargest15Digits : kLargest15Digits;
+}
+
+}  // namespace
+
 std::string FormatNumber(double v) {
   if (!std::isfinite(v)) return "0";
   if (v == 0.0) return "0";  // also folds -0 into 0
@@ -90,7 +105,7 @@ std::string FormatNumber(double v) {
     std::snprintf(buf, sizeof buf, "%.0f", v);
     return buf;
   }
-  std::snprintf(buf, sizeof buf, "%.15g", v);
+  std::snprintf(buf, sizeof buf, "%.15g", Writable(v));
   std::string s = buf;
   if (s.find('e') != std::string::npos) {
     // Very large or very small magnitudes keep the exponent form, written as
@@ -113,7 +128,7 @@ std::string FormatDecimal(double v) {
   if (!std::isfinite(v) || v == 0.0) return "0";
   // 15 significant digits as d.dddddddddddddde[+-]x, then the point moved.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(v));
+  std::snprintf(buf, sizeof buf, "%.14e", std::fabs(Writable(v)));
   const std::string s = buf;
   const auto e = s.find('e');
   std::string digits = s.substr(0, 1) + s.substr(2, e - 2);

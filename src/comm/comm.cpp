@@ -244,6 +244,16 @@ void SetInTerm2(int16_t c) { L().in_term2 = c; }
 int16_t CommOut(const std::string& request) {
   Link& l = L();
   SerialPort& p = Host();
+  // Bytes still waiting belong to an earlier exchange (a reply that came
+  // after its time-out, the rest of a garbled one): they are dropped, so that
+  // the reply read next answers this request. Left in place they would start
+  // the next reply, and every later request would read the reply to the one
+  // before it.
+  if (p.IsOpen() && p.BytesWaiting() > 0) {
+    std::string stale;
+    p.ReadWaiting(stale);
+    Trace("drop", stale);
+  }
   std::string bytes = request;
   bytes += static_cast<char>(static_cast<unsigned char>(l.out_end_char & 0xFF));
   Trace("out", bytes);

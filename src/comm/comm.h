@@ -70,7 +70,9 @@ std::string CommErrLogText();
 // "CommOpenPort  2 No such file or directory". Codes and texts are errno
 // values and their strerror texts, plus "Port is not open" (code 9) and
 // "Write incomplete: <n> of <m> bytes written" (code 11); see serial_port.h.
-// CommOut waits up to the port time-out for room in the output buffer.
+// CommOut first drops any bytes still waiting from an earlier exchange (a
+// reply that came after its time-out), then waits up to the port time-out
+// for room in the output buffer.
 // A receive logs at most one such entry per call and goes on waiting until
 // its time-out. Replies are kept to their first kMaxReplyBytes bytes (the
 // terminator is still recognised after them).

@@ -158,6 +158,10 @@ int16_t MotorWaitStop() {
   if (ElapsedSeconds(start) > timeout) return -2;
   for (;;) {
     if (IsReady()) return 1;
+    // A failed query counts as busy, but a port that is not open (closed by
+    // "Unload", or never opened) can never answer: the wait ends at once
+    // instead of polling it until the move time-out has passed.
+    if (CommPortIsOpen() == 0) return -2;
     MotorProcessEvents();
     WaitMs(intervalMs);
     if (ElapsedSeconds(start) > timeout) return -2;

@@ -200,8 +200,6 @@ static bool ReadFileOrReport(const std::string& path, std::string& data) {
   return true;
 }
 
-namespace {
-
 int16_t ParseParData(std::string_view data, ParamList& list) {
   ParamList read;
   ParEntry entry;
@@ -221,8 +219,6 @@ int16_t ParseParData(std::string_view data, ParamList& list) {
   list = std::move(read);
   return 1;
 }
-
-}  // namespace
 
 int16_t ReadParFile(const std::string& path, ParamList& list) {
   std::string data;

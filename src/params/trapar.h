@@ -64,6 +64,9 @@ int16_t ReadCurPar();
 int16_t WriteParFile(const std::string& path, const ParamList& list);
 int16_t WriteCurPar();
 
+// The entries of a parameter file's bytes, as ReadParFile reads them: 1, or
+// -1 (list unchanged) for more than kMaxListEntries entries.
+int16_t ParseParData(std::string_view data, ParamList& list);
 // One line of a parameter file (without its line ending) into an entry;
 // false for a line that is skipped. The value is stored as text.
 bool ParseParLine(std::string_view line, ParEntry& entry);

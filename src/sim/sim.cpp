@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -24,7 +25,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr size_t kMaxPending = 4096;  // bytes kept while no end character came
 constexpr int kWriteTimeoutMs = 1000;
-constexpr auto kCharTime = std::chrono::microseconds(1042);  // 10 bits at 9600 baud
+constexpr auto kCharTime = std::chrono::nanoseconds(1041667);  // 10 bits at 9600 baud
 
 bool SetRaw(int fd) {
   termios t{};
@@ -99,22 +100,20 @@ struct ControllerSim::Impl {
     if (time_source) base_source_ms = time_source();
   }
 
-  // Sleeps ms unless Stop() is asked for; false when stopping.
-  bool Pause(std::chrono::microseconds us) const {
+  // Sleeps until the deadline, to the nanosecond the system allows, unless
+  // Stop() is asked for; false when stopping.
+  bool PauseUntil(Clock::time_point deadline) const {
     pollfd p{wake[0], POLLIN, 0};
-    auto deadline = Clock::now() + us;
     for (;;) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-      if (Clock::now() >= deadline) return true;
-      int ms = static_cast<int>(left.count());
-      if (ms <= 0) {
-        std::this_thread::sleep_until(deadline);
-        return true;
-      }
-      int r = poll(&p, 1, ms);
-      if (r > 0) return false;
+      const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+      if (left.count() <= 0) return true;
+      timespec ts{};
+      ts.tv_sec = static_cast<time_t>(left.count() / 1000000000);
+      ts.tv_nsec = static_cast<long>(left.count() % 1000000000);
+      if (ppoll(&p, 1, &ts, nullptr) > 0) return false;
     }
   }
+  bool Pause(std::chrono::microseconds us) const { return PauseUntil(Clock::now() + us); }
 
   bool WriteAll(const std::string& bytes) const {
     size_t done = 0;
@@ -134,14 +133,18 @@ struct ControllerSim::Impl {
     return true;
   }
 
+  // Paced, each character arrives when its last bit would have on a 9600
+  // baud line: character i of a reply at start + (i + 1) character times.
+  // The deadlines are absolute, so that no late wake-up adds to the next.
   void Send(const std::string& bytes, bool paced) const {
     if (!paced) {
       WriteAll(bytes);
       return;
     }
-    for (char c : bytes) {
-      if (!WriteAll(std::string(1, c))) return;
-      if (!Pause(kCharTime)) return;
+    const Clock::time_point start = Clock::now();
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      if (!PauseUntil(start + (i + 1) * kCharTime)) return;
+      if (!WriteAll(std::string(1, bytes[i]))) return;
     }
   }
 
@@ -206,6 +209,9 @@ struct ControllerSim::Impl {
   }
 
   void Serve() {
+    // The serving thread wakes as close to its deadlines as the system can
+    // (the default slack of 50 us would make paced characters late).
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
     const char end = kind == ControllerKind::kIM483I ? '\n' : '\r';
     std::string pending;
     char buf[256];

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <utility>
-
 #include <cmath>
+#include <limits>
+#include <utility>
 
 namespace nvx {
 namespace {
@@ -74,7 +74,8 @@ TEST(Numbers, WrittenForms) {
 }
 
 TEST(Numbers, WrittenNumbersReadBack) {
-  for (double v : {0.1, -0.25, 1.0 / 3, 533.3333333333, 1e-7, 98765.4321, 1e20, -1.5e-20}) {
+  const double top = std::numeric_limits<double>::max();
+  for (double v : {0.1, -0.25, 1.0 / 3, 533.3333333333, 1e-7, 98765.4321, 1e20, -1.5e-20, top, -top}) {
     SCOPED_TRACE(v);
     for (const std::string& text : {FormatLeadingBlank(v), FormatDecimal(v)}) {
       const auto back = ParseNumber(text);
@@ -83,10 +84,11 @@ TEST(Numbers, WrittenNumbersReadBack) {
     }
   }
   // Written to files: plain decimal, never an exponent, 15 significant digits.
-  const std::pair<double, const char*> files[] = {
+  const std::pair<double, std::string> files[] = {
       {1e20, "100000000000000000000"}, {1e-7, ".0000001"}, {-1.5e-20, "-.000000000000000000015"},
       {3200.0 / 6, "533.333333333333"}, {-0.25, "-.25"}, {500, "500"}, {0, "0"},
-      {1234567890123456789.0, "1234567890123460000"}, {12.5, "12.5"}};
+      {1234567890123456789.0, "1234567890123460000"}, {12.5, "12.5"},
+      {top, "179769313486231" + std::string(294, '0')}};
   for (const auto& [v, text] : files) EXPECT_EQ(FormatDecimal(v), text);
 }
 

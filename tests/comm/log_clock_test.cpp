@@ -127,7 +127,9 @@ class FakePort : public SerialPort {
     return true;
   }
   bool IsOpen() const override { return open_; }
-  int BytesWaiting() override { return s_->reads.empty() ? 0 : static_cast<int>(s_->reads.front().size()); }
+  // The scripted replies answer requests: they arrive once the link waits
+  // for them, and none is waiting before a request.
+  int BytesWaiting() override { return 0; }
   bool ReadWaiting(std::string& out) override {
     if (!s_->reads.empty()) {
       out += s_->reads.front();

@@ -224,6 +224,13 @@ TEST_F(Ezhr17Test, WaitStopCountsFailedQueryAsBusyAndTimesOut) {
   EXPECT_GE(Requests().size(), 2u);
 }
 
+TEST_F(Ezhr17Test, WaitStopOnAClosedPortEndsAfterOneQuery) {
+  CommClosePort();
+  EXPECT_EQ(MotorWaitStop(), -2);
+  EXPECT_EQ(LogLines(), (Strings{"CommOut  9 Port is not open", "CommIn2  9 Port is not open",
+                                 "Port TimeOut", "/1Q-comm error-"}));
+}
+
 TEST_F(Ezhr17Test, WaitStopReadyWithErrorCountsAsBusy) {
   MotorSetMoveTimeout(0);
   peer_->Script("/1Q", {Ez(EzStatus(true, 9))});

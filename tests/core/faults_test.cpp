@@ -1,0 +1,275 @@
+// Faults on the line and in the program directory, against the program as it
+// starts up (in-process, on a fake clock) with the simulated controllers on a
+// pseudo-terminal and their fault injection.
+//
+// Line rows: the command run while the fault lasts fails ("Error ", or "Off "
+// for a wheel whose port could not be opened again) within its time-outs (nothing hangs, nothing crashes); once the fault is
+// gone the next commands work. File rows: a write into a read-only or a full
+// program directory fails and leaves every file of the directory as it was,
+// byte for byte, with no temporary file beside them; the same write works
+// afterwards.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <thread>
+
+#include "comm/comm.h"
+#include "core/app.h"
+#include "core/commands.h"
+#include "core/main_model.h"
+#include "core/tick.h"
+#include "interp/interp.h"
+#include "joystick/joystick.h"
+#include "params/trapar.h"
+#include "support/app_fixture.h"
+
+namespace nvx {
+namespace {
+
+using Kind = sim::ControllerKind;
+using test::AppFixture;
+
+constexpr int kPortTimeoutMs = 250;
+constexpr int kMoveTimeoutS = 5;
+// The longest a command may take while the line is faulty: a wait, the move
+// time-out (counted in whole seconds, so up to one more) and two reply
+// time-outs around it; one exchange, its reply time-out.
+constexpr int64_t kWaitMs = (kMoveTimeoutS + 1) * 1000 + 2 * kPortTimeoutMs;
+constexpr int64_t kExchangeMs = 2 * kPortTimeoutMs;
+const char* const kRecovery = "F Wait;F 4;F Wait;F ??";
+const char* const kRecovered = "OK  ; OK  ; OK  ; F 4 ; ";
+
+enum class How {
+  kSim,        // the simulator's fault for `count` requests from the faulty command on
+  kLateReply,  // one reply comes after its time-out, before the next command
+  kHangUp,     // the line hangs up (pseudo-terminal closed) during the wait
+  kRemoved,    // the device goes away and the port is opened again meanwhile
+  kUnload,     // "Unload" closes the port: wheel commands fail
+};
+
+struct LineFault {
+  const char* name;
+  Kind kind;
+  How how;
+  sim::Fault fault;
+  int count;
+  const char* during;  // after "F 3" started a move
+  int64_t longestMs;   // the fake time it may take at most
+};
+
+class Faults : public ::testing::Test {
+ protected:
+  void Start(Kind kind) {
+    kind_ = kind;
+    app_ = std::make_unique<AppFixture>(&kind_);
+    // The port is a link to the pseudo-terminal, as a udev name is to a
+    // USB adapter, so that the device can go and come back.
+    link_ = app_->dir.file("ttyNVX");
+    Relink();
+    app_->SetConfig("PORTDEVICE", link_);
+    app_->SetConfig("PORTTIMEOUT", std::to_string(kPortTimeoutMs));
+    app_->SetConfig("MOVETIMEOUT", std::to_string(kMoveTimeoutS));
+    ASSERT_EQ(app_->Start(), 1) << CommErrLogText();
+  }
+  void Relink() {
+    std::filesystem::remove(link_);
+    std::filesystem::create_symlink(app_->sim->SlavePath(), link_);
+  }
+  // A new simulator on a new pseudo-terminal, behind the same link.
+  void NewLine() {
+    app_->sim->Stop();
+    app_->sim = std::make_unique<sim::ControllerSim>(kind_, sim::UnitsFromParamFiles(app_->dir.path()),
+                                                     Fast());
+    app_->time.FollowSim(*app_->sim);
+    ASSERT_EQ(app_->sim->Start(), 1);
+    Relink();
+  }
+  sim::SimOptions Fast() const {
+    sim::SimOptions o;
+    o.speed_factor = 20;
+    return o;
+  }
+  // The configuration's "OK": the port is closed and opened again.
+  void Reopen() { MainWin().ConfigurationClick(); }
+  // Runs a line: the fake time it took, and whether a reply failed.
+  int64_t Timed(const std::string& line, bool& failed) {
+    const int64_t t0 = app_->time.clock.ElapsedMs();
+    std::vector<std::string> replies;
+    ExecCmdLine(line, &replies);
+    failed = std::any_of(replies.begin(), replies.end(), ReplyCountsAsFailed);
+    return app_->time.clock.ElapsedMs() - t0;
+  }
+
+  Kind kind_{};
+  std::unique_ptr<AppFixture> app_;
+  std::string link_;
+};
+
+TEST_F(Faults, OnTheLine) {
+  const LineFault cases[] = {
+      {"stops answering mid-move", Kind::kIM483I, How::kSim, sim::Fault::kNoReply, -1, "F Wait", kWaitMs},
+      {"stops answering mid-move", Kind::kEZHR17, How::kSim, sim::Fault::kNoReply, -1, "F Wait", kWaitMs},
+      {"garbage", Kind::kIM483I, How::kSim, sim::Fault::kGarbled, 1, "F ?", kExchangeMs},
+      {"garbage", Kind::kEZHR17, How::kSim, sim::Fault::kGarbled, 1, "F ?", kExchangeMs},
+      {"wrong echo", Kind::kIM483I, How::kSim, sim::Fault::kWrongCase, 1, "F ?", kExchangeMs},
+      {"drive error", Kind::kEZHR17, How::kSim, sim::Fault::kErrorStatus, 1, "F ?", kExchangeMs},
+      {"partial reply", Kind::kIM483I, How::kSim, sim::Fault::kPartial, 1, "F ?", kExchangeMs},
+      {"partial reply", Kind::kEZHR17, How::kSim, sim::Fault::kPartial, 1, "F ?", kExchangeMs},
+      {"stale bytes after a time-out", Kind::kIM483I, How::kLateReply, sim::Fault::kNone, 0, "F ?", kExchangeMs},
+      {"stale bytes after a time-out", Kind::kEZHR17, How::kLateReply, sim::Fault::kNone, 0, "F ?", kExchangeMs},
+      {"hang-up during a wait", Kind::kIM483I, How::kHangUp, sim::Fault::kHangUp, -1, "F Wait", kWaitMs},
+      {"hang-up during a wait", Kind::kEZHR17, How::kHangUp, sim::Fault::kHangUp, -1, "F Wait", kWaitMs},
+      {"device removed", Kind::kIM483I, How::kRemoved, sim::Fault::kNone, 0, "F 5", kExchangeMs},
+      {"device removed", Kind::kEZHR17, How::kRemoved, sim::Fault::kNone, 0, "F 5", kExchangeMs},
+      {"port closed by Unload", Kind::kIM483I, How::kUnload, sim::Fault::kNone, 0, "Unload;F 2", kExchangeMs},
+      {"port closed by Unload", Kind::kEZHR17, How::kUnload, sim::Fault::kNone, 0, "Unload;F 2", kExchangeMs},
+  };
+  for (const LineFault& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " on " + sim::ControllerKindName(c.kind));
+    Start(c.kind);
+    ASSERT_EQ(ExecCmdLine("F 3"), "OK  ; ");
+    sim::SimOptions o = Fast();
+    o.fault = c.fault;
+    o.fault_count = c.count;
+    if (c.how == How::kLateReply) o.reply_delay_ms = kPortTimeoutMs + 200;
+    app_->sim->SetOptions(o);
+    const uint64_t sent = app_->sim->BytesSent();
+    if (c.how == How::kRemoved) {
+      app_->sim->Stop();
+      std::filesystem::remove(link_);
+      Reopen();
+    }
+
+    bool failed = false;
+    EXPECT_LE(Timed(c.during, failed), c.longestMs);
+    EXPECT_TRUE(failed);
+    PeriodicTick();  // the port's events, as the window's timer delivers them
+
+    // The fault goes.
+    if (c.how == How::kLateReply) {
+      // The late reply arrives while the line is quiet, before the next command.
+      for (int i = 0; i < 200 && app_->sim->BytesSent() == sent; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+      ASSERT_GT(app_->sim->BytesSent(), sent);
+      // ... and is in the port's input (looked at, not read).
+      const int fd = ::open(link_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+      pollfd p{fd, POLLIN, 0};
+      ASSERT_EQ(::poll(&p, 1, 5000), 1);
+      ::close(fd);
+    }
+    if (c.how == How::kHangUp || c.how == How::kRemoved) {
+      NewLine();
+      Reopen();
+    } else if (c.how == How::kUnload) {
+      MainWin().Load();
+      ASSERT_EQ(OpenConfiguredPort(), 1);
+    } else {
+      app_->sim->SetOptions(Fast());
+    }
+    EXPECT_EQ(ExecCmdLine(kRecovery), kRecovered) << CommErrLogText();
+    app_.reset();
+  }
+}
+
+// --- files ---
+
+enum class Dir { kReadOnly, kFull };
+
+// Runs a write in a child process whose program directory is read-only (as
+// seen by an unprivileged user) or full (no file may grow past 16 bytes);
+// true when the write reported its failure.
+bool FailsIn(Dir how, const std::string& dir, const std::function<bool()>& writeFailed) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (how == Dir::kReadOnly) {
+      ::chmod(dir.c_str(), 0555);
+      // Root writes anywhere: the write runs as nobody.
+      if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+    } else {
+      ::signal(SIGXFSZ, SIG_IGN);
+      const rlimit small{16, 16};
+      ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    _exit(writeFailed() ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ::chmod(dir.c_str(), 0700);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::map<std::string, std::string> Files(const test::TempDir& dir) {
+  std::map<std::string, std::string> files;
+  for (const auto& e : std::filesystem::directory_iterator(dir.path())) {
+    files[e.path().filename().string()] = dir.read(e.path().filename().string());
+  }
+  return files;
+}
+
+TEST(FileFaults, ReadOnlyOrFullDirectory) {
+  struct Case {
+    const char* name;
+    const char* file;
+    std::function<int16_t()> write;  // 1 when written
+  };
+  std::string interpMsg;
+  SetInterpMessageSink([&](const std::string& text) { interpMsg = text; });
+  ProgramFileDialogs dialogs;
+  const Case cases[] = {
+      {"parameter editor", "ZR_PARW1.TXT", [] {
+         SetParFile("ZR_PARW1.TXT");
+         ReadCurPar();
+         SetParAt(1, ParValue{7.0});
+         return WriteCurPar();
+       }},
+      {"joystick calibration", "ZR_JOY.TXT", [] {
+         JoyCalibration().Axis1Left = -1000;
+         return WriteJoyPar();
+       }},
+      {"joystick commands", "ZR_JOYCMDS.TXT", [] {
+         JoyCommands().items = {"Ver", "F Next", "B Next"};
+         return SaveJoyCmds();
+       }},
+      {"program", "SAMPLE.PRG", [&] {
+         SetProgram({"Repeat 2 Times", "F Next", "Endrepeat"});
+         WriteProgram(dialogs);
+         return static_cast<int16_t>(interpMsg == "Program written" ? 1 : -1);
+       }},
+  };
+  for (const Case& c : cases) {
+    for (Dir how : {Dir::kReadOnly, Dir::kFull}) {
+      SCOPED_TRACE(std::string(c.name) + (how == Dir::kFull ? " full" : " read-only"));
+      AppFixture app;
+      app.Start();
+      dialogs.choose = [&app](const std::string&, const std::string&, const std::string&,
+                              const std::string&, std::string& dir, std::string& file) {
+        dir = app.dir.path();
+        file = "SAMPLE.PRG";
+      };
+      dialogs.confirm = [](const std::string&, const std::string&) { return true; };
+      const auto before = Files(app.dir);
+      EXPECT_TRUE(FailsIn(how, app.dir.path(), [&] { return c.write() < 0; }));
+      EXPECT_EQ(Files(app.dir), before);
+      // The same write once the fault is gone.
+      EXPECT_EQ(c.write(), 1);
+      EXPECT_NE(app.dir.read(c.file), before.at(c.file));
+      EXPECT_EQ(Files(app.dir).size(), before.size());
+    }
+  }
+  SetInterpMessageSink(nullptr);
+}
+
+}  // namespace
+}  // namespace nvx
