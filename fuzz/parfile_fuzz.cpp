@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,17 +31,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
   ParamList list;
   if (ParseParData(bytes, list) != 1) return 0;
-  for (const ParEntry& e : list) {
-    std::string text;
-    double number = 0;
-    ParList(list, e.key, text, "from");
+  // Every value as the readers take it. A lookup by key scans the list, so
+  // only the first entries are looked up; the rest are read in place.
+  for (size_t i = 0; i < list.size(); ++i) {
+    const ParEntry& e = list[i];
+    std::string text = std::get<std::string>(e.value);
+    std::optional<double> number = ParseNumber(text);
+    if (i < 8) {
+      double d = 0;
+      ParList(list, e.key, text, "from");
+      number = ParList(list, e.key, d, "from") == 1 ? std::optional<double>(d) : std::nullopt;
+    }
     (void)TextToInt16(text);
     (void)TextToInt32(text);
-    if (ParList(list, e.key, number, "from") == 1) {
-      (void)ToInt16(number);
-      (void)ToInt32(number);
-      (void)FormatLeadingBlank(number);
-      CheckNumberForm(number);
+    if (number) {
+      (void)ToInt16(*number);
+      (void)ToInt32(*number);
+      (void)FormatLeadingBlank(*number);
+      CheckNumberForm(*number);
     }
   }
   // A number stored with "to" goes into the file in its file form.

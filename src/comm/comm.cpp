@@ -252,7 +252,12 @@ int16_t CommOut(const std::string& request) {
   if (p.IsOpen() && p.BytesWaiting() > 0) {
     std::string stale;
     p.ReadWaiting(stale);
-    Trace("drop", stale);
+    if (stale.size() <= kMaxTraceBytes) {
+      Trace("drop", stale);
+    } else {
+      Trace("drop", stale.substr(0, kMaxTraceBytes),
+            "(first " + std::to_string(kMaxTraceBytes) + " of " + std::to_string(stale.size()) + " bytes)");
+    }
   }
   std::string bytes = request;
   bytes += static_cast<char>(static_cast<unsigned char>(l.out_end_char & 0xFF));
