@@ -103,7 +103,12 @@ void BM_IdleWindowCpuShare(benchmark::State& state) {
   }
   fs::remove_all(dir);
 }
-BENCHMARK(BM_IdleWindowCpuShare)->Arg(0)->Arg(1)->Iterations(1)->UseRealTime()->Unit(benchmark::kSecond);
+BENCHMARK(BM_IdleWindowCpuShare)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kSecond);
 
 }  // namespace
 

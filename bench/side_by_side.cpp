@@ -228,7 +228,9 @@ class CountingPort : public nvx::SerialPort {
     read_bytes += out.size() - before;
     return ok;
   }
-  bool Write(std::string_view data, int timeout_ms) override { return port_.Write(data, timeout_ms); }
+  bool Write(std::string_view data, int timeout_ms) override {
+    return port_.Write(data, timeout_ms);
+  }
   Wait WaitReadable(int timeout_ms) override { return port_.WaitReadable(timeout_ms); }
   int ErrorCode() const override { return port_.ErrorCode(); }
   std::string ErrorText() const override { return port_.ErrorText(); }
@@ -239,7 +241,8 @@ class CountingPort : public nvx::SerialPort {
 };
 
 fs::path DataCopy(const std::string& tag) {
-  const fs::path dir = fs::temp_directory_path() / ("nvx-side-" + tag + "-" + std::to_string(getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("nvx-side-" + tag + "-" + std::to_string(getpid()));
   fs::create_directories(dir);
   for (const auto& e : fs::directory_iterator(NVX_DATA_DIR)) {
     fs::copy_file(e.path(), dir / e.path().filename(), fs::copy_options::overwrite_existing);
@@ -399,18 +402,20 @@ int main(int argc, char** argv) {
   for (auto kind : {nvx::sim::ControllerKind::kIM483I, nvx::sim::ControllerKind::kEZHR17}) {
     double ms = 0;
     const double ratio = MeasurePacedMoves(kind, moves, ms);
-    const std::string name = std::string("\"F n\" at 9600 baud, ") + nvx::sim::ControllerKindName(kind) +
+    const std::string name = std::string("\"F n\" at 9600 baud, ") +
+                             nvx::sim::ControllerKindName(kind) +
                              " (ms per move; ratio to paced replies)";
     std::printf("%-58s %12.2f %8.3f %s\n", name.c_str(), ms, ratio, "<= 1.05");
     std::fflush(stdout);
   }
 
-  std::printf("%-58s %11.3f%% %8s %s\n", "CPU during a 1 s \"Delay\"", 100 * DelayShare(), "", "< 1%");
-  std::printf("%-58s %11.3f%% %8s %s\n", "CPU during a 1 s reply time-out", 100 * ReplyTimeOutShare(), "",
+  std::printf("%-58s %11.3f%% %8s %s\n", "CPU during a 1 s \"Delay\"", 100 * DelayShare(), "",
               "< 1%");
+  std::printf("%-58s %11.3f%% %8s %s\n", "CPU during a 1 s reply time-out",
+              100 * ReplyTimeOutShare(), "", "< 1%");
   std::fflush(stdout);
-  std::printf("%-58s %11.3f%% %8s %s\n", "CPU of the idle main window", 100 * IdleWindowShare(idleSeconds, false),
-              "", "< 1%");
+  std::printf("%-58s %11.3f%% %8s %s\n", "CPU of the idle main window",
+              100 * IdleWindowShare(idleSeconds, false), "", "< 1%");
   std::printf("%-58s %11.3f%% %8s %s\n", "CPU of the idle main window with --simulate",
               100 * IdleWindowShare(idleSeconds, true), "", "< 1%");
   return 0;

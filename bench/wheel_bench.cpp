@@ -67,7 +67,8 @@ struct Line {
     nvx::sim::SimOptions opt;
     opt.paced = paced;
     opt.fixed_steps_per_s = 1e9;  // moves end at once: only the line is measured
-    sim = std::make_unique<nvx::sim::ControllerSim>(kind, nvx::sim::UnitsFromParamFiles(dir.string()), opt);
+    sim = std::make_unique<nvx::sim::ControllerSim>(
+        kind, nvx::sim::UnitsFromParamFiles(dir.string()), opt);
     sim->Start();
     // The first entry of a key wins: put ours in front.
     std::ifstream in(dir / "ZR_CONFIG.TXT");
@@ -105,17 +106,22 @@ void BM_FilterMovePaced(benchmark::State& state) {
   // The simulator paces only its replies; the program's requests reach it at
   // once over the pseudo-terminal. reply_ratio compares with the paced part.
   const double replySeconds = static_cast<double>(CountingPort::read) * 10.0 / 9600.0;
-  state.counters["reply_ratio"] = benchmark::Counter(replySeconds, benchmark::Counter::kIsRate |
-                                                                       benchmark::Counter::kInvert);
+  state.counters["reply_ratio"] =
+      benchmark::Counter(replySeconds, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.counters["chars_per_move"] = chars / static_cast<double>(moves);
   state.counters["wire_ms_per_move"] = 1000.0 * wireSeconds / static_cast<double>(moves);
   // Elapsed time of the loop is what benchmark reports per iteration; the
   // ratio uses the same measure.
-  state.counters["wire_ratio"] = benchmark::Counter(wireSeconds, benchmark::Counter::kIsRate |
-                                                                     benchmark::Counter::kInvert);
+  state.counters["wire_ratio"] =
+      benchmark::Counter(wireSeconds, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   state.SetLabel(nvx::sim::ControllerKindName(kind));
 }
-BENCHMARK(BM_FilterMovePaced)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FilterMovePaced)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
 
 void BM_ExchangesUnpaced(benchmark::State& state) {
   const auto kind = static_cast<nvx::sim::ControllerKind>(state.range(0));
@@ -128,7 +134,12 @@ void BM_ExchangesUnpaced(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
   state.SetLabel(nvx::sim::ControllerKindName(kind));
 }
-BENCHMARK(BM_ExchangesUnpaced)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+BENCHMARK(BM_ExchangesUnpaced)
+    ->Arg(0)
+    ->Arg(1)
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(1.0);
 
 }  // namespace
 

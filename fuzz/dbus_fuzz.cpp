@@ -53,9 +53,8 @@ void CheckBusText(const std::string& s) {
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   qputenv("QT_LOGGING_RULES", "*=false");
   new QCoreApplication(*argc, *argv);
-  g_bus = new QDBusConnection(
-      QDBusConnection::connectToBus(QStringLiteral("unix:path=/nonexistent/nvx-fuzz-bus"),
-                                    QStringLiteral("nvx-fuzz")));
+  g_bus = new QDBusConnection(QDBusConnection::connectToBus(
+      QStringLiteral("unix:path=/nonexistent/nvx-fuzz-bus"), QStringLiteral("nvx-fuzz")));
   fuzz::InstallQuietHost();
   return 0;
 }
@@ -71,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   while (tag != std::string_view::npos) {
     const char kind = rest[tag];
     const size_t next = rest.find_first_of(std::string_view("\0\1\2\3\4\5", 6), tag + 1);
-    const std::string_view body =
-        rest.substr(tag + 1, next == std::string_view::npos ? std::string_view::npos : next - tag - 1);
+    const std::string_view body = rest.substr(
+        tag + 1, next == std::string_view::npos ? std::string_view::npos : next - tag - 1);
     if (args.isEmpty()) firstText = std::string(body);
     switch (kind) {
       case 0: args << Text(body); break;
@@ -110,9 +109,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   } else if (where == 3) {
     path = root + QStringLiteral("/2");
   }
-  const QString iface = (flags & 0x10)  ? QStringLiteral("org.freedesktop.DBus.Properties")
-                        : (flags & 8) ? QString::fromUtf8(dbus::kCmdInterface)
-                                      : QString();
+  const QString iface = (flags & 0x10) ? QStringLiteral("org.freedesktop.DBus.Properties")
+                        : (flags & 8)  ? QString::fromUtf8(dbus::kCmdInterface)
+                                       : QString();
   QDBusMessage m = QDBusMessage::createMethodCall(caller, path, iface, member);
   m.setArguments(args);
   server.handleMessage(m, *g_bus);

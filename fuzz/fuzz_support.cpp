@@ -100,17 +100,14 @@ bool ScriptPort::Write(std::string_view data, int) {
   if (next_ >= script_->size()) return true;  // the script is over: silence
   const ReplyStep& step = (*script_)[next_++];
   switch (step.kind) {
-    case ReplyStep::Kind::Whole:
-      waiting_ += step.bytes;
-      break;
+    case ReplyStep::Kind::Whole: waiting_ += step.bytes; break;
     case ReplyStep::Kind::Split: {
       const size_t half = step.bytes.size() / 2;
       waiting_ += step.bytes.substr(0, half);
       held_ += step.bytes.substr(half);
       break;
     }
-    case ReplyStep::Kind::Silent:
-      break;
+    case ReplyStep::Kind::Silent: break;
     case ReplyStep::Kind::HangUp:
       waiting_ += step.bytes;
       hung_up_ = true;

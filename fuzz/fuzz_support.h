@@ -97,8 +97,8 @@ class ScriptPort : public SerialPort {
   bool open_ = false;
   bool hung_up_ = false;
   bool read_error_ = false;
-  std::string waiting_;   // offered now
-  std::string held_;      // the second half of a split reply
+  std::string waiting_;  // offered now
+  std::string held_;     // the second half of a split reply
   int code_ = 0;
   std::string text_;
   std::vector<int16_t> events_;

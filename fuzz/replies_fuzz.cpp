@@ -47,13 +47,19 @@ void Run(char op, int digit) {
   int32_t origin = 0;
   std::string reply;
   switch (op) {
-    case '1': case '2': SelectWheel(static_cast<int16_t>(op - '0')); MotorSelect(WheelPar(op - '0').address); break;
+    case '1':
+    case '2':
+      SelectWheel(static_cast<int16_t>(op - '0'));
+      MotorSelect(WheelPar(op - '0').address);
+      break;
     case 'p': MotorProbe(); break;
     case 'z': MotorGetPos(pos); break;
     case 'm': MotorMoveRel((digit - 4.5) * 100.25); break;
     case 'w': MotorWaitStop(); break;
     case 'h': MotorHome(-500, 125); break;
-    case 'c': MotorCommand(AppSettings().Controller == ControllerKind::Ezhr17 ? "/1?0" : "AZ", reply); break;
+    case 'c':
+      MotorCommand(AppSettings().Controller == ControllerKind::Ezhr17 ? "/1?0" : "AZ", reply);
+      break;
     case 'R': MotorSetPos(origin); break;
     case 'S': MotorSettle(500); break;
     case 'V': MotorSetSlewVel(digit * 1000); break;

@@ -110,8 +110,8 @@ int main(int argc, char** argv) {
   int status = kExitOk;
   bool reached = false;
   for (const std::string& line : lines) {
-    QDBusMessage call = QDBusMessage::createMethodCall(service, path, iface,
-                                                       QStringLiteral("ExecReplies"));
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, path, iface, QStringLiteral("ExecReplies"));
     call << QString::fromLocal8Bit(line.data(), static_cast<qsizetype>(line.size()));
     const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 2) {

@@ -23,7 +23,8 @@ void QuitGuiIfIdle() {
   if (QCoreApplication* app = QCoreApplication::instance()) {
     // Queued: the loop may not be running yet, or a handler may still be on
     // the stack; the loop ends once control is back in it.
-    QMetaObject::invokeMethod(app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        app, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
   }
 }
 
@@ -52,9 +53,8 @@ int RunGui(int& argc, char** argv, const std::string& programDir, bool automatio
   ui.SetMainWindowUnloadedHook([] { QuitGuiIfIdle(); });
   // The parameter list editor behind "Configuration" and the wheels'
   // "Parameters" entries.
-  ui.SetMainWindowLoadedHook([](FrmWheel& w) {
-    w.parListEditor = [&w] { FrmParList::EditCurrentFile(&w); };
-  });
+  ui.SetMainWindowLoadedHook(
+      [](FrmWheel& w) { w.parListEditor = [&w] { FrmParList::EditCurrentFile(&w); }; });
 
   const int16_t started = InitApp(programDir);
   // The D-Bus roads open once start-up is over; without a session bus the

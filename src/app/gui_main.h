@@ -10,5 +10,4 @@ namespace nvx {
 // automation client holds the program. 3 when another instance runs.
 int RunGui(int& argc, char** argv, const std::string& programDir, bool automation);
 
-
 }  // namespace nvx

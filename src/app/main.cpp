@@ -13,17 +13,17 @@
 #include <string>
 #include <vector>
 
-#include "core/options.h"
 #include "base/ui.h"
 #include "base/words.h"
+#include "comm/comm.h"
 #include "core/app.h"
 #include "core/commands.h"
 #include "core/main_model.h"
+#include "core/options.h"
 #include "core/program_dir.h"
 #include "core/simulate.h"
 #include "core/tick.h"
 #include "interp/interp.h"
-#include "comm/comm.h"
 #include "joystick/joystick.h"
 
 #ifdef NVX_HAVE_QT

@@ -81,8 +81,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   int sig = 0;
-  while (sigwait(&set, &sig) != 0) {
-  }
+  while (sigwait(&set, &sig) != 0) {}
   sim.Stop();
   return 0;
 }

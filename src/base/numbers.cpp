@@ -27,18 +27,27 @@ std::optional<double> ParseNumber(std::string_view text) {
   size_t i = 0;
   if (t[i] == '+' || t[i] == '-') ++i;
   size_t intDigits = 0;
-  while (i < t.size() && IsDigit(t[i])) { ++i; ++intDigits; }
+  while (i < t.size() && IsDigit(t[i])) {
+    ++i;
+    ++intDigits;
+  }
   size_t fracDigits = 0;
   if (i < t.size() && t[i] == '.') {
     ++i;
-    while (i < t.size() && IsDigit(t[i])) { ++i; ++fracDigits; }
+    while (i < t.size() && IsDigit(t[i])) {
+      ++i;
+      ++fracDigits;
+    }
   }
   if (intDigits + fracDigits == 0) return std::nullopt;
   if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
     ++i;
     if (i < t.size() && (t[i] == '+' || t[i] == '-')) ++i;
     size_t expDigits = 0;
-    while (i < t.size() && IsDigit(t[i])) { ++i; ++expDigits; }
+    while (i < t.size() && IsDigit(t[i])) {
+      ++i;
+      ++expDigits;
+    }
     if (expDigits == 0) return std::nullopt;
   }
   if (i != t.size()) return std::nullopt;

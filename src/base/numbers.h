@@ -52,8 +52,8 @@ std::string FormatDecimal(double v);
 std::string FormatLeadingBlank(double v);
 
 // Integers in both forms (no decimal point ever).
-std::string FormatInt(int64_t v);             // "17", "-3"
-std::string FormatIntLeadingBlank(int64_t v); // " 17", "-3"
+std::string FormatInt(int64_t v);              // "17", "-3"
+std::string FormatIntLeadingBlank(int64_t v);  // " 17", "-3"
 
 // Trims blanks (character 32 only) from both ends.
 std::string TrimBlanks(std::string_view s);

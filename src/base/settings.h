@@ -18,15 +18,15 @@ enum class ControllerKind { None, Im483i, Ezhr17 };
 ControllerKind ParseControllerType(std::string_view text);
 
 struct Settings {
-  int16_t PortNumber = 0;           // MPORT
-  int16_t PortTimeout = 0;          // PORTTIMEOUT, ms
-  int16_t MoveTimeout = 0;          // MOVETIMEOUT, s
-  int16_t WaitPollingInterval = 0;  // WAITPOLLINGINTERVAL, ms
-  std::string ControllerType;       // CONTRTYPE as written: "IM483I" or "EZHR17"
+  int16_t PortNumber = 0;                            // MPORT
+  int16_t PortTimeout = 0;                           // PORTTIMEOUT, ms
+  int16_t MoveTimeout = 0;                           // MOVETIMEOUT, s
+  int16_t WaitPollingInterval = 0;                   // WAITPOLLINGINTERVAL, ms
+  std::string ControllerType;                        // CONTRTYPE as written: "IM483I" or "EZHR17"
   ControllerKind Controller = ControllerKind::None;  // parsed from ControllerType
-  int16_t JoyOn = 0;                // JOYSTARTON
-  int16_t WheelInstalled[3] = {0, 0, 0};  // [1] = W1_INSTALLED, [2] = W2_INSTALLED
-  std::string PortDevice;           // PORTDEVICE: a device path used instead of MPORT
+  int16_t JoyOn = 0;                                 // JOYSTARTON
+  int16_t WheelInstalled[3] = {0, 0, 0};             // [1] = W1_INSTALLED, [2] = W2_INSTALLED
+  std::string PortDevice;  // PORTDEVICE: a device path used instead of MPORT
 };
 
 // Sets ControllerType and Controller together; the only writer of either.

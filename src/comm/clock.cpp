@@ -25,8 +25,7 @@ void SleepUntilNs(int64_t abs_ns) {
   timespec ts{};
   ts.tv_sec = static_cast<time_t>(abs_ns / 1000000000);
   ts.tv_nsec = static_cast<long>(abs_ns % 1000000000);
-  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-  }
+  while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {}
 }
 
 RealClock g_real;
@@ -34,14 +33,18 @@ std::atomic<Clock*> g_clock{&g_real};
 
 }  // namespace
 
-uint32_t RealClock::NowMs() { return static_cast<uint32_t>(static_cast<uint64_t>(MonotonicNs() / 1000000)); }
+uint32_t RealClock::NowMs() {
+  return static_cast<uint32_t>(static_cast<uint64_t>(MonotonicNs() / 1000000));
+}
 
 void RealClock::SleepForMs(int64_t ms) {
   if (ms <= 0) return;
   SleepUntilNs(MonotonicNs() + ms * 1000000);
 }
 
-int RealClock::Poll(pollfd* fds, nfds_t count, int timeout_ms) { return ::poll(fds, count, timeout_ms); }
+int RealClock::Poll(pollfd* fds, nfds_t count, int timeout_ms) {
+  return ::poll(fds, count, timeout_ms);
+}
 
 int FakeClock::Poll(pollfd* fds, nfds_t count, int timeout_ms) {
   if (timeout_ms < 0) return ::poll(fds, count, timeout_ms);  // no time-out to skip to

@@ -24,7 +24,7 @@ constexpr int64_t kFaultPauseMs = 10;
 struct Link {
   std::unique_ptr<SerialPort> port;  // the serial host; null when unloaded
   SerialPortFactory factory;
-  std::string device;                // SetPortDevice; empty: /dev/ttyS<N-1>
+  std::string device;  // SetPortDevice; empty: /dev/ttyS<N-1>
   int16_t port_number = 0;
   int16_t timeout_ms = 1000;
   int16_t out_end_char = 0;
@@ -64,8 +64,8 @@ bool TraceOn() {
 
 void Trace(const char* dir, const std::string& bytes, const std::string& note = {}) {
   if (!TraceOn()) return;
-  std::fprintf(stderr, "[comm] %s \"%s\"%s%s\n", dir, EscapeControlBytes(bytes).c_str(), note.empty() ? "" : " ",
-               note.c_str());
+  std::fprintf(stderr, "[comm] %s \"%s\"%s%s\n", dir, EscapeControlBytes(bytes).c_str(),
+               note.empty() ? "" : " ", note.c_str());
   std::fflush(stderr);
 }
 
@@ -119,7 +119,7 @@ int16_t Receive(bool two, std::string& reply, const char* name) {
     if (!port.IsOpen()) {
       port.BytesWaiting();  // records the port's own failure code and text
       log_failure();
-      hung_up = true;       // nothing can arrive: sleep to the time-out
+      hung_up = true;  // nothing can arrive: sleep to the time-out
       continue;
     }
 
@@ -164,8 +164,9 @@ int16_t Receive(bool two, std::string& reply, const char* name) {
     }
 
     // Only the end of what has arrived so far is tested, after each read.
-    const bool complete = two ? (total >= 2 && CodeIs(tail[0], l.in_term1) && CodeIs(tail[1], l.in_term2))
-                              : (total >= 1 && CodeIs(tail[1], l.in_term1));
+    const bool complete =
+        two ? (total >= 2 && CodeIs(tail[0], l.in_term1) && CodeIs(tail[1], l.in_term2))
+            : (total >= 1 && CodeIs(tail[1], l.in_term1));
     if (complete) {
       const uint64_t body = total - term_len;
       if (reply.size() > body) reply.resize(static_cast<std::size_t>(body));
@@ -175,7 +176,8 @@ int16_t Receive(bool two, std::string& reply, const char* name) {
   }
   if (TraceOn()) {
     std::string note = result == 1 ? "(complete)" : "(time-out)";
-    if (total > raw.size()) note += " (first " + std::to_string(raw.size()) + " of " + std::to_string(total) + " bytes)";
+    if (total > raw.size())
+      note += " (first " + std::to_string(raw.size()) + " of " + std::to_string(total) + " bytes)";
     Trace(two ? "in2" : "in", raw, note);
   }
   return result;
@@ -256,7 +258,8 @@ int16_t CommOut(const std::string& request) {
       Trace("drop", stale);
     } else {
       Trace("drop", stale.substr(0, kMaxTraceBytes),
-            "(first " + std::to_string(kMaxTraceBytes) + " of " + std::to_string(stale.size()) + " bytes)");
+            "(first " + std::to_string(kMaxTraceBytes) + " of " + std::to_string(stale.size()) +
+                " bytes)");
     }
   }
   std::string bytes = request;

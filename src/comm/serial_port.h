@@ -89,8 +89,8 @@ class PosixSerialPort : public SerialPort {
   static Traffic TotalTraffic();
 
  private:
-  bool Fail(int code);                       // records errno-style failure
-  bool Fail(int code, std::string text);     // records a failure with its own text
+  bool Fail(int code);                    // records errno-style failure
+  bool Fail(int code, std::string text);  // records a failure with its own text
   void NoteHangUp();
   void NoteIoError();
 

@@ -31,8 +31,8 @@ int16_t& HistLimit();
 
 // The two ending paths: whichever of the main window and an automation
 // object goes last closes the port.
-void MainWindowUnloading();   // call first thing in the main window's unloading
-void MainWindowUnloaded();    // call last: MainWinLoaded := 0
+void MainWindowUnloading();  // call first thing in the main window's unloading
+void MainWindowUnloaded();   // call last: MainWinLoaded := 0
 void AutomationObjectCreated();
 void AutomationObjectEnded();
 

@@ -8,11 +8,11 @@
 #include "base/ui.h"
 #include "base/words.h"
 #include "comm/comm.h"
+#include "controllers/motcon.h"
 #include "core/main_model.h"
 #include "core/wheel_actions.h"
-#include "controllers/motcon.h"
-#include "interp/interp.h"
 #include "core/wheel_view.h"
+#include "interp/interp.h"
 #include "joystick/joystick.h"
 #include "wheels/wheels.h"
 

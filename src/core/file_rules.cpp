@@ -77,8 +77,8 @@ bool LessNoCase(const std::string& a, const std::string& b) {
 bool Hidden(const std::string& name) { return name.empty() || name[0] == '.'; }
 
 bool IsPlainName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find('/') == std::string_view::npos && name.find('\0') == std::string_view::npos;
+  return !name.empty() && name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+         name.find('\0') == std::string_view::npos;
 }
 
 std::string Unescape(std::string_view s) {
@@ -129,8 +129,7 @@ bool MatchPattern(std::string_view name, std::string_view pattern) {
       if (MatchOne(name, one)) return true;
       // "NAME.*" also takes a name without any extension.
       if (one.size() >= 2 && one.substr(one.size() - 2) == ".*" &&
-          name.find('.') == std::string_view::npos &&
-          MatchOne(name, one.substr(0, one.size() - 2)))
+          name.find('.') == std::string_view::npos && MatchOne(name, one.substr(0, one.size() - 2)))
         return true;
     }
     start = end + 1;
@@ -156,8 +155,9 @@ std::vector<std::string> SplitPatterns(std::string_view patterns) {
 std::string PadLeft(std::string_view text, size_t width) {
   // Widths count characters: a UTF-8 sequence (a name such as "Größe.txt",
   // a locale's group separator such as U+202F) takes one column.
-  const size_t chars = static_cast<size_t>(std::count_if(
-      text.begin(), text.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; }));
+  const size_t chars = static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  }));
   std::string out;
   if (chars < width) out.assign(width - chars, ' ');
   out.append(text);
@@ -284,13 +284,14 @@ std::vector<std::string> ListSubdirs(const std::string& dir) {
 
 std::vector<std::string> RealMountPoints(std::string_view mountsText) {
   static const char* const kReal[] = {
-      "ext2",  "ext3",  "ext4",    "xfs",     "btrfs", "vfat",    "msdos", "exfat", "ntfs",
-      "ntfs3", "fuseblk", "hfs",   "hfsplus", "jfs",   "reiserfs", "f2fs", "zfs",   "iso9660",
-      "udf",   "nfs",   "nfs4",    "cifs",    "smb3",  "smbfs",   "9p",    "virtiofs", "overlay"};
+      "ext2",  "ext3",    "ext4", "xfs",     "btrfs", "vfat",     "msdos", "exfat",    "ntfs",
+      "ntfs3", "fuseblk", "hfs",  "hfsplus", "jfs",   "reiserfs", "f2fs",  "zfs",      "iso9660",
+      "udf",   "nfs",     "nfs4", "cifs",    "smb3",  "smbfs",    "9p",    "virtiofs", "overlay"};
   static const char* const kPseudo[] = {
-      "proc",  "sysfs",   "cgroup",  "cgroup2", "tmpfs",    "devtmpfs", "devpts",  "mqueue",
-      "debugfs", "tracefs", "securityfs", "pstore", "bpf", "configfs", "fusectl", "hugetlbfs",
-      "autofs", "binfmt_misc", "nsfs", "efivarfs", "ramfs", "rpc_pipefs", "selinuxfs", "squashfs"};
+      "proc",   "sysfs",    "cgroup",  "cgroup2",    "tmpfs",      "devtmpfs",
+      "devpts", "mqueue",   "debugfs", "tracefs",    "securityfs", "pstore",
+      "bpf",    "configfs", "fusectl", "hugetlbfs",  "autofs",     "binfmt_misc",
+      "nsfs",   "efivarfs", "ramfs",   "rpc_pipefs", "selinuxfs",  "squashfs"};
   std::vector<std::string> out{"/"};
   size_t start = 0;
   while (start < mountsText.size()) {
@@ -310,7 +311,8 @@ std::vector<std::string> RealMountPoints(std::string_view mountsText) {
     }
     if (f.size() < 3) continue;
     const std::string type(f[2]);
-    if (std::any_of(std::begin(kPseudo), std::end(kPseudo), [&](const char* t) { return type == t; }))
+    if (std::any_of(std::begin(kPseudo), std::end(kPseudo),
+                    [&](const char* t) { return type == t; }))
       continue;
     const bool real =
         std::any_of(std::begin(kReal), std::end(kReal), [&](const char* t) { return type == t; }) ||
@@ -377,10 +379,8 @@ int16_t NewFolderPath(const std::string& dir, const std::string& answer, std::st
 int16_t CreateFolder(const std::string& path, std::string& message) {
   message.clear();
   if (::mkdir(path.c_str(), 0777) == 0) return 1;
-  if (errno == EEXIST)
-    message = "Folder " + path + " already exists";
-  else
-    message = "Folder " + path + " could not be created";
+  if (errno == EEXIST) message = "Folder " + path + " already exists";
+  else message = "Folder " + path + " could not be created";
   return -1;
 }
 

@@ -16,9 +16,9 @@ namespace nvx {
 // A file's modification time in local time.
 struct FileTime {
   int year = 1970;
-  int month = 1;   // 1..12
-  int day = 1;     // 1..31
-  int hour = 0;    // 0..23
+  int month = 1;  // 1..12
+  int day = 1;    // 1..31
+  int hour = 0;   // 0..23
   int minute = 0;
   int second = 0;
 };
@@ -128,8 +128,7 @@ FileOpResult DeleteFiles(const std::string& dir, const std::vector<std::string>&
 // "Copy Folder": copies dir with everything in it into destParent under its
 // own name. -1 with a message when the target exists, lies inside dir, or
 // the copy fails (a partial copy is removed again); 1 on success.
-int16_t CopyFolderInto(const std::string& dir, const std::string& destParent,
-                       std::string& message);
+int16_t CopyFolderInto(const std::string& dir, const std::string& destParent, std::string& message);
 // "Copy File(s)": copies dir/name into destDir for each name; an existing
 // target is not replaced (message), nor is a file copied onto itself.
 FileOpResult CopyFilesInto(const std::string& dir, const std::vector<std::string>& names,

@@ -76,7 +76,9 @@ void MainModel::Wire() {
 
 MainModel::MainModel() = default;
 
-void MainModel::SetViewFactory(std::function<MainView*()> factory) { factory_ = std::move(factory); }
+void MainModel::SetViewFactory(std::function<MainView*()> factory) {
+  factory_ = std::move(factory);
+}
 void MainModel::SetUnloadedHook(std::function<void()> hook) { unloadedHook_ = std::move(hook); }
 
 bool MainModel::IsLoaded() const { return MainWinLoaded() != 0; }

@@ -20,7 +20,7 @@ struct WheelPanelState {
   // One element per filter entry of the menu ("Filter 1" always exists):
   // whether it carries the check mark.
   std::vector<bool> checks = std::vector<bool>(1, false);
-  int16_t caption = 0;     // the filter the captions show (0: "?")
+  int16_t caption = 0;  // the filter the captions show (0: "?")
   // The drawn wheel: what the program last commanded or read, so that it
   // shows where the wheel stands, whatever CurFilter says. A wheel that is
   // offline, or whose position is unknown after a failed homing, is drawn
@@ -38,14 +38,14 @@ class MainView {
   virtual void TimeChanged() {}
   virtual void CmdTextChanged() {}
   virtual void HistoryChanged() {}
-  virtual void WheelMenusChanged() {}           // which wheel menus are shown
+  virtual void WheelMenusChanged() {}  // which wheel menus are shown
   virtual void FilterEntriesChanged(int /*wheel*/) {}
   virtual void ChecksChanged(int /*wheel*/) {}
   virtual void CaptionChanged(int /*wheel*/) {}
   virtual void DrawingChanged(int /*wheel*/) {}
   virtual void VisibilityChanged() {}
   virtual void BusyChanged() {}
-  virtual void CalibCheckChanged() {}           // the check mark of "Calibrate"
+  virtual void CalibCheckChanged() {}  // the check mark of "Calibrate"
   // The model unloaded: the view closes its other windows, hides and goes.
   // The model no longer calls the view afterwards.
   virtual void Unloaded() {}
@@ -56,9 +56,7 @@ class MainView {
   virtual void EditCurrentParFile() {}
   // The edit dialog frmEdit, modal, on a text of CR LF separated lines: the
   // edited text after "Done", nothing after "Cancel" or the close box.
-  virtual std::optional<std::string> EditText(const std::string& /*text*/) {
-    return std::nullopt;
-  }
+  virtual std::optional<std::string> EditText(const std::string& /*text*/) { return std::nullopt; }
   // The program's file dialog: start directory, pattern and title in; the
   // chosen directory and file out (empty when cancelled).
   virtual void ChooseFile(const std::string& /*startDir*/, const std::string& /*pattern*/,

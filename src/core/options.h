@@ -6,13 +6,13 @@
 namespace nvx {
 
 struct AppOptions {
-  std::string dir;        // --dir DIR
-  bool exec = false;      // --exec LINE
+  std::string dir;    // --dir DIR
+  bool exec = false;  // --exec LINE
   std::string execLine;
   std::string runFile;    // --run FILE
   bool simulate = false;  // --simulate
   bool automation = false;
-  std::string joystick;   // --joystick PATH
+  std::string joystick;  // --joystick PATH
   bool help = false;
 };
 

@@ -26,15 +26,15 @@ ParGridLayout ParListLayout(int n) {
   g.valueColPx = TwipsToPixels(kParValueColTwips);
   g.rowPx = TwipsToPixels(kParRowTwips);
   const int extraPx = TwipsToPixels(kParGridExtraTwips);
-  g.widthPx = g.keyColPx + g.valueColPx + extraPx +
-              (g.scrollBar ? TwipsToPixels(kParScrollBarTwips) : 0);
+  g.widthPx =
+      g.keyColPx + g.valueColPx + extraPx + (g.scrollBar ? TwipsToPixels(kParScrollBarTwips) : 0);
   g.heightPx = g.rowPx * g.visibleRows + extraPx;
   g.marginPx = TwipsToPixels(kParMarginTwips);
   return g;
 }
 
-ParWindowPos ParListWindowPos(int16_t ftop, int16_t fleft, int screenWidthPx,
-                              int screenHeightPx, int windowWidthPx, int windowHeightPx) {
+ParWindowPos ParListWindowPos(int16_t ftop, int16_t fleft, int screenWidthPx, int screenHeightPx,
+                              int windowWidthPx, int windowHeightPx) {
   ParWindowPos p;
   if (ftop < 0 || fleft < 0) {
     p.top = (screenHeightPx - windowHeightPx) / 2;

@@ -13,21 +13,21 @@
 namespace nvx {
 
 constexpr int kTwipsPerPixel = 15;
-constexpr int kParKeyColTwips = 2200;     // column 0, "Parameter"
-constexpr int kParValueColTwips = 1400;   // column 1, "Value"
-constexpr int kParRowTwips = 260;         // every row, the heading row too
-constexpr int kParGridExtraTwips = 100;   // borders round the cells
-constexpr int kParScrollBarTwips = 240;   // room for the vertical scroll bar
-constexpr int kParMaxVisibleRows = 31;    // heading row included
-constexpr int kParMarginTwips = 120;      // grid left and grid top in the window
+constexpr int kParKeyColTwips = 2200;    // column 0, "Parameter"
+constexpr int kParValueColTwips = 1400;  // column 1, "Value"
+constexpr int kParRowTwips = 260;        // every row, the heading row too
+constexpr int kParGridExtraTwips = 100;  // borders round the cells
+constexpr int kParScrollBarTwips = 240;  // room for the vertical scroll bar
+constexpr int kParMaxVisibleRows = 31;   // heading row included
+constexpr int kParMarginTwips = 120;     // grid left and grid top in the window
 
 // Twips to whole pixels, to the nearest (a half cannot occur at 15 to a pixel).
 int TwipsToPixels(int twips);
 
 // The grid's geometry for a list of n entries.
 struct ParGridLayout {
-  int rows = 1;          // grid rows, heading row included: n + 1
-  int visibleRows = 1;   // min(n + 1, 31)
+  int rows = 1;         // grid rows, heading row included: n + 1
+  int visibleRows = 1;  // min(n + 1, 31)
   bool scrollBar = false;
   // In twips, as designed.
   int widthTwips = 0;
@@ -39,7 +39,7 @@ struct ParGridLayout {
   int rowPx = 0;
   int widthPx = 0;
   int heightPx = 0;
-  int marginPx = 0;      // grid left and top
+  int marginPx = 0;  // grid left and top
 };
 ParGridLayout ParListLayout(int n);
 
@@ -49,8 +49,8 @@ struct ParWindowPos {
   int top = 0;
   int left = 0;
 };
-ParWindowPos ParListWindowPos(int16_t ftop, int16_t fleft, int screenWidthPx,
-                              int screenHeightPx, int windowWidthPx, int windowHeightPx);
+ParWindowPos ParListWindowPos(int16_t ftop, int16_t fleft, int screenWidthPx, int screenHeightPx,
+                              int windowWidthPx, int windowHeightPx);
 
 // One grid row below the heading: the key and the value as text.
 struct ParRow {

@@ -48,9 +48,7 @@ std::string WheelOnlineMsg(int wheel, bool online) {
 
 std::string WheelPanelCaption(int wheel) { return WheelLetter(wheel) + "-Filter"; }
 
-int FilterEntryCount(int16_t count) {
-  return std::clamp<int>(count, 1, kMaxFilterEntries);
-}
+int FilterEntryCount(int16_t count) { return std::clamp<int>(count, 1, kMaxFilterEntries); }
 
 std::vector<std::string> FilterEntryCaptions(int16_t count) {
   const int n = FilterEntryCount(count);

@@ -21,14 +21,10 @@ constexpr int kTickIntervalMs = 200;
 
 unsigned LevelCode(Level level) {
   switch (level) {
-    case Level::Error:
-      return INDI::Logger::DBG_ERROR;
-    case Level::Warning:
-      return INDI::Logger::DBG_WARNING;
-    case Level::Info:
-      return INDI::Logger::DBG_SESSION;
-    case Level::Debug:
-      break;
+    case Level::Error: return INDI::Logger::DBG_ERROR;
+    case Level::Warning: return INDI::Logger::DBG_WARNING;
+    case Level::Info: return INDI::Logger::DBG_SESSION;
+    case Level::Debug: break;
   }
   return INDI::Logger::DBG_DEBUG;
 }

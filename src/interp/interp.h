@@ -61,8 +61,8 @@ void WriteProgram(const ProgramFileDialogs& dialogs);
 
 // --- the run -------------------------------------------------------------
 
-int16_t& RunState();    // 0 idle, 1 running, 2 single line
-int16_t& NextLine();    // index of the line after the current one
+int16_t& RunState();  // 0 idle, 1 running, 2 single line
+int16_t& NextLine();  // index of the line after the current one
 int16_t& EditAllowed();
 uint32_t& RunStart();   // the clock when the continuous run started
 int32_t& LastTenths();  // the elapsed time last shown, in tenths of a second

@@ -30,13 +30,13 @@ struct InterpRow {
 
 struct InterpWindowState {
   std::vector<InterpRow> rows = std::vector<InterpRow>(kDefaultVisibleRows);
-  int16_t topLine = 0;      // TopLine: the line row 0 shows
+  int16_t topLine = 0;  // TopLine: the line row 0 shows
   int16_t selectedRow = 0;
   // The editing controls: the menus "&Edit", "&File", "&View", the entries
   // "&Run", "Ste&p", "Start &Over" and the buttons Delete, Insert, Over,
   // Step, Run, Read and Write. Stop is always enabled.
   bool controlsEnabled = true;
-  bool runOption = false;   // optRun
+  bool runOption = false;  // optRun
   std::string time = "time";
   std::string caption = "Program Interpreter";
 };

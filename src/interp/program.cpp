@@ -113,12 +113,14 @@ void WriteProgram(const ProgramFileDialogs& dialogs) {
   if (ProgramForFile(g_lines, out) < 0) return ShowInterpMessage(kNotWritten);
   std::string dir, file;
   if (dialogs.choose)
-    dialogs.choose(ProgramDir(), kFilter, kPatterns, "Give a Name to the Program (*.PRG)", dir, file);
+    dialogs.choose(ProgramDir(), kFilter, kPatterns, "Give a Name to the Program (*.PRG)", dir,
+                   file);
   if (dir.empty() || file.empty()) return ShowInterpMessage(kNotWritten);
   g_path = ChosenPath(dir, file);
   struct stat st {};
   if (::stat(g_path.c_str(), &st) == 0 &&
-      !(dialogs.confirm && dialogs.confirm("File " + g_path + " exists.\r\nOverwrite?", "File overwrite")))
+      !(dialogs.confirm &&
+        dialogs.confirm("File " + g_path + " exists.\r\nOverwrite?", "File overwrite")))
     return ShowInterpMessage(kNotWritten);
   TextFieldList list;
   list.created = true;

@@ -38,7 +38,9 @@ uint32_t& RunStart() { return g_runStart; }
 int32_t& LastTenths() { return g_lastTenths; }
 std::string& RunStatus() { return g_runStatus; }
 
-void SetCommandBoxSink(std::function<void(const std::string&)> sink) { g_cmdBoxSink = std::move(sink); }
+void SetCommandBoxSink(std::function<void(const std::string&)> sink) {
+  g_cmdBoxSink = std::move(sink);
+}
 void SetInterpMessageSink(std::function<void(const std::string&)> sink) {
   g_messageSink = std::move(sink);
 }

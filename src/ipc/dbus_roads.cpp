@@ -103,7 +103,8 @@ void Form1Object::Execute(const QString& line) {
   }
   const std::string s = line.toStdString();
   if (s.size() > static_cast<size_t>(dbus::kMaxLineBytes)) {
-    if (calledFromDBus()) sendErrorReply(QString::fromUtf8(dbus::kErrLineTooLong), LineTooLongText());
+    if (calledFromDBus())
+      sendErrorReply(QString::fromUtf8(dbus::kErrLineTooLong), LineTooLongText());
     return;
   }
   MainWin().RunTimedLine(false, s);
@@ -234,11 +235,10 @@ bool AutomationServer::handleMessage(const QDBusMessage& m, const QDBusConnectio
   uint64_t id = 0;
   if (!atRoot) {
     bool ok = false;
-    const QString tail = path.startsWith(root + QLatin1Char('/')) ? path.mid(root.size() + 1)
-                                                                  : QString();
+    const QString tail =
+        path.startsWith(root + QLatin1Char('/')) ? path.mid(root.size() + 1) : QString();
     id = tail.toULongLong(&ok);
-    if (!ok || tail.contains(QLatin1Char('/')) || !objects_.count(id) ||
-        objects_[id].implicit) {
+    if (!ok || tail.contains(QLatin1Char('/')) || !objects_.count(id) || objects_[id].implicit) {
       SendError(c, m, QString::fromUtf8(dbus::kErrUnknownObject),
                 QStringLiteral("No automation object at ") + path);
       return true;

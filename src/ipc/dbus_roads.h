@@ -8,12 +8,12 @@
 // process events) runs at once, nested, and the waiting command then goes on.
 #pragma once
 
-#include <QObject>
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusObjectPath>
 #include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
@@ -92,7 +92,7 @@ class AutomationServer : public QDBusVirtualObject {
 
  private:
   struct Obj {
-    QString owner;      // unique bus name of the client
+    QString owner;          // unique bus name of the client
     bool implicit = false;  // the client's object behind /NorvantixCmd
   };
 

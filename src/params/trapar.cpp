@@ -151,9 +151,7 @@ int16_t ParMsgImpl(const std::string& key, T& value, const std::string& mode) {
   return r;
 }
 
-bool InRange(int16_t index, size_t size) {
-  return index >= 0 && static_cast<size_t>(index) < size;
-}
+bool InRange(int16_t index, size_t size) { return index >= 0 && static_cast<size_t>(index) < size; }
 
 }  // namespace
 
@@ -189,13 +187,9 @@ bool ParseParLine(std::string_view line, ParEntry& entry) {
 // other failure silently. True when the file was read.
 static bool ReadFileOrReport(const std::string& path, std::string& data) {
   switch (ReadWholeFile(path, data)) {
-    case FileRead::Missing:
-      ShowMissing(path);
-      return false;
-    case FileRead::Failed:
-      return false;
-    case FileRead::Ok:
-      break;
+    case FileRead::Missing: ShowMissing(path); return false;
+    case FileRead::Failed: return false;
+    case FileRead::Ok: break;
   }
   return true;
 }
@@ -263,7 +257,8 @@ int16_t WriteParFile(const std::string& path, const ParamList& list) {
 
 int16_t WriteCurPar() { return WriteParFile(GetParPath(), g_curList); }
 
-int16_t ParList(ParamList& list, const std::string& key, std::string& value, const std::string& mode) {
+int16_t ParList(ParamList& list, const std::string& key, std::string& value,
+                const std::string& mode) {
   return ParListImpl(list, key, value, mode);
 }
 int16_t ParList(ParamList& list, const std::string& key, double& value, const std::string& mode) {
@@ -409,7 +404,8 @@ TextFieldList SplitLines(const std::string& text) {
 int16_t WriteFileAtomic(const std::string& path, const std::string& bytes) {
   if (path.empty() || path.back() == '/') return -1;
   const size_t slash = path.rfind('/');
-  const std::string dir = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  const std::string dir =
+      slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
 
   // The new file keeps the old one's permission bits; a new file gets the
   // usual 0666 less the umask.

@@ -42,10 +42,10 @@ struct TextFieldList {
 };
 
 // --- the current parameter file ---
-void SetParDir(const std::string& dir);      // with its trailing '/'
-void SetParFile(const std::string& name);    // e.g. "ZR_CONFIG.TXT"
-std::string GetParPath();                    // dir + name
-ParamList& CurParList();                     // the current parameter list
+void SetParDir(const std::string& dir);    // with its trailing '/'
+void SetParFile(const std::string& name);  // e.g. "ZR_CONFIG.TXT"
+std::string GetParPath();                  // dir + name
+ParamList& CurParList();                   // the current parameter list
 
 // --- parameter files ---
 // Reading: a missing file shows "File <path> does not exist" (no icon) and
@@ -81,7 +81,8 @@ std::string ParFileText(const ParamList& list);
 // into a numeric variable text that is not a number gives kParNotANumber.
 // ParMsg shows "Parameter <key> not found in <path>" (critical icon) only for
 // -1 (a key not found).
-int16_t ParList(ParamList& list, const std::string& key, std::string& value, const std::string& mode);
+int16_t ParList(ParamList& list, const std::string& key, std::string& value,
+                const std::string& mode);
 int16_t ParList(ParamList& list, const std::string& key, double& value, const std::string& mode);
 int16_t Par(const std::string& key, std::string& value, const std::string& mode);
 int16_t Par(const std::string& key, double& value, const std::string& mode);

@@ -87,7 +87,8 @@ struct ControllerSim::Impl {
 
   double NowLocked() const {
     if (time_source) {
-      return base_sim + static_cast<double>(time_source() - base_source_ms) / 1000.0 * options.speed_factor;
+      return base_sim +
+             static_cast<double>(time_source() - base_source_ms) / 1000.0 * options.speed_factor;
     }
     std::chrono::duration<double> d = Clock::now() - base_real;
     return base_sim + d.count() * options.speed_factor;
@@ -105,7 +106,8 @@ struct ControllerSim::Impl {
   bool PauseUntil(Clock::time_point deadline) const {
     pollfd p{wake[0], POLLIN, 0};
     for (;;) {
-      const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
+      const auto left =
+          std::chrono::duration_cast<std::chrono::nanoseconds>(deadline - Clock::now());
       if (left.count() <= 0) return true;
       timespec ts{};
       ts.tv_sec = static_cast<time_t>(left.count() / 1000000000);
@@ -174,12 +176,9 @@ struct ControllerSim::Impl {
     }
     if (!reply) return true;
     switch (fault) {
-      case Fault::kNone:
-        break;
-      case Fault::kNoReply:
-        return true;
-      case Fault::kHangUp:
-        return false;
+      case Fault::kNone: break;
+      case Fault::kNoReply: return true;
+      case Fault::kHangUp: return false;
       case Fault::kGarbled:
         if (kind == ControllerKind::kIM483I) {
           reply->prefix.assign(reply->prefix.size(), '#');
@@ -187,12 +186,8 @@ struct ControllerSim::Impl {
           reply->prefix = "\xFF#?";
         }
         break;
-      case Fault::kPartial:
-        reply->terminator.clear();
-        break;
-      case Fault::kWrongCase:
-        reply->prefix = SwapCase(reply->prefix);
-        break;
+      case Fault::kPartial: reply->terminator.clear(); break;
+      case Fault::kWrongCase: reply->prefix = SwapCase(reply->prefix); break;
       case Fault::kErrorStatus:
         if (reply->status) {
           reply->status = static_cast<char>((*reply->status & 0xF0) | (opt.error_code & 0x0F));
@@ -250,8 +245,7 @@ struct ControllerSim::Impl {
   }
 };
 
-ControllerSim::ControllerSim(ControllerKind kind, std::vector<UnitConfig> units,
-                             SimOptions options)
+ControllerSim::ControllerSim(ControllerKind kind, std::vector<UnitConfig> units, SimOptions options)
     : kind_(kind), impl_(std::make_unique<Impl>()) {
   impl_->kind = kind;
   if (!(options.speed_factor > 0)) options.speed_factor = 1.0;

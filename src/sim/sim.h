@@ -50,35 +50,35 @@ const char* ControllerKindName(ControllerKind kind);
 constexpr int kStepsPerRev = 3200;
 
 struct UnitConfig {
-  char address = 'A';               // unit name (IM483I) or drive address (EZHR17)
-  double start_position = 0;        // mechanical position at start, steps
-  bool has_switch = true;           // false: no home switch, searches never end
-  int32_t switch_position = 2400;   // first engaged step of each revolution (0..3199)
-  int32_t switch_width = 40;        // engaged steps
-  int32_t slew_velocity = 2000;     // steps/s until a "V" request changes it
+  char address = 'A';              // unit name (IM483I) or drive address (EZHR17)
+  double start_position = 0;       // mechanical position at start, steps
+  bool has_switch = true;          // false: no home switch, searches never end
+  int32_t switch_position = 2400;  // first engaged step of each revolution (0..3199)
+  int32_t switch_width = 40;       // engaged steps
+  int32_t slew_velocity = 2000;    // steps/s until a "V" request changes it
 };
 
 // Faults injected into replies, for tests.
 enum class Fault {
   kNone,
-  kNoReply,       // the request is logged but not answered
-  kGarbled,       // IM483I: echo replaced by other bytes; EZHR17: no "/0"
-  kPartial,       // the reply without its terminator
-  kWrongCase,     // IM483I: echo with the letter case swapped
-  kErrorStatus,   // EZHR17: status carries error_code; IM483I: value "?"
-  kHangUp,        // the master side is closed instead of answering
+  kNoReply,      // the request is logged but not answered
+  kGarbled,      // IM483I: echo replaced by other bytes; EZHR17: no "/0"
+  kPartial,      // the reply without its terminator
+  kWrongCase,    // IM483I: echo with the letter case swapped
+  kErrorStatus,  // EZHR17: status carries error_code; IM483I: value "?"
+  kHangUp,       // the master side is closed instead of answering
 };
 
 struct SimOptions {
-  double speed_factor = 1.0;        // simulated seconds per real second (> 0)
-  double fixed_steps_per_s = 0;     // > 0: every move runs at this speed
-  int reply_delay_ms = 0;           // pause before each reply
-  bool paced = false;               // send replies at 9600 baud (~1.04 ms/char)
+  double speed_factor = 1.0;     // simulated seconds per real second (> 0)
+  double fixed_steps_per_s = 0;  // > 0: every move runs at this speed
+  int reply_delay_ms = 0;        // pause before each reply
+  bool paced = false;            // send replies at 9600 baud (~1.04 ms/char)
   Fault fault = Fault::kNone;
-  char fault_address = 0;           // 0: every address; else only this unit
-  int fault_skip = 0;               // matching requests answered normally first
-  int fault_count = -1;             // matching requests that get the fault (-1: all)
-  uint8_t error_code = 9;           // for kErrorStatus on the EZHR17
+  char fault_address = 0;  // 0: every address; else only this unit
+  int fault_skip = 0;      // matching requests answered normally first
+  int fault_count = -1;    // matching requests that get the fault (-1: all)
+  uint8_t error_code = 9;  // for kErrorStatus on the EZHR17
 };
 
 class ControllerSim {

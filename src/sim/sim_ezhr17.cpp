@@ -44,12 +44,27 @@ bool Tokenize(const std::string& text, std::vector<Token>& out) {
 
 bool KnownCommand(char c) {
   switch (c) {
-    case 'A': case 'P': case 'D': case 'V': case 'v': case 'L': case 'h': case 'm':
-    case 'j': case 'z': case 'Z': case 'n': case 'f': case 'B': case 'g': case 'G':
-    case 'S': case 'M': case 'H': case 'R':
-      return true;
-    default:
-      return false;
+    case 'A':
+    case 'P':
+    case 'D':
+    case 'V':
+    case 'v':
+    case 'L':
+    case 'h':
+    case 'm':
+    case 'j':
+    case 'z':
+    case 'Z':
+    case 'n':
+    case 'f':
+    case 'B':
+    case 'g':
+    case 'G':
+    case 'S':
+    case 'M':
+    case 'H':
+    case 'R': return true;
+    default: return false;
   }
 }
 
@@ -103,25 +118,31 @@ class ProgramRun {
       const int64_t v = t.has_value ? t.value : 0;
       switch (t.letter) {
         case 'P':
-          if (v == 0) { endless_ = true; dir_ = 1; pc = prog.size(); continue; }
+          if (v == 0) {
+            endless_ = true;
+            dir_ = 1;
+            pc = prog.size();
+            continue;
+          }
           Move(static_cast<double>(v));
           break;
         case 'D':
-          if (v == 0) { endless_ = true; dir_ = -1; pc = prog.size(); continue; }
+          if (v == 0) {
+            endless_ = true;
+            dir_ = -1;
+            pc = prog.size();
+            continue;
+          }
           Move(-static_cast<double>(v));
           break;
-        case 'A':
-          Move(origin_ + static_cast<double>(v) - p_);
-          break;
+        case 'A': Move(origin_ + static_cast<double>(v) - p_); break;
         case 'V':
           if (t.has_value) u_.slew_velocity = static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX));
           break;
         case 'v':
           if (t.has_value) u_.init_velocity = static_cast<int32_t>(std::min<int64_t>(v, INT32_MAX));
           break;
-        case 'z':
-          SetCount(static_cast<double>(v));
-          break;
+        case 'z': SetCount(static_cast<double>(v)); break;
         case 'Z': {
           double limit = t.has_value ? static_cast<double>(v) : 1e9;
           std::optional<double> target = u_.SwitchTarget(p_, -1);
@@ -138,12 +159,8 @@ class ProgramRun {
           }
           break;
         }
-        case 'M':
-          Pause(static_cast<double>(v) / 1000.0);
-          break;
-        case 'g':
-          loops.push_back(Loop{pc + 1, 0});
-          break;
+        case 'M': Pause(static_cast<double>(v) / 1000.0); break;
+        case 'g': loops.push_back(Loop{pc + 1, 0}); break;
         case 'G':
           if (!loops.empty()) {
             Loop& l = loops.back();
@@ -168,8 +185,7 @@ class ProgramRun {
           }
           break;
         }
-        default:
-          break;  // settings the simulation does not need
+        default: break;  // settings the simulation does not need
       }
       ++pc;
     }
@@ -249,8 +265,8 @@ class ProgramRun {
 
 }  // namespace
 
-std::optional<ReplyParts> Ezhr17Handle(const std::string& request, UnitMap& units,
-                                       double now, double fixed_steps_per_s) {
+std::optional<ReplyParts> Ezhr17Handle(const std::string& request, UnitMap& units, double now,
+                                       double fixed_steps_per_s) {
   size_t slash = request.find('/');
   if (slash == std::string::npos || slash + 1 >= request.size()) return std::nullopt;
   auto it = units.find(request[slash + 1]);

@@ -38,8 +38,8 @@ Motion MoveTo(double from, double to, double speed) {
 
 }  // namespace
 
-std::optional<ReplyParts> Im483iHandle(const std::string& request, UnitMap& units,
-                                       double now, double fixed_steps_per_s) {
+std::optional<ReplyParts> Im483iHandle(const std::string& request, UnitMap& units, double now,
+                                       double fixed_steps_per_s) {
   if (request.empty()) return std::nullopt;
   auto it = units.find(request[0]);
   if (it == units.end()) return std::nullopt;
@@ -69,15 +69,9 @@ std::optional<ReplyParts> Im483iHandle(const std::string& request, UnitMap& unit
       }
       break;
     }
-    case 'Z':
-      r.body = FormatIntLeadingBlank(std::llround(u.Counted(now)));
-      break;
-    case '^':
-      r.body = FormatIntLeadingBlank(u.Moving(now) ? 1 : 0);
-      break;
-    case ']':
-      r.body = FormatIntLeadingBlank(u.Switch(now) ? 1 : 0);
-      break;
+    case 'Z': r.body = FormatIntLeadingBlank(std::llround(u.Counted(now))); break;
+    case '^': r.body = FormatIntLeadingBlank(u.Moving(now) ? 1 : 0); break;
+    case ']': r.body = FormatIntLeadingBlank(u.Switch(now) ? 1 : 0); break;
     case 'M':
       if (args && args->size() == 1) {
         double v = (*args)[0];
@@ -108,9 +102,7 @@ std::optional<ReplyParts> Im483iHandle(const std::string& request, UnitMap& unit
         }
       }
       break;
-    case 'O':
-      u.SetCount(now, 0);
-      break;
+    case 'O': u.SetCount(now, 0); break;
     case 'V':
       if (args && args->size() == 1) {
         std::optional<int32_t> v = ToInt32((*args)[0]);

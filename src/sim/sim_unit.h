@@ -23,7 +23,7 @@ struct Segment {
 };
 
 struct Motion {
-  double t0 = 0;                 // simulated start time, s
+  double t0 = 0;  // simulated start time, s
   std::vector<Segment> segments;
   // After the segments: run on forever at this signed speed (0 = busy but
   // standing, e.g. a drive program that loops without moving).
@@ -60,7 +60,7 @@ class SimUnit {
   // where the switch is engaged; nullopt without a switch.
   std::optional<double> SwitchTarget(double from, int dir) const;
 
-  int32_t slew_velocity;    // last "V"
+  int32_t slew_velocity;  // last "V"
   int32_t init_velocity = 0;
   std::string pending_program;  // EZHR17: command string stored without "R"
 

@@ -89,8 +89,8 @@ FrmFiles::FrmFiles(QWidget* parent) : QDialog(parent) {
   File1_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   txtFile_ = new QLineEdit(client_);
   txtFile_->setObjectName("txtFile");
-  for (QWidget* w : std::initializer_list<QWidget*>{Drive1_, Dir1_, txtDir_, cboFilter_, File1_,
-                                                     txtFile_})
+  for (QWidget* w :
+       std::initializer_list<QWidget*>{Drive1_, Dir1_, txtDir_, cboFilter_, File1_, txtFile_})
     w->setFont(fixed);
   Dir1_->setIconSize(QSize(16, 16));
 
@@ -106,10 +106,8 @@ FrmFiles::FrmFiles(QWidget* parent) : QDialog(parent) {
   connect(txtDir_, &QLineEdit::returnPressed, this, [this] {
     // A typed directory is taken when it exists; otherwise the box goes back.
     const std::string typed = S(txtDir_->text());
-    if (IsDirectory(typed))
-      SetDir(typed);
-    else
-      txtDir_->setText(Q(dir_));
+    if (IsDirectory(typed)) SetDir(typed);
+    else txtDir_->setText(Q(dir_));
   });
   connect(cboFilter_, &QComboBox::editTextChanged, this, [this](const QString& text) {
     if (!filling_) SetPattern(S(text));
@@ -153,8 +151,7 @@ void FrmFiles::BuildMenu() {
   QMenu* mView = menu_->addMenu(QStringLiteral("View"));
   mView->setObjectName("mnuView");
   add(mView, "mnuViewTex", QStringLiteral("View as text"), &FrmFiles::ViewAsTextClick);
-  add(mView, "mnuFListToTex", QStringLiteral("File list to text"),
-      &FrmFiles::FileListToTextClick);
+  add(mView, "mnuFListToTex", QStringLiteral("File list to text"), &FrmFiles::FileListToTextClick);
   QAction* done = menu_->addAction(QStringLiteral("             Done"));
   done->setObjectName("mnuDone");
   connect(done, &QAction::triggered, this, [this] { DoneClick(); });
@@ -387,8 +384,8 @@ void FrmFiles::ReleaseTextWindows() {
 }
 
 void FrmFiles::NewFolderClick() {
-  const std::optional<std::string> answer = GetUi().InputBox(
-      "Type new directory name.\nCurrent Path:\n" + dir_, "New Directory", "");
+  const std::optional<std::string> answer =
+      GetUi().InputBox("Type new directory name.\nCurrent Path:\n" + dir_, "New Directory", "");
   if (!answer || answer->empty()) return;
   std::string path, msg;
   if (NewFolderPath(dir_, *answer, path, msg) < 1) {
@@ -512,11 +509,11 @@ void FrmFiles::done(int r) {
 // --- layout ---------------------------------------------------------------
 
 void FrmFiles::PlaceControls() {
-  const int boxTwips = std::max(Drive1_->sizeHint().height(), txtDir_->sizeHint().height()) *
-                       kTwipsPerPixel;
-  const FilesGeometry g = FilesLayout(client_->width() * kTwipsPerPixel,
-                                      client_->height() * kTwipsPerPixel,
-                                      std::min(boxTwips, 400 - 40));
+  const int boxTwips =
+      std::max(Drive1_->sizeHint().height(), txtDir_->sizeHint().height()) * kTwipsPerPixel;
+  const FilesGeometry g =
+      FilesLayout(client_->width() * kTwipsPerPixel, client_->height() * kTwipsPerPixel,
+                  std::min(boxTwips, 400 - 40));
   Drive1_->setGeometry(ToPixels(g.drive));
   Dir1_->setGeometry(ToPixels(g.dir));
   txtDir_->setGeometry(ToPixels(g.dirText));

@@ -36,9 +36,7 @@ constexpr int kButtonWidth = 84;
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
 // A colour value (blue in the high byte) as a style sheet colour.
-QString Css(int32_t v) {
-  return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF).name();
-}
+QString Css(int32_t v) { return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF).name(); }
 
 void SetColour(QWidget* w, int32_t colour) {
   if (w->property("nvxColour").toInt() == colour) return;

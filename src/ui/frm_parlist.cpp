@@ -147,8 +147,8 @@ std::vector<ParRow> FrmParList::Rows() const {
   for (int r = 0; r < fgrPar_->rowCount(); ++r) {
     const QTableWidgetItem* k = fgrPar_->item(r, 0);
     const QTableWidgetItem* v = fgrPar_->item(r, 1);
-    rows.push_back({k ? k->text().toStdString() : std::string(),
-                    v ? v->text().toStdString() : std::string()});
+    rows.push_back(
+        {k ? k->text().toStdString() : std::string(), v ? v->text().toStdString() : std::string()});
   }
   return rows;
 }

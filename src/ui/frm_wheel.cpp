@@ -203,8 +203,8 @@ void FrmWheel::BuildMenus() {
     SetCheckedSilently(calib, !checked);
     JoyCalibClick();
   });
-  connect(named(joy->addAction("&Assigned Commands"), "mnuJoyAssgnCmd"), &QAction::triggered,
-          this, [this] { JoyAssgnCmdClick(); });
+  connect(named(joy->addAction("&Assigned Commands"), "mnuJoyAssgnCmd"), &QAction::triggered, this,
+          [this] { JoyAssgnCmdClick(); });
   connect(named(joy->addAction("&Toggle Axes"), "mnuTogAxes"), &QAction::triggered, this,
           [this] { ToggleAxesClick(); });
   connect(named(joy->addAction("&Param."), "mnuJoyPar"), &QAction::triggered, this,
@@ -335,7 +335,8 @@ std::string FrmWheel::CommandText() const { return cboCommand_->currentText().to
 std::vector<std::string> FrmWheel::History() const {
   std::vector<std::string> h;
   h.reserve(static_cast<size_t>(cboCommand_->count()));
-  for (int i = 0; i < cboCommand_->count(); ++i) h.push_back(cboCommand_->itemText(i).toStdString());
+  for (int i = 0; i < cboCommand_->count(); ++i)
+    h.push_back(cboCommand_->itemText(i).toStdString());
   return h;
 }
 

@@ -35,10 +35,10 @@ class FrmWheel : public QMainWindow, public MainView {
   ~FrmWheel() override;
 
   // --- what the window shows (read from its widgets) ---
-  std::string MessageText() const;            // lblMsg
-  std::string CommandText() const;            // cboCommand's text
-  std::vector<std::string> History() const;   // cboCommand's list, newest first
-  std::string TimeText() const;               // lblTime
+  std::string MessageText() const;           // lblMsg
+  std::string CommandText() const;           // cboCommand's text
+  std::vector<std::string> History() const;  // cboCommand's list, newest first
+  std::string TimeText() const;              // lblTime
 
   // Unloads through the model: the closing rules run once (port, filter
   // entries, interpreter window, MainWinLoaded := 0), the window hides and
@@ -62,8 +62,8 @@ class FrmWheel : public QMainWindow, public MainView {
   void Unloaded() override;
   void EditCurrentParFile() override;
   std::optional<std::string> EditText(const std::string& text) override;
-  void ChooseFile(const std::string& startDir, const std::string& pattern,
-                  const std::string& title, std::string& dir, std::string& file) override;
+  void ChooseFile(const std::string& startDir, const std::string& pattern, const std::string& title,
+                  std::string& dir, std::string& file) override;
 
   // The wheel menu of a wheel and its filter entries (tests, screenshots).
   QMenu* WheelMenu(int wheel) const;
@@ -127,6 +127,7 @@ class FrmWheel : public QMainWindow, public MainView {
     ~HandlerScope();
     HandlerScope(const HandlerScope&) = delete;
     HandlerScope& operator=(const HandlerScope&) = delete;
+
    private:
     QPointer<FrmWheel> w_;
   };

@@ -44,14 +44,16 @@ class QtUi::CloseWatcher : public QObject {
   bool eventFilter(QObject* o, QEvent* e) override {
     if (e->type() == QEvent::Close && o->isWidgetType()) {
       auto* w = static_cast<QWidget*>(o);
-      if (w->isWindow() && w->testAttribute(Qt::WA_DeleteOnClose)) w->setProperty("nvxClosing", true);
+      if (w->isWindow() && w->testAttribute(Qt::WA_DeleteOnClose))
+        w->setProperty("nvxClosing", true);
     }
     return false;
   }
 };
 
 QtUi::QtUi() : closeWatcher_(std::make_unique<CloseWatcher>()) {
-  if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(closeWatcher_.get());
+  if (QCoreApplication* app = QCoreApplication::instance())
+    app->installEventFilter(closeWatcher_.get());
   MainWin().SetViewFactory([this]() -> MainView* {
     auto* w = new FrmWheel;
     frm_ = w;

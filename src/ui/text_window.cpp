@@ -21,8 +21,8 @@ namespace nvx {
 
 namespace {
 
-constexpr int kGap = 8;                // between a window and the one it opens beside
-constexpr QSize kSmallest(560, 400);   // a window for a short text
+constexpr int kGap = 8;               // between a window and the one it opens beside
+constexpr QSize kSmallest(560, 400);  // a window for a short text
 constexpr qsizetype kMeasuredLines = 2000;
 
 // The top-left corner for a frame of the given size beside `near`, inside
@@ -93,11 +93,12 @@ void TextWindow::PlaceNear(const QWidget* near) {
   for (qsizetype i = 0; i < lines.size() && i < kMeasuredLines; ++i)
     longest = std::max(longest, fm.horizontalAdvance(lines[i]));
   const int margins = 2 * edit_->frameWidth() + 2 * qCeil(edit_->document()->documentMargin());
-  const int wantedWidth = std::max(kSmallest.width(), longest + margins + fm.averageCharWidth() +
-                                                          edit_->verticalScrollBar()->sizeHint().width());
+  const int wantedWidth =
+      std::max(kSmallest.width(), longest + margins + fm.averageCharWidth() +
+                                      edit_->verticalScrollBar()->sizeHint().width());
   const auto shownLines = static_cast<int>(std::min(lines.size(), kMeasuredLines));
-  const int wantedHeight = std::max(kSmallest.height(), shownLines * fm.lineSpacing() + margins +
-                                                            menuBar()->sizeHint().height());
+  const int wantedHeight = std::max(
+      kSmallest.height(), shownLines * fm.lineSpacing() + margins + menuBar()->sizeHint().height());
   if (wantedWidth > room.width()) edit_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
   const QSize size(std::min(wantedWidth, room.width()), std::min(wantedHeight, room.height()));
   resize(size);

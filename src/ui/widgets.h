@@ -19,10 +19,12 @@ class ClickLabel : public QLabel {
   explicit ClickLabel(QWidget* parent = nullptr);
  signals:
   void pressed();
+
  protected:
   bool event(QEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
+
  private:
   // The lines as shown; `cut` tells whether the text was cut short.
   QStringList ShownLines(bool* cut = nullptr) const;
@@ -36,6 +38,7 @@ class WheelButton : public QPushButton {
   explicit WheelButton(QWidget* parent = nullptr);
  signals:
   void rightPressed();
+
  protected:
   void mousePressEvent(QMouseEvent* event) override;
 };
@@ -51,8 +54,10 @@ class WheelDial : public QWidget {
   const WheelDrawing& Drawing() const { return drawing_; }
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
+
  private:
   WheelDrawing drawing_;
 };

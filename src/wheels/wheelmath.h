@@ -56,8 +56,8 @@ int32_t PrevFilterNumber(int32_t current, int16_t n);
 // positive) if the latch is open, and closes it; a deflection strictly inside
 // 0.2 of full scale opens it again. Comparisons in double precision.
 struct JoyStep {
-  int step = 0;         // -1 previous filter, +1 next filter, 0 none
-  bool latched = false; // the latch after this reading
+  int step = 0;          // -1 previous filter, +1 next filter, 0 none
+  bool latched = false;  // the latch after this reading
 };
 JoyStep JoyStepDecide(double deflection, double fullScale, bool latched);
 

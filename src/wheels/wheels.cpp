@@ -86,8 +86,8 @@ int16_t GetFilterOn(int16_t w, int16_t& k) {
 int16_t StepFilterOn(int16_t w, bool forward) {
   if (!ValidWheel(w) || g.online[w] == 0) return 0;
   const int16_t n = g.par[w].filterCount;
-  const int32_t b = forward ? NextFilterNumber(g.curFilter[w], n)
-                            : PrevFilterNumber(g.curFilter[w], n);
+  const int32_t b =
+      forward ? NextFilterNumber(g.curFilter[w], n) : PrevFilterNumber(g.curFilter[w], n);
   const int16_t r = GoToFilterOn(w, b);
   // b is 1..N (or, without a usable count, one more or less than a stored
   // 16-bit number and then folded to 1 or N), so it always fits.
@@ -258,9 +258,7 @@ int16_t JoyStepWheel(int16_t a, int16_t full) {
   return r;
 }
 
-void SetWheelObserver(WheelObserver* observer) {
-  g_observer = observer ? observer : &g_noObserver;
-}
+void SetWheelObserver(WheelObserver* observer) { g_observer = observer ? observer : &g_noObserver; }
 
 void ResetWheels() { g = WheelState{}; }
 

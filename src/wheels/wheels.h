@@ -7,8 +7,8 @@
 namespace nvx {
 
 struct WheelParRec {
-  int16_t address = 0;       // controller address character (W<n>CONTR)
-  int16_t resExponent = 4;   // microstep resolution exponent (fixed)
+  int16_t address = 0;      // controller address character (W<n>CONTR)
+  int16_t resExponent = 4;  // microstep resolution exponent (fixed)
   int16_t holdCurrent = 0;
   int16_t runCurrent = 0;
   int32_t slewVel = 0;
@@ -18,9 +18,9 @@ struct WheelParRec {
   int32_t auxA = 10, auxB = 50;  // fixed
   int32_t homeSpeed = -500;      // fixed
   double homeOffset = 0;
-  int16_t filterCount = 0;       // N
-  double StepsPerFilter = 0;     // 3200 / N
-  double HomeRef = 0;            // EZHR17: position of filter 1
+  int16_t filterCount = 0;    // N
+  double StepsPerFilter = 0;  // 3200 / N
+  double HomeRef = 0;         // EZHR17: position of filter 1
 };
 
 // Indexed 1..2 (index 0 unused).

@@ -34,8 +34,8 @@ class Headless : public ::testing::Test {
 
   ProcessResult Run(std::vector<std::string> args) {
     args.insert(args.begin(), NVX_PROGRAM);
-    return RunProcess(args, {{"XDG_RUNTIME_DIR", runtime_.path()}, {"QT_QPA_PLATFORM", "offscreen"}},
-                      120000);
+    return RunProcess(
+        args, {{"XDG_RUNTIME_DIR", runtime_.path()}, {"QT_QPA_PLATFORM", "offscreen"}}, 120000);
   }
 
   TempDir dir_;
@@ -45,9 +45,12 @@ class Headless : public ::testing::Test {
 TEST_F(Headless, SimulatedWheelsAnswerForBothControllerTypes) {
   // The EZHR17's raw status reply ("CON") holds bytes 0xFF and 0x03: printed
   // escaped, the line stays one line of text.
-  const struct { const char* type; const char* extra; const char* out; } cases[] = {
-      {"IM483I", "", "OK  ; OK  ; OK  ; F 3 ; \n"},
-      {"EZHR17", ";CON /1Q", "OK  ; OK  ; OK  ; F 3 ; \\xFF/0`\\x03 ; \n"}};
+  const struct {
+    const char* type;
+    const char* extra;
+    const char* out;
+  } cases[] = {{"IM483I", "", "OK  ; OK  ; OK  ; F 3 ; \n"},
+               {"EZHR17", ";CON /1Q", "OK  ; OK  ; OK  ; F 3 ; \\xFF/0`\\x03 ; \n"}};
   for (const auto& [type, extra, out] : cases) {
     SCOPED_TRACE(type);
     SetConfigLine("CONTRTYPE", type);
@@ -59,7 +62,11 @@ TEST_F(Headless, SimulatedWheelsAnswerForBothControllerTypes) {
 }
 
 TEST_F(Headless, ExitStatusFollowsTheReplies) {
-  struct Case { const char* line; const char* out; int code; };
+  struct Case {
+    const char* line;
+    const char* out;
+    int code;
+  };
   const Case cases[] = {
       {"Ver", "4.0 ; ", 0},
       {"Ver;ver", "4.0 ; Error Unknown command ; ", 1},
@@ -78,9 +85,13 @@ TEST_F(Headless, ExitStatusFollowsTheReplies) {
 }
 
 TEST_F(Headless, BadCommandLines) {
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"--exec"}, {"--dir"}, {"--bogus"}, {"stray"},
-        {"--exec", "Ver", "--automation"}, {"--run"}, {"--run", "P.PRG", "--exec", "Ver"}}) {
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"--exec"},
+                                               {"--dir"},
+                                               {"--bogus"},
+                                               {"stray"},
+                                               {"--exec", "Ver", "--automation"},
+                                               {"--run"},
+                                               {"--run", "P.PRG", "--exec", "Ver"}}) {
     const auto r = Run(args);
     EXPECT_EQ(r.exitCode, 2) << r.err;
     EXPECT_NE(r.err.find("usage: norvantix"), std::string::npos);
@@ -97,9 +108,11 @@ TEST_F(Headless, MessageBoxesGoToStandardError) {
   const auto r = Run({"--dir", dir_.path(), "--exec", "Ver"});
   EXPECT_EQ(r.out, "4.0 ; \n");
   EXPECT_EQ(r.exitCode, 0);
-  EXPECT_NE(r.err.find("Parameter MPORT not found in " + dir_.file("ZR_CONFIG.TXT")), std::string::npos)
+  EXPECT_NE(r.err.find("Parameter MPORT not found in " + dir_.file("ZR_CONFIG.TXT")),
+            std::string::npos)
       << r.err;
-  EXPECT_NE(r.err.find("File " + dir_.file("ZR_SYMCONST.TXT") + " does not exist"), std::string::npos);
+  EXPECT_NE(r.err.find("File " + dir_.file("ZR_SYMCONST.TXT") + " does not exist"),
+            std::string::npos);
 }
 
 TEST_F(Headless, DataFilesThatAreFifosNeverHangTheSimulator) {
@@ -118,7 +131,8 @@ TEST_F(Headless, SecondInstanceIsRefusedAndAStaleLockIsNot) {
   SetConfigLine("W1_INSTALLED", "0");
   SetConfigLine("W2_INSTALLED", "0");
   SetConfigLine("PORTDEVICE", dir_.path() + "no-port");
-  const std::vector<std::pair<std::string, std::string>> env = {{"XDG_RUNTIME_DIR", runtime_.path()}};
+  const std::vector<std::pair<std::string, std::string>> env = {
+      {"XDG_RUNTIME_DIR", runtime_.path()}};
   test::BackgroundProcess first({NVX_PROGRAM, "--dir", dir_.path(), "--exec", "Delay 20000"}, env);
   // Wait until the first one holds the lock before starting the second; the
   // kernel's lock table is read so that the test never takes the lock itself.
@@ -130,7 +144,8 @@ TEST_F(Headless, SecondInstanceIsRefusedAndAStaleLockIsNot) {
       std::ifstream locks("/proc/locks");
       const std::string inode = ":" + std::to_string(st.st_ino) + " ";
       for (std::string line; std::getline(locks, line);) {
-        if (line.find("FLOCK") != std::string::npos && line.find(inode) != std::string::npos) held = true;
+        if (line.find("FLOCK") != std::string::npos && line.find(inode) != std::string::npos)
+          held = true;
       }
     }
     if (!held) std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <thread>
 
 #include "sim/sim.h"
@@ -27,7 +27,7 @@ class RunProgram : public ::testing::Test {
     dir_.copyFrom(NVX_DATA_DIR);
     sim::SimOptions o{.speed_factor = 20};
     sim_ = std::make_unique<sim::ControllerSim>(sim::ControllerKind::kIM483I,
-                                                 sim::UnitsFromParamFiles(dir_.path()), o);
+                                                sim::UnitsFromParamFiles(dir_.path()), o);
     ASSERT_EQ(sim_->Start(), 1);
     dir_.writeRaw("ZR_CONFIG.TXT",
                   dir_.read("ZR_CONFIG.TXT") + "\"PORTDEVICE\"," + sim_->SlavePath() + "\r\n");
@@ -45,12 +45,13 @@ class RunProgram : public ::testing::Test {
 };
 
 TEST_F(RunProgram, NestedBlocksMoveTheWheels) {
-  const auto r = Run(
-      "F Home;B Home\nRepeat 2 Times\nRepeat 2 Times\nF Next\nEndrepeat\nB Next\nEndrepeat\n"
-      "F Wait;B Wait\nF ??;B ??\nEnd\n");
+  const auto r =
+      Run("F Home;B Home\nRepeat 2 Times\nRepeat 2 Times\nF Next\nEndrepeat\nB Next\nEndrepeat\n"
+          "F Wait;B Wait\nF ??;B ??\nEnd\n");
   EXPECT_EQ(r.exitCode, 0) << r.err;
   // The outer block's second pass starts the inner one anew.
-  EXPECT_NE(r.out.find("Repeat 2 Times : Rep.# 1 -> OK  ; \nRepeat 2 Times -> OK  ; \n"), std::string::npos);
+  EXPECT_NE(r.out.find("Repeat 2 Times : Rep.# 1 -> OK  ; \nRepeat 2 Times -> OK  ; \n"),
+            std::string::npos);
   EXPECT_NE(r.out.find("\nF ??;B ?? -> F 5 ; B 3 ; \nPROGRAM FINISHED\n"), std::string::npos);
   EXPECT_NE(r.err.find("Executing Repeat.2 Times : Rep.# 1\n"), std::string::npos) << r.err;
   // Four filters on from filter 1 on wheel F, two on wheel B (6 filters).
@@ -59,7 +60,12 @@ TEST_F(RunProgram, NestedBlocksMoveTheWheels) {
 }
 
 TEST_F(RunProgram, RefusalsErrorsAndPauses) {
-  struct Case { const char* program; const char* out; const char* err; int code; };
+  struct Case {
+    const char* program;
+    const char* out;
+    const char* err;
+    int code;
+  };
   const Case cases[] = {
       {nullptr, "", " does not exist", 1},
       {"F 1\nEndrepeat\n", "", "Program has mistakes", 1},
@@ -86,7 +92,8 @@ TEST_F(RunProgram, SignalStopsTheRunAfterTheCurrentLine) {
     std::remove(dir_.file("out").c_str());
     std::string cmd = "exec";
     for (const auto& a : args) cmd += " '" + a + "'";
-    test::BackgroundProcess p({"/bin/sh", "-c", cmd + " > " + dir_.file("out") + " 2>/dev/null"}, env_);
+    test::BackgroundProcess p({"/bin/sh", "-c", cmd + " > " + dir_.file("out") + " 2>/dev/null"},
+                              env_);
     for (int i = 0; i < 500 && dir_.read("out").find("Endrepeat -> OK") == std::string::npos; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     p.Kill(sig);
@@ -104,27 +111,45 @@ TEST_F(RunProgram, JoystickButtonsAndFullDeflectionsStepWheelF) {
   ASSERT_EQ(::mkfifo(js.c_str(), 0600), 0);
   dir_.writeRaw("ZR_JOYCMDS.TXT", "Joy On\r\nF Next\r\nF Next ;F 4\r\nJoy WZ\r\n");
   test::BackgroundProcess p({NVX_PROGRAM, "--dir", dir_.path(), "--joystick", js},
-                            {{"XDG_RUNTIME_DIR", runtime_.path()}, {"QT_QPA_PLATFORM", "offscreen"},
+                            {{"XDG_RUNTIME_DIR", runtime_.path()},
+                             {"QT_QPA_PLATFORM", "offscreen"},
                              {"DBUS_SESSION_BUS_ADDRESS", "unix:path=" + js}});  // no bus
   int fd = -1, waiting = 0;
-  for (int i = 0; i < 6000 && fd < 0; ++i, ::usleep(10000)) fd = ::open(js.c_str(), O_WRONLY | O_NONBLOCK);
+  for (int i = 0; i < 6000 && fd < 0; ++i, ::usleep(10000))
+    fd = ::open(js.c_str(), O_WRONLY | O_NONBLOCK);
   ASSERT_GE(fd, 0) << "the program did not open its joystick";
   auto B = [](uint8_t n, int16_t v) { return js_event{0, v, JS_EVENT_BUTTON, n}; };
   auto X = [](int16_t v) { return js_event{0, v, JS_EVENT_AXIS, 0}; };
   const double start = *sim_->Position('1');
-  const struct { std::vector<js_event> ev; int steps; } rows[] = {
-      {{}, 0}, {{}, 0}, {{B(0, 1)}, 1}, {{}, 1},  // (start-up readings) button 1 "F Next", held: once
-      {{B(1, 1)}, 1}, {{B(0, 0)}, 2},  // 1 and 2 read as none; 2: "F Next ;F 4" is one command
-      {{B(1, 0), X(32767)}, 2}, {{X(0), B(3, 1)}, 2},  // mode XY: no step; 4: no entry
-      {{B(3, 0)}, 2}, {{B(2, 1)}, 2}, {{B(2, 0), X(32767)}, 3}, {{}, 3},  // 3: "Joy WZ"; one step
-      {{X(12124)}, 3}, {{X(32767)}, 3}, {{X(0)}, 3}, {{X(32767)}, 4}};  // +300 is not back, 0 is
+  const struct {
+    std::vector<js_event> ev;
+    int steps;
+  } rows[] = {{{}, 0},
+              {{}, 0},
+              {{B(0, 1)}, 1},
+              {{}, 1},  // (start-up readings) button 1 "F Next", held: once
+              {{B(1, 1)}, 1},
+              {{B(0, 0)}, 2},  // 1 and 2 read as none; 2: "F Next ;F 4" is one command
+              {{B(1, 0), X(32767)}, 2},
+              {{X(0), B(3, 1)}, 2},  // mode XY: no step; 4: no entry
+              {{B(3, 0)}, 2},
+              {{B(2, 1)}, 2},
+              {{B(2, 0), X(32767)}, 3},
+              {{}, 3},  // 3: "Joy WZ"; one step
+              {{X(12124)}, 3},
+              {{X(32767)}, 3},
+              {{X(0)}, 3},
+              {{X(32767)}, 4}};  // +300 is not back, 0 is
   for (const auto& r : rows) {
     for (const auto& ev : {r.ev, std::vector<js_event>{{0, 0, JS_EVENT_AXIS, 1}}}) {
-      ASSERT_EQ(::write(fd, ev.data(), ev.size() * sizeof(js_event)), ssize_t(ev.size() * sizeof(js_event)));
-      for (int i = 0; i < 12000 && ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0; ++i) ::usleep(5000);
+      ASSERT_EQ(::write(fd, ev.data(), ev.size() * sizeof(js_event)),
+                ssize_t(ev.size() * sizeof(js_event)));
+      for (int i = 0; i < 12000 && ::ioctl(fd, FIONREAD, &waiting) == 0 && waiting > 0; ++i)
+        ::usleep(5000);
       ASSERT_EQ(waiting, 0);
     }
-    EXPECT_NEAR(std::fmod(*sim_->Position('1') - start + 32000, 3200), r.steps * 3200 / 6.0, 1) << r.steps;
+    EXPECT_NEAR(std::fmod(*sim_->Position('1') - start + 32000, 3200), r.steps * 3200 / 6.0, 1)
+        << r.steps;
   }
   ::close(fd);
 }

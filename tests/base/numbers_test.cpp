@@ -10,37 +10,55 @@ namespace nvx {
 namespace {
 
 TEST(Numbers, WhatReadsAsANumber) {
-  struct Case { const char* text; bool ok; double value; };
+  struct Case {
+    const char* text;
+    bool ok;
+    double value;
+  };
   const Case cases[] = {
-      {"12", true, 12},      {" -3.5 ", true, -3.5}, {".5", true, 0.5},   {"5.", true, 5},
-      {"+7", true, 7},       {"1e3", true, 1000},    {"2.5E-1", true, 0.25}, {"-0", true, 0},
-      {"", false, 0},        {"   ", false, 0},      {"-", false, 0},     {".", false, 0},
-      {"1e", false, 0},      {"e3", false, 0},       {"0x10", false, 0},  {"&H10", false, 0},
-      {"inf", false, 0},     {"nan", false, 0},      {"1,5", false, 0},   {"1 2", false, 0},
-      {"1e999", false, 0},   {"\t5", false, 0},      {"- 5", false, 0},   {"5-", false, 0},
-      {"RED", false, 0},     {"--5", false, 0},
+      {"12", true, 12},    {" -3.5 ", true, -3.5}, {".5", true, 0.5},      {"5.", true, 5},
+      {"+7", true, 7},     {"1e3", true, 1000},    {"2.5E-1", true, 0.25}, {"-0", true, 0},
+      {"", false, 0},      {"   ", false, 0},      {"-", false, 0},        {".", false, 0},
+      {"1e", false, 0},    {"e3", false, 0},       {"0x10", false, 0},     {"&H10", false, 0},
+      {"inf", false, 0},   {"nan", false, 0},      {"1,5", false, 0},      {"1 2", false, 0},
+      {"1e999", false, 0}, {"\t5", false, 0},      {"- 5", false, 0},      {"5-", false, 0},
+      {"RED", false, 0},   {"--5", false, 0},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
     const auto v = ParseNumber(c.text);
     EXPECT_EQ(v.has_value(), c.ok);
     EXPECT_EQ(IsNumber(c.text), c.ok);
-    if (c.ok && v) {
-      EXPECT_DOUBLE_EQ(*v, c.value);
-    }
+    if (c.ok && v) { EXPECT_DOUBLE_EQ(*v, c.value); }
   }
   EXPECT_FALSE(ParseNumber(std::string(1000, '1')).has_value());
 }
 
 TEST(Numbers, RoundingHalvesToEvenWithRangeChecks) {
-  struct Case { double in; std::optional<int16_t> i16; std::optional<int32_t> i32; };
+  struct Case {
+    double in;
+    std::optional<int16_t> i16;
+    std::optional<int32_t> i32;
+  };
   const Case cases[] = {
-      {2.5, 2, 2},          {3.5, 4, 4},          {-2.5, -2, -2},        {-3.5, -4, -4},
-      {2.4999, 2, 2},       {2.5001, 3, 3},       {0.5, 0, 0},           {-0.5, 0, 0},
-      {32767, 32767, 32767}, {32767.4, 32767, 32767}, {32767.5, std::nullopt, 32768},
-      {-32768, -32768, -32768}, {-32768.5, -32768, -32768}, {-32768.51, std::nullopt, -32769},
-      {2147483647.0, std::nullopt, 2147483647}, {2147483647.6, std::nullopt, std::nullopt},
-      {-2147483648.0, std::nullopt, INT32_MIN}, {1e300, std::nullopt, std::nullopt},
+      {2.5, 2, 2},
+      {3.5, 4, 4},
+      {-2.5, -2, -2},
+      {-3.5, -4, -4},
+      {2.4999, 2, 2},
+      {2.5001, 3, 3},
+      {0.5, 0, 0},
+      {-0.5, 0, 0},
+      {32767, 32767, 32767},
+      {32767.4, 32767, 32767},
+      {32767.5, std::nullopt, 32768},
+      {-32768, -32768, -32768},
+      {-32768.5, -32768, -32768},
+      {-32768.51, std::nullopt, -32769},
+      {2147483647.0, std::nullopt, 2147483647},
+      {2147483647.6, std::nullopt, std::nullopt},
+      {-2147483648.0, std::nullopt, INT32_MIN},
+      {1e300, std::nullopt, std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.in);
@@ -55,12 +73,24 @@ TEST(Numbers, RoundingHalvesToEvenWithRangeChecks) {
 }
 
 TEST(Numbers, WrittenForms) {
-  struct Case { double v; const char* plain; const char* blank; };
+  struct Case {
+    double v;
+    const char* plain;
+    const char* blank;
+  };
   const Case cases[] = {
-      {500, "500", " 500"},     {-12, "-12", "-12"},        {0.5, ".5", " .5"},
-      {-0.5, "-.5", "-.5"},     {0, "0", " 0"},             {-0.0, "0", " 0"},
-      {120, "120", " 120"},     {12.25, "12.25", " 12.25"}, {3200.0 / 6, "533.333333333333", " 533.333333333333"},
-      {1e20, "1E+20", " 1E+20"}, {-1.5e-20, "-1.5E-20", "-1.5E-20"}, {123456789012345.0, "123456789012345", " 123456789012345"},
+      {500, "500", " 500"},
+      {-12, "-12", "-12"},
+      {0.5, ".5", " .5"},
+      {-0.5, "-.5", "-.5"},
+      {0, "0", " 0"},
+      {-0.0, "0", " 0"},
+      {120, "120", " 120"},
+      {12.25, "12.25", " 12.25"},
+      {3200.0 / 6, "533.333333333333", " 533.333333333333"},
+      {1e20, "1E+20", " 1E+20"},
+      {-1.5e-20, "-1.5E-20", "-1.5E-20"},
+      {123456789012345.0, "123456789012345", " 123456789012345"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.plain);
@@ -75,7 +105,8 @@ TEST(Numbers, WrittenForms) {
 
 TEST(Numbers, WrittenNumbersReadBack) {
   const double top = std::numeric_limits<double>::max();
-  for (double v : {0.1, -0.25, 1.0 / 3, 533.3333333333, 1e-7, 98765.4321, 1e20, -1.5e-20, top, -top}) {
+  for (double v :
+       {0.1, -0.25, 1.0 / 3, 533.3333333333, 1e-7, 98765.4321, 1e20, -1.5e-20, top, -top}) {
     SCOPED_TRACE(v);
     for (const std::string& text : {FormatLeadingBlank(v), FormatDecimal(v)}) {
       const auto back = ParseNumber(text);
@@ -84,11 +115,16 @@ TEST(Numbers, WrittenNumbersReadBack) {
     }
   }
   // Written to files: plain decimal, never an exponent, 15 significant digits.
-  const std::pair<double, std::string> files[] = {
-      {1e20, "100000000000000000000"}, {1e-7, ".0000001"}, {-1.5e-20, "-.000000000000000000015"},
-      {3200.0 / 6, "533.333333333333"}, {-0.25, "-.25"}, {500, "500"}, {0, "0"},
-      {1234567890123456789.0, "1234567890123460000"}, {12.5, "12.5"},
-      {top, "179769313486231" + std::string(294, '0')}};
+  const std::pair<double, std::string> files[] = {{1e20, "100000000000000000000"},
+                                                  {1e-7, ".0000001"},
+                                                  {-1.5e-20, "-.000000000000000000015"},
+                                                  {3200.0 / 6, "533.333333333333"},
+                                                  {-0.25, "-.25"},
+                                                  {500, "500"},
+                                                  {0, "0"},
+                                                  {1234567890123456789.0, "1234567890123460000"},
+                                                  {12.5, "12.5"},
+                                                  {top, "179769313486231" + std::string(294, '0')}};
   for (const auto& [v, text] : files) EXPECT_EQ(FormatDecimal(v), text);
 }
 

@@ -87,7 +87,10 @@ INSTANTIATE_TEST_SUITE_P(
         FramingCase{"Ezhr17SingleLineFeedTimesOut", true, {"\n"}, -1, "\n"},
         FramingCase{"Ezhr17TerminatorThenMore", true, {"ab\r\nc"}, -1, "ab\r\nc"},
         FramingCase{"Ezhr17ReversedTerminator", true, {"ab\n\r"}, -1, "ab\n\r"},
-        FramingCase{"BinaryBytesPassUnchanged", false, {std::string("\x00\xff\x7f", 3) + "\n"}, 1,
+        FramingCase{"BinaryBytesPassUnchanged",
+                    false,
+                    {std::string("\x00\xff\x7f", 3) + "\n"},
+                    1,
                     std::string("\x00\xff\x7f", 3)}),
     [](const auto& param_info) { return std::string(param_info.param.name); });
 

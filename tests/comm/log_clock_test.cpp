@@ -50,7 +50,8 @@ TEST_P(Ring, KeepsTheLast101OldestFirst) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Log, Ring,
-                         ::testing::Values(RingCase{1, "m1", "m1", 1}, RingCase{100, "m1", "m100", 100},
+                         ::testing::Values(RingCase{1, "m1", "m1", 1},
+                                           RingCase{100, "m1", "m100", 100},
                                            RingCase{101, "m1", "m101", 101},
                                            RingCase{102, "m2", "m102", 101},
                                            RingCase{250, "m150", "m250", 101}));
@@ -85,7 +86,8 @@ TEST_F(LogTest, MessageLineMirror) {
   label.text = "OK ";
   CommLogAppend("E1");
   EXPECT_EQ(label.text, "OK , E1");
-  EXPECT_EQ(LogLines(), (std::vector<std::string>{"before", "before too", "msg", "more", "replaced", "E1"}));
+  EXPECT_EQ(LogLines(),
+            (std::vector<std::string>{"before", "before too", "msg", "more", "replaced", "E1"}));
   CommInit();  // clears the label reference
   CommLog("after init");
   EXPECT_EQ(label.text, "OK , E1");
@@ -108,9 +110,11 @@ TEST_P(Events, OnlyErrorEventsAreLogged) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Log, Events,
-                         ::testing::Values(EventCase{1001, "ERROR # 1001"}, EventCase{1004, "ERROR # 1004"},
+                         ::testing::Values(EventCase{1001, "ERROR # 1001"},
+                                           EventCase{1004, "ERROR # 1004"},
                                            EventCase{1011, "ERROR # 1011"}, EventCase{1000, ""},
-                                           EventCase{2, ""}, EventCase{0, ""}, EventCase{-1007, ""}));
+                                           EventCase{2, ""}, EventCase{0, ""},
+                                           EventCase{-1007, ""}));
 
 // --- a scripted port ---
 class FakePort : public SerialPort {

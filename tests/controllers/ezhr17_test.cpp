@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <ostream>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,8 +17,8 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-const char kReady = EzStatus(true);   // '`', code 96
-const char kBusy = EzStatus(false);   // '@'
+const char kReady = EzStatus(true);  // '`', code 96
+const char kBusy = EzStatus(false);  // '@'
 
 class Ezhr17Test : public ::testing::Test, public LinkFixture {
  protected:
@@ -35,8 +35,7 @@ struct RequestCase {
 
 void PrintTo(const RequestCase& c, std::ostream* os) { *os << c.name; }
 
-class Ezhr17RequestTest : public Ezhr17Test,
-                          public ::testing::WithParamInterface<RequestCase> {};
+class Ezhr17RequestTest : public Ezhr17Test, public ::testing::WithParamInterface<RequestCase> {};
 
 TEST_P(Ezhr17RequestTest, SendsExactRequest) {
   const RequestCase& c = GetParam();
@@ -64,7 +63,8 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"MoveRelBelowHalfStep", [] { return MotorMoveRel(0.3); }, {}, 1},
         RequestCase{"MoveRelBelowHalfStepBack", [] { return MotorMoveRel(-0.4); }, {}, 1},
         RequestCase{"MoveRelNaN",
-                    [] { return MotorMoveRel(std::numeric_limits<double>::quiet_NaN()); }, {},
+                    [] { return MotorMoveRel(std::numeric_limits<double>::quiet_NaN()); },
+                    {},
                     kMotorArgOutOfRange},
         RequestCase{"Currents", [] { return MotorSetCurrents(10, 50); }, {"/1h10m50R"}, 1},
         RequestCase{"AccelOnly", [] { return MotorSetAccel(12, 99); }, {"/1L12R"}, 1},
@@ -74,10 +74,10 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"SlewVelWide", [] { return MotorSetSlewVel(100000); }, {"/1V100000R"}, 1},
         RequestCase{"Resolution", [] { return MotorSetResolution(4); }, {"/1j16R"}, 1},
         RequestCase{"ResolutionZero", [] { return MotorSetResolution(0); }, {"/1j1R"}, 1},
-        RequestCase{"ResolutionNegative", [] { return MotorSetResolution(-1); }, {},
-                    kMotorArgOutOfRange},
-        RequestCase{"ResolutionTooLarge", [] { return MotorSetResolution(31); }, {},
-                    kMotorArgOutOfRange},
+        RequestCase{
+            "ResolutionNegative", [] { return MotorSetResolution(-1); }, {}, kMotorArgOutOfRange},
+        RequestCase{
+            "ResolutionTooLarge", [] { return MotorSetResolution(31); }, {}, kMotorArgOutOfRange},
         RequestCase{"SetPosSendsValue", [] { return MotorSetPos(g_pos); }, {"/1z1234R"}, 1},
         RequestCase{"FilterSteps", [] { return MotorSetFilterSteps(400); }, {"/1B400R"}, 1},
         RequestCase{"InitVelNothing", [] { return MotorSetInitVel(200); }, {}, 0},
@@ -89,9 +89,12 @@ INSTANTIATE_TEST_SUITE_P(
                       std::string reply;
                       return MotorCommand("/2?0", reply);
                     },
-                    {"/2?0"}, 1},
-        RequestCase{"HomeDirect", [] { return AllMotionCntrl::EZHR17_MotorHome(-500); },
-                    {"/1V500R", "/1Z1000000000R"}, 1}),
+                    {"/2?0"},
+                    1},
+        RequestCase{"HomeDirect",
+                    [] { return AllMotionCntrl::EZHR17_MotorHome(-500); },
+                    {"/1V500R", "/1Z1000000000R"},
+                    1}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // --- replies and status ---
@@ -154,8 +157,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "/1?0-error returned by controller-\xFF/0i12\x03-status-9"},
         StatusCase{"BusyErrorFifteen", "\xFF/0O\x03\r\n", -2, "O\x03",
                    "/1?0-error returned by controller-\xFF/0O\x03-status-15"},
-        StatusCase{"NoSlashZero", "\xFF/1`\x03\r\n", -3, "keep",
-                   "/1?0-no 0xFF /0-\xFF/1`\x03"},
+        StatusCase{"NoSlashZero", "\xFF/1`\x03\r\n", -3, "keep", "/1?0-no 0xFF /0-\xFF/1`\x03"},
         StatusCase{"TooShort", "\xFF/\r\n", -3, "keep", "/1?0-no 0xFF /0-\xFF/"},
         StatusCase{"NoStatusCharacter", "\xFF/0\r\n", -3, "keep", "/1?0-no status-\xFF/0"},
         StatusCase{"LineFeedOnlyTimesOut", "\xFF/0`\x03\n", -1, "keep",
@@ -259,8 +261,7 @@ TEST_F(Ezhr17Test, HomeSmartSavesHomesWaitsRestores) {
   peer_->Script("/1?2", {Ez(kReady, "8000")});
   peer_->Script("/1Q", {Ez(kBusy), Ez(kReady)});
   EXPECT_EQ(MotorHome(-500, 99), 1);
-  EXPECT_EQ(Requests(),
-            (Strings{"/1?2", "/1V500R", "/1Z1000000000R", "/1Q", "/1Q", "/1V8000R"}));
+  EXPECT_EQ(Requests(), (Strings{"/1?2", "/1V500R", "/1Z1000000000R", "/1Q", "/1Q", "/1V8000R"}));
 }
 
 struct HomeCase {
@@ -293,21 +294,42 @@ const PeerReply kErr = Ez(EzStatus(true, 2));
 INSTANTIATE_TEST_SUITE_P(
     Table, Ezhr17HomeTest,
     ::testing::Values(
-        HomeCase{"ReadTopSpeedFails", 500, {{"/1?2", {kErr}}}, {"/1?2"}, -1,
-                 {"EZHR17_MotorHomeSmart: error reading max speedb\x03"}},
-        HomeCase{"TopSpeedNotANumber", 500, {{"/1?2", {Ez(kReady, "fast")}}}, {"/1?2"}, -1,
-                 {"EZHR17_MotorHomeSmart: bad read of max speedfast"}},
-        HomeCase{"ZeroSpeedStillRestores", 0, {}, {"/1?2", "/1V8000R"}, -1,
-                 {"EZHR17_MotorHome: zero home speed", "EZHR17_MotorHomeSmart: error homing"}},
-        HomeCase{"SpeedRefused", 300, {{"/1V300R", {kErr}}}, {"/1?2", "/1V300R", "/1V8000R"},
+        HomeCase{"ReadTopSpeedFails",
+                 500,
+                 {{"/1?2", {kErr}}},
+                 {"/1?2"},
                  -1,
-                 {"EZHR17_MotorHome: error setting home speed",
-                  "EZHR17_MotorHomeSmart: error homing"}},
-        HomeCase{"HomingRefused", 300, {{"/1Z1000000000R", {kErr}}},
-                 {"/1?2", "/1V300R", "/1Z1000000000R", "/1V8000R"}, -1,
+                 {"EZHR17_MotorHomeSmart: error reading max speedb\x03"}},
+        HomeCase{"TopSpeedNotANumber",
+                 500,
+                 {{"/1?2", {Ez(kReady, "fast")}}},
+                 {"/1?2"},
+                 -1,
+                 {"EZHR17_MotorHomeSmart: bad read of max speedfast"}},
+        HomeCase{"ZeroSpeedStillRestores",
+                 0,
+                 {},
+                 {"/1?2", "/1V8000R"},
+                 -1,
+                 {"EZHR17_MotorHome: zero home speed", "EZHR17_MotorHomeSmart: error homing"}},
+        HomeCase{
+            "SpeedRefused",
+            300,
+            {{"/1V300R", {kErr}}},
+            {"/1?2", "/1V300R", "/1V8000R"},
+            -1,
+            {"EZHR17_MotorHome: error setting home speed", "EZHR17_MotorHomeSmart: error homing"}},
+        HomeCase{"HomingRefused",
+                 300,
+                 {{"/1Z1000000000R", {kErr}}},
+                 {"/1?2", "/1V300R", "/1Z1000000000R", "/1V8000R"},
+                 -1,
                  {"EZHR17_MotorHome: error homing", "EZHR17_MotorHomeSmart: error homing"}},
-        HomeCase{"RestoreFails", 300, {{"/1V8000R", {kErr}}},
-                 {"/1?2", "/1V300R", "/1Z1000000000R", "/1Q", "/1V8000R"}, -1,
+        HomeCase{"RestoreFails",
+                 300,
+                 {{"/1V8000R", {kErr}}},
+                 {"/1?2", "/1V300R", "/1Z1000000000R", "/1Q", "/1V8000R"},
+                 -1,
                  {"EZHR17_MotorHomeSmart: error restoring max speed"}}),
     [](const auto& p) { return std::string(p.param.name); });
 
@@ -318,8 +340,7 @@ TEST_F(Ezhr17Test, HomeSmartTimesOutAndStillRestoresSpeed) {
   EXPECT_EQ(AllMotionCntrl::EZHR17_MotorHomeSmart(-500), -1);
   const auto req = Requests();
   ASSERT_GE(req.size(), 5u);
-  EXPECT_EQ(Strings(req.begin(), req.begin() + 3),
-            (Strings{"/1?2", "/1V500R", "/1Z1000000000R"}));
+  EXPECT_EQ(Strings(req.begin(), req.begin() + 3), (Strings{"/1?2", "/1V500R", "/1Z1000000000R"}));
   EXPECT_EQ(req.back(), "/1V8000R");
   EXPECT_EQ(LogLines().back(), "EZHR17_MotorHomeSmart: timeout");
 }
@@ -333,8 +354,7 @@ TEST_F(Ezhr17Test, HomeDirectWithZeroSpeedSendsNothing) {
 TEST_F(Ezhr17Test, SeekLimitRunsProgramAndWaits) {
   peer_->Script("/1Q", {Ez(kBusy), Ez(kReady)});
   EXPECT_EQ(AllMotionCntrl::EZHR17_SeekLimit(), 1);
-  EXPECT_EQ(Requests(),
-            (Strings{"/1v1000V10000L12gD10S13G0D1gD1S03G0D1R", "/1Q", "/1Q"}));
+  EXPECT_EQ(Requests(), (Strings{"/1v1000V10000L12gD10S13G0D1gD1S03G0D1R", "/1Q", "/1Q"}));
 }
 
 TEST_F(Ezhr17Test, SeekLimitIgnoresProgramStatusAndTimesOut) {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <ostream>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -35,8 +35,7 @@ struct RequestCase {
 
 void PrintTo(const RequestCase& c, std::ostream* os) { *os << c.name; }
 
-class Im483iRequestTest : public Im483iTest,
-                          public ::testing::WithParamInterface<RequestCase> {};
+class Im483iRequestTest : public Im483iTest, public ::testing::WithParamInterface<RequestCase> {};
 
 TEST_P(Im483iRequestTest, SendsExactRequest) {
   const RequestCase& c = GetParam();
@@ -57,10 +56,12 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"MoveRelNegativeHalfUp", [] { return MotorMoveRel(-2.5); }, {"A-3"}, 1},
         RequestCase{"MoveRelLarge", [] { return MotorMoveRel(1067.0); }, {"A+1067"}, 1},
         RequestCase{"MoveRelZero", [] { return MotorMoveRel(0.0); }, {}, 1},
-        RequestCase{"MoveRelNotFinite", [] { return MotorMoveRel(std::numeric_limits<double>::infinity()); }, {},
+        RequestCase{"MoveRelNotFinite",
+                    [] { return MotorMoveRel(std::numeric_limits<double>::infinity()); },
+                    {},
                     kMotorArgOutOfRange},
-        RequestCase{"MoveRelBeyond32Bit", [] { return MotorMoveRel(3e9); }, {},
-                    kMotorArgOutOfRange},
+        RequestCase{
+            "MoveRelBeyond32Bit", [] { return MotorMoveRel(3e9); }, {}, kMotorArgOutOfRange},
         RequestCase{"Settle500", [] { return MotorSettle(500); }, {"AE 50"}, 1},
         RequestCase{"SettleHalfToEven", [] { return MotorSettle(25); }, {"AE 2"}, 1},
         RequestCase{"SettleHalfToEvenUp", [] { return MotorSettle(35); }, {"AE 4"}, 1},
@@ -69,25 +70,27 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"Currents", [] { return MotorSetCurrents(10, 50); }, {"AY 10 50"}, 1},
         RequestCase{"CurrentsNegative", [] { return MotorSetCurrents(-5, 0); }, {"AY-5 0"}, 1},
         RequestCase{"Accel", [] { return MotorSetAccel(100, 200); }, {"AK 100 200"}, 1},
-        RequestCase{"AccelOutOfRange", [] { return MotorSetAccel(100, 70000); }, {},
-                    kMotorArgOutOfRange},
+        RequestCase{
+            "AccelOutOfRange", [] { return MotorSetAccel(100, 70000); }, {}, kMotorArgOutOfRange},
         RequestCase{"AuxFlag", [] { return MotorSetAuxFlag(0); }, {"Al 0"}, 1},
         RequestCase{"AuxPair", [] { return MotorSetAuxPair(10, 50); }, {"AB 10 50"}, 1},
-        RequestCase{"AuxPairOutOfRange", [] { return MotorSetAuxPair(-32769, 50); }, {},
+        RequestCase{"AuxPairOutOfRange",
+                    [] { return MotorSetAuxPair(-32769, 50); },
+                    {},
                     kMotorArgOutOfRange},
         RequestCase{"SlewVel", [] { return MotorSetSlewVel(500); }, {"AV 500"}, 1},
         RequestCase{"SlewVelLimit", [] { return MotorSetSlewVel(32767); }, {"AV 32767"}, 1},
-        RequestCase{"SlewVelOutOfRange", [] { return MotorSetSlewVel(32768); }, {},
-                    kMotorArgOutOfRange},
+        RequestCase{
+            "SlewVelOutOfRange", [] { return MotorSetSlewVel(32768); }, {}, kMotorArgOutOfRange},
         RequestCase{"Resolution", [] { return MotorSetResolution(4); }, {"AH 0", "AD 4"}, 1},
         RequestCase{"InitVel", [] { return MotorSetInitVel(200); }, {"AI 200"}, 1},
-        RequestCase{"InitVelNegativeLimit", [] { return MotorSetInitVel(-32768); }, {"AI-32768"},
-                    1},
-        RequestCase{"InitVelOutOfRange", [] { return MotorSetInitVel(-40000); }, {},
-                    kMotorArgOutOfRange},
+        RequestCase{
+            "InitVelNegativeLimit", [] { return MotorSetInitVel(-32768); }, {"AI-32768"}, 1},
+        RequestCase{
+            "InitVelOutOfRange", [] { return MotorSetInitVel(-40000); }, {}, kMotorArgOutOfRange},
         RequestCase{"SetPosIgnoresValue", [] { return MotorSetPos(g_pos); }, {"AO"}, 1},
-        RequestCase{"HomeOutOfRange", [] { return MotorHome(-40000, 200); }, {},
-                    kMotorArgOutOfRange},
+        RequestCase{
+            "HomeOutOfRange", [] { return MotorHome(-40000, 200); }, {}, kMotorArgOutOfRange},
         RequestCase{"ModeBit1NothingSent", [] { return MotorSetModeBit1(1); }, {}, 1},
         RequestCase{"ModeSelNothingSent", [] { return MotorSetModeSel(2); }, {}, 1},
         RequestCase{"FilterStepsNothingSent", [] { return MotorSetFilterSteps(533); }, {}, 1},
@@ -97,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
                       std::string reply;
                       return MotorCommand("BV 20", reply);
                     },
-                    {"BV 20"}, 1}),
+                    {"BV 20"},
+                    1}),
     [](const auto& p) { return std::string(p.param.name); });
 
 // --- replies and their checks ---
@@ -126,7 +130,7 @@ TEST_F(Im483iTest, CommandHandsBackRawReply) {
 TEST_F(Im483iTest, BadRepliesFailAndAreLogged) {
   const struct {
     const char* name;
-    PeerReply reply;       // to "AZ"
+    PeerReply reply;  // to "AZ"
     int16_t status;
     std::string response;  // handed back ("keep": untouched)
     Strings logTail;       // the last log entries, in order
@@ -273,44 +277,61 @@ INSTANTIATE_TEST_SUITE_P(
     Table, Im483iHomeTest,
     ::testing::Values(
         HomeCase{"BackOffUntilSwitchOpens",
-                 -500, 200,
+                 -500,
+                 200,
                  {{"A^", {Echo(" 1"), Echo(" 0")}},
                   {"A] 1", {Echo(" 1"), Echo(" 3"), Echo(" 1"), Echo(" 2")}}},
                  {"AI 125", "AF 500 1", "A^", "A^", "A] 1", "AM125", "A] 1", "A] 1", "A] 1",
                   "AI 200", "AM0"},
                  1},
-        HomeCase{"PositiveSpeedSwitchOpen",
-                 500, 100,
-                 {},
-                 {"AF 500 0", "A^", "A] 1", "AM0"},
-                 1},
+        HomeCase{"PositiveSpeedSwitchOpen", 500, 100, {}, {"AF 500 0", "A^", "A] 1", "AM0"}, 1},
         HomeCase{"SlowBackOffRaisedTo20",
-                 40, 5,
+                 40,
+                 5,
                  {{"A] 1", {Echo(" 1"), Echo(" 0")}}},
                  {"AF 40 0", "A^", "A] 1", "AM-20", "A] 1", "AM0"},
                  1},
-        HomeCase{"QuarterHalfToEven",
-                 -10, 3,
-                 {},
-                 {"AI 2", "AF 10 1", "A^", "A] 1", "AI 3", "AM0"},
-                 1},
+        HomeCase{
+            "QuarterHalfToEven", -10, 3, {}, {"AI 2", "AF 10 1", "A^", "A] 1", "AI 3", "AM0"}, 1},
         HomeCase{"ZeroSpeed", 0, 0, {}, {"AM0"}, -1},
         HomeCase{"ZeroSpeedAfterLowering", 0, 10, {}, {"AI 0", "AM0"}, -1},
         HomeCase{"LoweringFails", -500, 200, {{"AI 125", {kBad}}}, {"AI 125", "AM0"}, -7},
-        HomeCase{"HomeCommandFails", -500, 200, {{"AF 500 1", {kBad}}},
-                 {"AI 125", "AF 500 1", "AM0"}, -1},
-        HomeCase{"WaitFails", -500, 200, {{"A^", {Echo(" x")}}},
-                 {"AI 125", "AF 500 1", "A^", "AM0"}, -2},
-        HomeCase{"InputUnreadable", -500, 200, {{"A] 1", {Echo("")}}},
-                 {"AI 125", "AF 500 1", "A^", "A] 1", "AM0"}, -3},
-        HomeCase{"BackOffRefused", -500, 200,
+        HomeCase{"HomeCommandFails",
+                 -500,
+                 200,
+                 {{"AF 500 1", {kBad}}},
+                 {"AI 125", "AF 500 1", "AM0"},
+                 -1},
+        HomeCase{"WaitFails",
+                 -500,
+                 200,
+                 {{"A^", {Echo(" x")}}},
+                 {"AI 125", "AF 500 1", "A^", "AM0"},
+                 -2},
+        HomeCase{"InputUnreadable",
+                 -500,
+                 200,
+                 {{"A] 1", {Echo("")}}},
+                 {"AI 125", "AF 500 1", "A^", "A] 1", "AM0"},
+                 -3},
+        HomeCase{"BackOffRefused",
+                 -500,
+                 200,
                  {{"A] 1", {Echo(" 1")}}, {"AM125", {kBad}}},
-                 {"AI 125", "AF 500 1", "A^", "A] 1", "AM125", "AM0"}, -4},
-        HomeCase{"InputUnreadableDuringBackOff", -500, 200,
+                 {"AI 125", "AF 500 1", "A^", "A] 1", "AM125", "AM0"},
+                 -4},
+        HomeCase{"InputUnreadableDuringBackOff",
+                 -500,
+                 200,
                  {{"A] 1", {Echo(" 1"), Echo(" 1"), kBad}}},
-                 {"AI 125", "AF 500 1", "A^", "A] 1", "AM125", "A] 1", "A] 1", "AM0"}, -6},
-        HomeCase{"RestoringFails", -500, 200, {{"AI 200", {kBad}}},
-                 {"AI 125", "AF 500 1", "A^", "A] 1", "AI 200", "AM0"}, -8}),
+                 {"AI 125", "AF 500 1", "A^", "A] 1", "AM125", "A] 1", "A] 1", "AM0"},
+                 -6},
+        HomeCase{"RestoringFails",
+                 -500,
+                 200,
+                 {{"AI 200", {kBad}}},
+                 {"AI 125", "AF 500 1", "A^", "A] 1", "AI 200", "AM0"},
+                 -8}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST_F(Im483iTest, SwitchThatStaysEngagedTimesOut) {

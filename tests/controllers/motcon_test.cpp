@@ -28,10 +28,20 @@ struct Op {
 std::vector<Op> AllOperations() {
   static int32_t pos = 5;
   return {
-      {"MotorCommand", [] { std::string r; return MotorCommand("AZ", r); }, "command AZ"},
+      {"MotorCommand",
+       [] {
+         std::string r;
+         return MotorCommand("AZ", r);
+       },
+       "command AZ"},
       {"MotorHome", [] { return MotorHome(-500, 200); }, "home -500 200"},
       {"MotorMoveRel", [] { return MotorMoveRel(10); }, "moveRel 10"},
-      {"MotorGetPos", [] { double p = 0; return MotorGetPos(p); }, "getPos"},
+      {"MotorGetPos",
+       [] {
+         double p = 0;
+         return MotorGetPos(p);
+       },
+       "getPos"},
       {"MotorSettle", [] { return MotorSettle(10); }, "settle 10"},
       {"MotorSetCurrents", [] { return MotorSetCurrents(10, 50); }, "setCurrents 10 50"},
       {"MotorSetAccel", [] { return MotorSetAccel(1, 2); }, "setAccel 1 2"},
@@ -70,14 +80,23 @@ struct RecordingDriver {
     };
     return {.setLineEnds = [this] { Rec("setLineEnds"); },
             .command = [this](const std::string& q, std::string&) { return Rec("command", q); },
-            .home = r("home"), .moveRel = r("moveRel"),
+            .home = r("home"),
+            .moveRel = r("moveRel"),
             .getPos = [this](double&) { return Rec("getPos"); },
-            .settle = r("settle"), .setCurrents = r("setCurrents"), .setAccel = r("setAccel"),
-            .setAuxFlag = r("setAuxFlag"), .setAuxPair = r("setAuxPair"),
-            .setSlewVel = r("setSlewVel"), .setResolution = r("setResolution"),
-            .setInitVel = r("setInitVel"), .setPos = r("setPos"), .waitStop = r("waitStop"),
-            .setModeBit1 = r("setModeBit1"), .setModeSel = r("setModeSel"),
-            .setFilterSteps = r("setFilterSteps"), .probe = r("probe"),
+            .settle = r("settle"),
+            .setCurrents = r("setCurrents"),
+            .setAccel = r("setAccel"),
+            .setAuxFlag = r("setAuxFlag"),
+            .setAuxPair = r("setAuxPair"),
+            .setSlewVel = r("setSlewVel"),
+            .setResolution = r("setResolution"),
+            .setInitVel = r("setInitVel"),
+            .setPos = r("setPos"),
+            .waitStop = r("waitStop"),
+            .setModeBit1 = r("setModeBit1"),
+            .setModeSel = r("setModeSel"),
+            .setFilterSteps = r("setFilterSteps"),
+            .probe = r("probe"),
             .seekLimit = r("seekLimit")};
   }
 };
@@ -159,7 +178,7 @@ TEST_F(FramingTest, DispatchFollowsTypeChangeAtOnce) {
   OpenLink("IM483I", 'A', Echo());
   EXPECT_EQ(MotorSetFilterSteps(400), 1);  // IM483I: nothing sent
   SetControllerType(AppSettings(), "EZHR17");
-  EXPECT_EQ(MotorSetInitVel(100), 0);       // EZHR17: nothing to do
+  EXPECT_EQ(MotorSetInitVel(100), 0);  // EZHR17: nothing to do
   const auto before = PosixSerialPort::TotalTraffic();
   SetControllerType(AppSettings(), "");
   EXPECT_EQ(MotorSetFilterSteps(400), 0);

@@ -92,7 +92,10 @@ void ScriptedPeer::Answer(const std::string& request) {
   while (done < out.size()) {
     const ssize_t w = ::write(fd_, out.data() + done, out.size() - done);
     if (w < 0) {
-      if (errno == EAGAIN || errno == EINTR) { ::usleep(1000); continue; }
+      if (errno == EAGAIN || errno == EINTR) {
+        ::usleep(1000);
+        continue;
+      }
       return;
     }
     done += static_cast<size_t>(w);

@@ -31,7 +31,10 @@ class Commands : public ::testing::TestWithParam<sim::ControllerKind> {
 };
 
 TEST_P(Commands, ReplyVocabulary) {
-  struct Case { const char* line; const char* reply; };
+  struct Case {
+    const char* line;
+    const char* reply;
+  };
   const Case cases[] = {
       {"Ver", "4.0 ; "},
       {"Ver 2", "4.0 ; "},
@@ -117,9 +120,7 @@ TEST_P(Commands, ControllerCommandPassesRawText) {
   const std::string reply = ExecCmd("CON " + request);
   EXPECT_EQ(reply.find("Error "), std::string::npos) << reply;
   EXPECT_FALSE(reply.empty());
-  if (im) {
-    EXPECT_EQ(reply.rfind("1Z", 0), 0u) << reply;
-  }
+  if (im) { EXPECT_EQ(reply.rfind("1Z", 0), 0u) << reply; }
 
   // No unit answers at address 7: the exchange times out, the reply is an
   // error and the log has the command.
@@ -218,7 +219,8 @@ TEST_P(Commands, StartUpWithoutWindowsLoadsTheModelHidden) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothControllers, Commands,
-                         ::testing::Values(sim::ControllerKind::kIM483I, sim::ControllerKind::kEZHR17),
+                         ::testing::Values(sim::ControllerKind::kIM483I,
+                                           sim::ControllerKind::kEZHR17),
                          [](const ::testing::TestParamInfo<sim::ControllerKind>& p) {
                            return std::string(sim::ControllerKindName(p.param));
                          });

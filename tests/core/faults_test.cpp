@@ -3,13 +3,12 @@
 // pseudo-terminal and their fault injection.
 //
 // Line rows: the command run while the fault lasts fails ("Error ", or "Off "
-// for a wheel whose port could not be opened again) within its time-outs (nothing hangs, nothing crashes); once the fault is
-// gone the next commands work. File rows: a write into a read-only or a full
-// program directory fails and leaves every file of the directory as it was,
-// byte for byte, with no temporary file beside them; the same write works
-// afterwards.
-#include <gtest/gtest.h>
+// for a wheel whose port could not be opened again) within its time-outs (nothing hangs, nothing
+// crashes); once the fault is gone the next commands work. File rows: a write into a read-only or a
+// full program directory fails and leaves every file of the directory as it was, byte for byte,
+// with no temporary file beside them; the same write works afterwards.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -89,8 +88,8 @@ class Faults : public ::testing::Test {
   // A new simulator on a new pseudo-terminal, behind the same link.
   void NewLine() {
     app_->sim->Stop();
-    app_->sim = std::make_unique<sim::ControllerSim>(kind_, sim::UnitsFromParamFiles(app_->dir.path()),
-                                                     Fast());
+    app_->sim = std::make_unique<sim::ControllerSim>(
+        kind_, sim::UnitsFromParamFiles(app_->dir.path()), Fast());
     app_->time.FollowSim(*app_->sim);
     ASSERT_EQ(app_->sim->Start(), 1);
     Relink();
@@ -118,22 +117,30 @@ class Faults : public ::testing::Test {
 
 TEST_F(Faults, OnTheLine) {
   const LineFault cases[] = {
-      {"stops answering mid-move", Kind::kIM483I, How::kSim, sim::Fault::kNoReply, -1, "F Wait", kWaitMs},
-      {"stops answering mid-move", Kind::kEZHR17, How::kSim, sim::Fault::kNoReply, -1, "F Wait", kWaitMs},
+      {"stops answering mid-move", Kind::kIM483I, How::kSim, sim::Fault::kNoReply, -1, "F Wait",
+       kWaitMs},
+      {"stops answering mid-move", Kind::kEZHR17, How::kSim, sim::Fault::kNoReply, -1, "F Wait",
+       kWaitMs},
       {"garbage", Kind::kIM483I, How::kSim, sim::Fault::kGarbled, 1, "F ?", kExchangeMs},
       {"garbage", Kind::kEZHR17, How::kSim, sim::Fault::kGarbled, 1, "F ?", kExchangeMs},
       {"wrong echo", Kind::kIM483I, How::kSim, sim::Fault::kWrongCase, 1, "F ?", kExchangeMs},
       {"drive error", Kind::kEZHR17, How::kSim, sim::Fault::kErrorStatus, 1, "F ?", kExchangeMs},
       {"partial reply", Kind::kIM483I, How::kSim, sim::Fault::kPartial, 1, "F ?", kExchangeMs},
       {"partial reply", Kind::kEZHR17, How::kSim, sim::Fault::kPartial, 1, "F ?", kExchangeMs},
-      {"stale bytes after a time-out", Kind::kIM483I, How::kLateReply, sim::Fault::kNone, 0, "F ?", kExchangeMs},
-      {"stale bytes after a time-out", Kind::kEZHR17, How::kLateReply, sim::Fault::kNone, 0, "F ?", kExchangeMs},
-      {"hang-up during a wait", Kind::kIM483I, How::kHangUp, sim::Fault::kHangUp, -1, "F Wait", kWaitMs},
-      {"hang-up during a wait", Kind::kEZHR17, How::kHangUp, sim::Fault::kHangUp, -1, "F Wait", kWaitMs},
+      {"stale bytes after a time-out", Kind::kIM483I, How::kLateReply, sim::Fault::kNone, 0, "F ?",
+       kExchangeMs},
+      {"stale bytes after a time-out", Kind::kEZHR17, How::kLateReply, sim::Fault::kNone, 0, "F ?",
+       kExchangeMs},
+      {"hang-up during a wait", Kind::kIM483I, How::kHangUp, sim::Fault::kHangUp, -1, "F Wait",
+       kWaitMs},
+      {"hang-up during a wait", Kind::kEZHR17, How::kHangUp, sim::Fault::kHangUp, -1, "F Wait",
+       kWaitMs},
       {"device removed", Kind::kIM483I, How::kRemoved, sim::Fault::kNone, 0, "F 5", kExchangeMs},
       {"device removed", Kind::kEZHR17, How::kRemoved, sim::Fault::kNone, 0, "F 5", kExchangeMs},
-      {"port closed by Unload", Kind::kIM483I, How::kUnload, sim::Fault::kNone, 0, "Unload;F 2", kExchangeMs},
-      {"port closed by Unload", Kind::kEZHR17, How::kUnload, sim::Fault::kNone, 0, "Unload;F 2", kExchangeMs},
+      {"port closed by Unload", Kind::kIM483I, How::kUnload, sim::Fault::kNone, 0, "Unload;F 2",
+       kExchangeMs},
+      {"port closed by Unload", Kind::kEZHR17, How::kUnload, sim::Fault::kNone, 0, "Unload;F 2",
+       kExchangeMs},
   };
   for (const LineFault& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " on " + sim::ControllerKindName(c.kind));
@@ -228,21 +235,25 @@ TEST(FileFaults, ReadOnlyOrFullDirectory) {
   SetInterpMessageSink([&](const std::string& text) { interpMsg = text; });
   ProgramFileDialogs dialogs;
   const Case cases[] = {
-      {"parameter editor", "ZR_PARW1.TXT", [] {
+      {"parameter editor", "ZR_PARW1.TXT",
+       [] {
          SetParFile("ZR_PARW1.TXT");
          ReadCurPar();
          SetParAt(1, ParValue{7.0});
          return WriteCurPar();
        }},
-      {"joystick calibration", "ZR_JOY.TXT", [] {
+      {"joystick calibration", "ZR_JOY.TXT",
+       [] {
          JoyCalibration().Axis1Left = -1000;
          return WriteJoyPar();
        }},
-      {"joystick commands", "ZR_JOYCMDS.TXT", [] {
+      {"joystick commands", "ZR_JOYCMDS.TXT",
+       [] {
          JoyCommands().items = {"Ver", "F Next", "B Next"};
          return SaveJoyCmds();
        }},
-      {"program", "SAMPLE.PRG", [&] {
+      {"program", "SAMPLE.PRG",
+       [&] {
          SetProgram({"Repeat 2 Times", "F Next", "Endrepeat"});
          WriteProgram(dialogs);
          return static_cast<int16_t>(interpMsg == "Program written" ? 1 : -1);

@@ -21,10 +21,10 @@ TEST(FilePatternTest, Matching) {
     bool match;
   } cases[] = {
       {"PROG.PRG", "*.PRG", true},
-      {"prog.prg", "*.PRG", true},          // without regard to case
+      {"prog.prg", "*.PRG", true},  // without regard to case
       {"PROG.PRGX", "*.PRG", false},
       {"PROG.TXT", "*.PRG", false},
-      {"README", "*.*", true},              // "*.*" takes names without a dot
+      {"README", "*.*", true},  // "*.*" takes names without a dot
       {"a.b.c", "*.*", true},
       {"ZR_PARW1.TXT", "ZR_PARW1*.TXT", true},
       {"ZR_PARW1_OLD.TXT", "ZR_PARW1*.TXT", true},
@@ -60,9 +60,14 @@ TEST(FileTextTest, GroupedSize) {
   struct Case {
     uint64_t size;
     const char* text;
-  } cases[] = {{0, ""},          {1, "1"},           {999, "999"},
-               {1000, "1,000"},  {65535, "65,535"},  {123456, "123,456"},
-               {1234567, "1,234,567"}, {18446744073709551615ull, "18,446,744,073,709,551,615"}};
+  } cases[] = {{0, ""},
+               {1, "1"},
+               {999, "999"},
+               {1000, "1,000"},
+               {65535, "65,535"},
+               {123456, "123,456"},
+               {1234567, "1,234,567"},
+               {18446744073709551615ull, "18,446,744,073,709,551,615"}};
   for (const Case& c : cases) EXPECT_EQ(GroupedSize(c.size), c.text) << c.size;
   EXPECT_EQ(GroupedSize(1234567, "."), "1.234.567");
 }
@@ -90,8 +95,16 @@ TEST(FileTextTest, PadLeft) {
   EXPECT_EQ(PadLeft("abcdef", 5), "abcdef");
   EXPECT_EQ(PadLeft("", 3), "   ");
   // Widths count characters, not bytes of the UTF-8 text.
-  EXPECT_EQ(PadLeft("Gr\xC3\xB6\xC3\x9F" "e", 7), "  Gr\xC3\xB6\xC3\x9F" "e");
-  EXPECT_EQ(PadLeft("1\xE2\x80\xAF" "234", 7), "  1\xE2\x80\xAF" "234");
+  EXPECT_EQ(PadLeft("Gr\xC3\xB6\xC3\x9F"
+                    "e",
+                    7),
+            "  Gr\xC3\xB6\xC3\x9F"
+            "e");
+  EXPECT_EQ(PadLeft("1\xE2\x80\xAF"
+                    "234",
+                    7),
+            "  1\xE2\x80\xAF"
+            "234");
   EXPECT_EQ(PadLeft("\xC3\xA9\xC3\xA9\xC3\xA9", 3), "\xC3\xA9\xC3\xA9\xC3\xA9");
 }
 
@@ -100,8 +113,10 @@ TEST(FileListingTest, NonAsciiNameAndSeparatorKeepTheColumns) {
   // every column still ends at 30, 42 and 62 characters.
   const FileEntry e{"\xC3\xA4\xC3\xB6.TXT", 1234567, {2026, 1, 2, 3, 4, 5}};
   const std::string line = ListingLine(e, "\xE2\x80\xAF");
-  const std::string expected = std::string(24, ' ') + "\xC3\xA4\xC3\xB6.TXT" +
-                               std::string(3, ' ') + "1\xE2\x80\xAF" "234\xE2\x80\xAF" "567" +
+  const std::string expected = std::string(24, ' ') + "\xC3\xA4\xC3\xB6.TXT" + std::string(3, ' ') +
+                               "1\xE2\x80\xAF"
+                               "234\xE2\x80\xAF"
+                               "567" +
                                "  01-02-2026 03:04AM";
   EXPECT_EQ(line, expected);
 }
@@ -120,10 +135,9 @@ TEST(FileListingTest, LargerFilesLongNamesAndNoTrailingLineEnd) {
       {"B.DAT", 1234567, {2001, 2, 3, 4, 5, 6}},
       {longName, 999, {2020, 11, 12, 13, 14, 15}},
   };
-  const std::string expected = std::string("/x/*.*\r\n") + "\r\n" +
-                               std::string(25, ' ') + "B.DAT" + "   1,234,567" +
-                               "  02-03-2001 04:05AM" + "\r\n" + longName + "         999" +
-                               "  11-12-2020 01:14PM";
+  const std::string expected = std::string("/x/*.*\r\n") + "\r\n" + std::string(25, ' ') + "B.DAT" +
+                               "   1,234,567" + "  02-03-2001 04:05AM" + "\r\n" + longName +
+                               "         999" + "  11-12-2020 01:14PM";
   EXPECT_EQ(FileListing("/x/", "*.*", entries), expected);
   EXPECT_EQ(FileListing("/", "*.*", {}), "/*.*\r\n");
 }
@@ -271,9 +285,7 @@ TEST_F(FileOpsTest, NewFolderRules) {
     } else {
       EXPECT_TRUE(msg.empty()) << msg;
     }
-    if (c.result == 1) {
-      EXPECT_EQ(path, tmp_.file(c.answer));
-    }
+    if (c.result == 1) { EXPECT_EQ(path, tmp_.file(c.answer)); }
   }
   std::string msg;
   EXPECT_EQ(CreateFolder(tmp_.file("new"), msg), 1);

@@ -19,8 +19,8 @@ using test::TempDir;
 TEST(ParListLayoutTest, TwipsToPixelsRoundsToNearest) {
   struct Case {
     int twips, px;
-  } cases[] = {{0, 0}, {7, 0}, {8, 1}, {15, 1}, {100, 7}, {240, 16}, {260, 17},
-               {1400, 93}, {2200, 147}, {3700, 247}, {-15, -1}, {-8, -1}};
+  } cases[] = {{0, 0},    {7, 0},     {8, 1},      {15, 1},     {100, 7},  {240, 16},
+               {260, 17}, {1400, 93}, {2200, 147}, {3700, 247}, {-15, -1}, {-8, -1}};
   for (const Case& c : cases) EXPECT_EQ(TwipsToPixels(c.twips), c.px) << c.twips;
 }
 
@@ -30,12 +30,10 @@ TEST(ParListLayoutTest, GridForEntryCounts) {
     bool scroll;
     int widthTwips, heightTwips;
   } cases[] = {
-      {0, 1, 1, false, 3700, 360},        // heading row only
-      {3, 4, 4, false, 3700, 1140},
-      {29, 30, 30, false, 3700, 7900},
-      {30, 31, 31, false, 3700, 8160},    // the last count without a scroll bar
-      {31, 32, 31, true, 3940, 8160},
-      {40, 41, 31, true, 3940, 8160},
+      {0, 1, 1, false, 3700, 360},  // heading row only
+      {3, 4, 4, false, 3700, 1140},    {29, 30, 30, false, 3700, 7900},
+      {30, 31, 31, false, 3700, 8160},  // the last count without a scroll bar
+      {31, 32, 31, true, 3940, 8160},  {40, 41, 31, true, 3940, 8160},
       {-5, 1, 1, false, 3700, 360},
   };
   for (const Case& c : cases) {
@@ -65,7 +63,7 @@ TEST(ParListLayoutTest, WindowPosition) {
       {-1, 300, (768 - 200) / 2, (1024 - 301) / 2},  // either negative centres
       {300, -1, (768 - 200) / 2, (1024 - 301) / 2},
       {0, 0, 0, 0},
-      {1500, 3000, 100, 200},                        // twips to pixels
+      {1500, 3000, 100, 200},  // twips to pixels
   };
   for (const Case& c : cases) {
     const ParWindowPos p = ParListWindowPos(c.ftop, c.fleft, 1024, 768, 301, 200);
@@ -110,15 +108,23 @@ TEST_F(ParListSessionTest, CloseStoresRowsByKeyAndRewritesTheFile) {
     const char* name;
     std::string file;
     std::function<void(std::vector<ParRow>&)> edit;  // on the rows as opened
-    int stored;                                     // -1: closed without storing first
+    int stored;                                      // -1: closed without storing first
     std::string written;
   } cases[] = {
       {"unchanged", "  \"A\" , 1 ,remark\r\nxx\r\n\"B\",two words\n\"C\",3,x,y\r\n",
        [](auto& r) { ASSERT_EQ(r.size(), 3u); }, -1, "\"A\",1\r\n\"B\",two words\r\n\"C\",3\r\n"},
       {"value", ab, [](auto& r) { r[1].value = "42"; }, 2, "\"A\",1\r\n\"B\",42\r\n"},
       // A changed key cell keeps key and value; case counts.
-      {"key", ab, [](auto& r) { r = {{"AX", "99"}, {"b", "77"}}; }, 0, ab},
-      {"fewer rows", ab, [](auto& r) { r = {{"A", "5"}}; }, 1, "\"A\",5\r\n\"B\",2\r\n"},
+      {"key", ab,
+       [](auto& r) {
+         r = {{"AX", "99"}, {"b", "77"}};
+       },
+       0, ab},
+      {"fewer rows", ab,
+       [](auto& r) {
+         r = {{"A", "5"}};
+       },
+       1, "\"A\",5\r\n\"B\",2\r\n"},
       {"no entries", "short\r\n", [](auto& r) { EXPECT_TRUE(r.empty()); }, -1, ""},
   };
   for (const Case& c : cases) {
@@ -128,9 +134,7 @@ TEST_F(ParListSessionTest, CloseStoresRowsByKeyAndRewritesTheFile) {
     ASSERT_TRUE(ParListOpen());
     auto rows = ParListRows(CurParList());
     c.edit(rows);
-    if (c.stored >= 0) {
-      EXPECT_EQ(StoreParListRows(rows), c.stored);
-    }
+    if (c.stored >= 0) { EXPECT_EQ(StoreParListRows(rows), c.stored); }
     EXPECT_EQ(ParListClose(rows, true), 1);
     EXPECT_EQ(tmp_.read("P.TXT"), c.written);
   }

@@ -76,12 +76,12 @@ TEST(SpeedTestTest, InputRules) {
     std::optional<int16_t> value;
   };
   const Case cases[] = {
-      {std::nullopt, std::nullopt},       {std::string(""), std::nullopt},
-      {std::string("abc"), std::nullopt}, {std::string("2.5"), int16_t{2}},
-      {std::string("3.5"), int16_t{4}},   {std::string(" 7 "), int16_t{7}},
-      {std::string("-1"), int16_t{-1}},   {std::string("32767"), int16_t{32767}},
+      {std::nullopt, std::nullopt},         {std::string(""), std::nullopt},
+      {std::string("abc"), std::nullopt},   {std::string("2.5"), int16_t{2}},
+      {std::string("3.5"), int16_t{4}},     {std::string(" 7 "), int16_t{7}},
+      {std::string("-1"), int16_t{-1}},     {std::string("32767"), int16_t{32767}},
       {std::string("32768"), std::nullopt}, {std::string("-32769"), std::nullopt},
-      {std::string("1e9"), std::nullopt}, {std::string("0x10"), std::nullopt},
+      {std::string("1e9"), std::nullopt},   {std::string("0x10"), std::nullopt},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text.value_or("<cancel>"));
@@ -99,8 +99,13 @@ TEST(SpeedTestTest, Targets) {
   struct Case {
     int16_t p, n, count, target;
   };
-  const Case cases[] = {{5, 2, 6, 1},  {1, 2, 6, 3},   {6, 6, 6, 6},  {0, 2, 6, 2},
-                        {3, 20, 6, 17}, {0, 5, 0, 5},  {32767, 32767, 0, 32767},
+  const Case cases[] = {{5, 2, 6, 1},
+                        {1, 2, 6, 3},
+                        {6, 6, 6, 6},
+                        {0, 2, 6, 2},
+                        {3, 20, 6, 17},
+                        {0, 5, 0, 5},
+                        {32767, 32767, 0, 32767},
                         {4, 3, 8, 7}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.p) + "+" + std::to_string(c.n));
@@ -114,8 +119,7 @@ TEST(SpeedTestTest, StepOneUsesNextFilterWithWrap) {
   EXPECT_EQ(w.moves, (std::vector<int16_t>{6, 1, 2}));
   EXPECT_EQ(w.curFilter, 2);
   EXPECT_EQ(w.calls, (std::vector<std::string>{"select 1", "next", "wait", "select 1", "next",
-                                                "wait", "select 1", "next", "wait",
-                                                "select 1"}));
+                                               "wait", "select 1", "next", "wait", "select 1"}));
 }
 
 TEST(SpeedTestTest, StepTwoReadsAndMovesWithoutTouchingCurFilter) {
@@ -124,8 +128,8 @@ TEST(SpeedTestTest, StepTwoReadsAndMovesWithoutTouchingCurFilter) {
   EXPECT_EQ(w.selected, 2);
   EXPECT_EQ(w.moves, (std::vector<int16_t>{1, 3}));
   EXPECT_EQ(w.curFilter, 5);
-  EXPECT_EQ(w.calls, (std::vector<std::string>{"select 2", "get", "go 1", "wait", "select 2",
-                                                "get", "go 3", "wait", "select 2"}));
+  EXPECT_EQ(w.calls, (std::vector<std::string>{"select 2", "get", "go 1", "wait", "select 2", "get",
+                                               "go 3", "wait", "select 2"}));
   EXPECT_EQ(elapsed, 6u * 7u);
 }
 
@@ -177,10 +181,9 @@ TEST(SpeedTestTest, ProgressIsShownForSeveralRepetitionsOnly) {
   EXPECT_TRUE(one.progress.empty());
   FakeWheel three;
   RunSpeedTestMoves(1, 2, 3, three.Ops());
-  EXPECT_EQ(three.progress,
-            (std::vector<std::string>{"Speed test: repetition 1 of 3",
-                                      "Speed test: repetition 2 of 3",
-                                      "Speed test: repetition 3 of 3"}));
+  EXPECT_EQ(three.progress, (std::vector<std::string>{"Speed test: repetition 1 of 3",
+                                                      "Speed test: repetition 2 of 3",
+                                                      "Speed test: repetition 3 of 3"}));
   // The same requests as without progress.
   FakeWheel quiet;
   SpeedTestOps ops = quiet.Ops();

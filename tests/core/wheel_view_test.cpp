@@ -20,9 +20,12 @@ struct CaptionCase {
 
 TEST(WheelViewTest, CaptionsAndMessages) {
   const CaptionCase cases[] = {
-      {1, 0, "F-?", "?", "F 0"},      {1, 3, "F-3", "3", "F 3"},
-      {1, 12, "F-12", "12", "F 12"},  {2, 0, "B-?", "?", "B 0"},
-      {2, 1, "B-1", "1", "B 1"},      {1, -1, "F-?", "?", "F-1"},
+      {1, 0, "F-?", "?", "F 0"},
+      {1, 3, "F-3", "3", "F 3"},
+      {1, 12, "F-12", "12", "F 12"},
+      {2, 0, "B-?", "?", "B 0"},
+      {2, 1, "B-1", "1", "B 1"},
+      {1, -1, "F-?", "?", "F-1"},
       {2, 32767, "B-32767", "32767", "B 32767"},
   };
   for (const auto& c : cases) {
@@ -47,8 +50,8 @@ TEST(WheelViewTest, FilterEntriesForCounts) {
     size_t entries;
     const char* last;
   };
-  const Case cases[] = {{-5, 1, "Filter 1"}, {0, 1, "Filter 1"}, {1, 1, "Filter 1"},
-                        {2, 2, "Filter 2"},  {6, 6, "Filter 6"}, {8, 8, "Filter 8"},
+  const Case cases[] = {{-5, 1, "Filter 1"},   {0, 1, "Filter 1"},          {1, 1, "Filter 1"},
+                        {2, 2, "Filter 2"},    {6, 6, "Filter 6"},          {8, 8, "Filter 8"},
                         {12, 12, "Filter 12"}, {32767, 3200, "Filter 3200"}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.count);
@@ -68,8 +71,8 @@ TEST(WheelViewTest, CheckedEntry) {
     int16_t count, cur;
     int checked;
   };
-  const Case cases[] = {{6, 0, -1}, {6, 1, 0},  {6, 6, 5},   {6, 7, -1},
-                        {0, 1, -1}, {1, 1, 0},  {8, -3, -1}, {8, 8, 7}};
+  const Case cases[] = {{6, 0, -1}, {6, 1, 0}, {6, 6, 5},   {6, 7, -1},
+                        {0, 1, -1}, {1, 1, 0}, {8, -3, -1}, {8, 8, 7}};
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.count) + "/" + std::to_string(c.cur));
     EXPECT_EQ(CheckedFilterEntry(c.count, c.cur), c.checked);

@@ -218,9 +218,7 @@ TEST_F(IndiDriver, ConnectingFailsWithAReasonAndSendsNothingWhenRefused) {
     EXPECT_FALSE(Connect(c.wheel, false));
     EXPECT_EQ(Get(std::string("Norvantix ") + c.wheel + ".CONNECTION._STATE"), "Alert");
     EXPECT_NE(Messages().find(c.why), std::string::npos) << Messages();
-    if (other) {
-      EXPECT_TRUE(line->Requests().empty());
-    }
+    if (other) { EXPECT_TRUE(line->Requests().empty()); }
     ReleaseSingleInstance();
   }
 }

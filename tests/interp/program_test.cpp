@@ -13,25 +13,37 @@ namespace {
 using Lines = std::vector<std::string>;
 
 struct Fixture {
-  Fixture() { test::ResetProgramState(); ui.loaded = {"frmInterp"}; }
+  Fixture() {
+    test::ResetProgramState();
+    ui.loaded = {"frmInterp"};
+  }
   ~Fixture() { test::ResetProgramState(); }
   test::RecordingUi ui;
   test::ScopedUi scoped{ui};
 };
 
 TEST(Program, CheckIndentsBlocksAndFindsUnbalancedOnes) {
-  struct Case { Lines in, out; int16_t result; };
+  struct Case {
+    Lines in, out;
+    int16_t result;
+  };
   const Case cases[] = {
       {{"Repeat 3 Times", "F Home", "Endrepeat", "End"},
-       {"Repeat 3 Times", "    F Home", "Endrepeat", "End"}, 1},
+       {"Repeat 3 Times", "    F Home", "Endrepeat", "End"},
+       1},
       {{"Endrepeat", "  F 1"}, {"Endrepeat", "  F 1"}, -1},
       {{" Repeat 2 Times", "Repeat 3 Times", "F 1 ", "Endrepeat"},
-       {"Repeat 2 Times", "    Repeat 3 Times", "        F 1", "    Endrepeat"}, -1},
-      {{"  repeat 2 Times", "F 1", "Repeat3", "B 1", "  "}, {"repeat 2 Times", "F 1", "Repeat3", "B 1", "  "}, 1},
+       {"Repeat 2 Times", "    Repeat 3 Times", "        F 1", "    Endrepeat"},
+       -1},
+      {{"  repeat 2 Times", "F 1", "Repeat3", "B 1", "  "},
+       {"repeat 2 Times", "F 1", "Repeat3", "B 1", "  "},
+       1},
       {{"Repeat 2 Times", "Repeat 3 Times", "F 1", "Endrepeat", "", "Endrepeat"},
-       {"Repeat 2 Times", "    Repeat 3 Times", "        F 1", "    Endrepeat", "", "Endrepeat"}, 1},
+       {"Repeat 2 Times", "    Repeat 3 Times", "        F 1", "    Endrepeat", "", "Endrepeat"},
+       1},
       {{"Repeat 2 Times", "  F 1", "Endrepeat", "  Endrepeat", "  B 1"},
-       {"Repeat 2 Times", "    F 1", "Endrepeat", "  Endrepeat", "  B 1"}, -1},
+       {"Repeat 2 Times", "    F 1", "Endrepeat", "  Endrepeat", "  B 1"},
+       -1},
   };
   for (Case c : cases) {
     EXPECT_EQ(CheckProgram(c.in), c.result) << c.out[0];
@@ -53,27 +65,38 @@ TEST(Program, ReadAndWriteThroughTheDialogs) {
     outDir = chosen.empty() ? "" : dir.path();
     file = chosen;
   };
-  d.confirm = [&](auto& text, auto& title) { return asked.push_back(title + "|" + text), overwrite; };
+  d.confirm = [&](auto& text, auto& title) {
+    return asked.push_back(title + "|" + text), overwrite;
+  };
   dir.write("A.PRG", "Repeat 3 Times\nF Home\nEndrepeat\n  F 1,B 2\nEnd\n");
   dir.write("BAD.PRG", "Endrepeat\nF 1\n");
   dir.write("EMPTY.PRG", "");
-  struct Step { bool write; std::string file; bool ok; const char* msg; };
+  struct Step {
+    bool write;
+    std::string file;
+    bool ok;
+    const char* msg;
+  };
   ProgramLines()[0] = "Repeat Times";
   WriteProgram(d);  // no count: the line is named, nothing is written
   EXPECT_EQ(f.ui.boxes.at(0).text, "Error in Command # 0\r\nRepeat Times");
-  const Step steps[] = {
-      {false, "", false, "Program not read"},       {false, "NONE.PRG", false, "Program not read"},
-      {false, "EMPTY.PRG", false, "Program not read"}, {false, "A.PRG", false, "Program read"},
-      {true, "", false, "Program not written"},      {true, "A.PRG", false, "Program not written"},
-      {true, "A.PRG", true, "Program written"},      {true, "B.PRG", false, "Program written"},
-      {false, "BAD.PRG", false, "Program has mistakes"}};
+  const Step steps[] = {{false, "", false, "Program not read"},
+                        {false, "NONE.PRG", false, "Program not read"},
+                        {false, "EMPTY.PRG", false, "Program not read"},
+                        {false, "A.PRG", false, "Program read"},
+                        {true, "", false, "Program not written"},
+                        {true, "A.PRG", false, "Program not written"},
+                        {true, "A.PRG", true, "Program written"},
+                        {true, "B.PRG", false, "Program written"},
+                        {false, "BAD.PRG", false, "Program has mistakes"}};
   for (const auto& s : steps) {
     chosen = s.file;
     overwrite = s.ok;
     s.write ? WriteProgram(d) : ReadProgram(d);
     EXPECT_EQ(f.ui.interpMsg, s.msg) << s.file;
     if (s.file == "A.PRG" && !s.write) {
-      EXPECT_EQ(ProgramLines(), (Lines{"Repeat 3 Times", "    F Home", "Endrepeat", "F 1", "B 2", "End"}));
+      EXPECT_EQ(ProgramLines(),
+                (Lines{"Repeat 3 Times", "    F Home", "Endrepeat", "F 1", "B 2", "End"}));
       ProgramLines()[0] = "Repeat 3 Times : Rep.# 2";
     }
   }

@@ -150,7 +150,8 @@ TEST_F(EndingTest, ReleaseNestedInsideItsOwnObjectsWait) {
   EXPECT_EQ(pending.reply().type(), QDBusMessage::ReplyMessage)
       << pending.reply().errorMessage().toStdString();
   // "F ?" runs after the port has gone.
-  EXPECT_TRUE(pending.reply().arguments().value(0).toString().endsWith(QStringLiteral("; Error  ; ")))
+  EXPECT_TRUE(
+      pending.reply().arguments().value(0).toString().endsWith(QStringLiteral("; Error  ; ")))
       << pending.reply().arguments().value(0).toString().toStdString();
   EXPECT_EQ(WaitProgramExit(), 0);
 }

@@ -79,21 +79,26 @@ void IpcTest::StartBus(bool withServiceFile) {
             " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
             "<busconfig>\n"
             "  <type>session</type>\n"
-            "  <listen>" + address.toStdString() + "</listen>\n"
-            "  <servicedir>" + busDir->file("services") + "</servicedir>\n"
-            "  <auth>EXTERNAL</auth>\n"
-            "  <policy context=\"default\">\n"
-            "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-            "    <allow eavesdrop=\"true\"/>\n"
-            "    <allow own=\"*\"/>\n"
-            "  </policy>\n"
-            "</busconfig>\n");
+            "  <listen>" +
+                address.toStdString() +
+                "</listen>\n"
+                "  <servicedir>" +
+                busDir->file("services") +
+                "</servicedir>\n"
+                "  <auth>EXTERNAL</auth>\n"
+                "  <policy context=\"default\">\n"
+                "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
+                "    <allow eavesdrop=\"true\"/>\n"
+                "    <allow own=\"*\"/>\n"
+                "  </policy>\n"
+                "</busconfig>\n");
   daemon = std::make_unique<QProcess>();
   // Activated programs inherit this environment.
   daemon->setProcessEnvironment(ProgramEnv());
   daemon->setProgram(QStringLiteral("dbus-daemon"));
-  daemon->setArguments({QStringLiteral("--config-file=") + QString::fromStdString(busDir->file("bus.conf")),
-                        QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+  daemon->setArguments(
+      {QStringLiteral("--config-file=") + QString::fromStdString(busDir->file("bus.conf")),
+       QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
   daemon->start();
   ASSERT_TRUE(daemon->waitForStarted(10000)) << "dbus-daemon did not start";
   ASSERT_TRUE(daemon->waitForReadyRead(10000)) << "dbus-daemon printed no address";
@@ -148,8 +153,8 @@ bool IpcTest::StartProgram(const QStringList& modeArgs) {
   program->setProcessChannelMode(QProcess::ForwardedChannels);
   program->start(QStringLiteral(NVX_PROGRAM), ProgramArgs(modeArgs));
   if (!program->waitForStarted(10000)) return false;
-  return WaitUntil(
-      [&] { return NameOwned() || program->state() == QProcess::NotRunning; }, 30000) &&
+  return WaitUntil([&] { return NameOwned() || program->state() == QProcess::NotRunning; },
+                   30000) &&
          NameOwned();
 }
 
@@ -168,8 +173,7 @@ QDBusConnection IpcTest::Connect(const QString& name) {
 void IpcTest::Disconnect(const QString& name) { QDBusConnection::disconnectFromBus(name); }
 
 QDBusMessage IpcTest::CallOn(QDBusConnection& c, const QString& path, const QString& iface,
-                             const QString& member, const QList<QVariant>& args,
-                             int timeoutMs) {
+                             const QString& member, const QList<QVariant>& args, int timeoutMs) {
   QDBusMessage m = QDBusMessage::createMethodCall(kService, path, iface, member);
   m.setArguments(args);
   return c.call(m, QDBus::Block, timeoutMs);

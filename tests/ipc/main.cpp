@@ -1,6 +1,6 @@
 // test_ipc: the D-Bus roads against the real program on a private bus.
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);

@@ -82,8 +82,8 @@ TEST_F(RoadsTest, ExecTakesAnyText) {
 
 TEST_F(RoadsTest, ExecRepliesGivesEachReply) {
   ASSERT_TRUE(StartProgram());
-  const QDBusMessage r = Call(kCmdPath, kCmdIface, QStringLiteral("ExecReplies"),
-                              {QStringLiteral("Ver;Foo")});
+  const QDBusMessage r =
+      Call(kCmdPath, kCmdIface, QStringLiteral("ExecReplies"), {QStringLiteral("Ver;Foo")});
   ASSERT_EQ(r.type(), QDBusMessage::ReplyMessage) << r.errorMessage().toStdString();
   ASSERT_EQ(r.arguments().size(), 2);
   EXPECT_EQ(r.arguments()[0].toString(), QStringLiteral("4.0 ; Error Unknown command ; "));
@@ -93,7 +93,8 @@ TEST_F(RoadsTest, ExecRepliesGivesEachReply) {
 
 TEST_F(RoadsTest, ExecuteShowsTheLineAndReplyInTheWindowWithoutHistory) {
   ASSERT_TRUE(StartProgram());
-  const QDBusMessage r = Call(kForm1Path, kForm1, QStringLiteral("Execute"), {QStringLiteral("Ver")});
+  const QDBusMessage r =
+      Call(kForm1Path, kForm1, QStringLiteral("Execute"), {QStringLiteral("Ver")});
   ASSERT_EQ(r.type(), QDBusMessage::ReplyMessage) << r.errorMessage().toStdString();
   EXPECT_EQ(Form1Prop(*this, "cboCommand"), "Ver");
   EXPECT_EQ(Form1Prop(*this, "lblMsg"), "4.0 ; ");
@@ -116,8 +117,8 @@ TEST_F(RoadsTest, ExecuteIsAcceptedWhenTheCommandFails) {
       {"", "", ""},
   };
   for (const Case& c : cases) {
-    const QDBusMessage r = Call(kForm1Path, kForm1, QStringLiteral("Execute"),
-                                {QString::fromUtf8(c.line)});
+    const QDBusMessage r =
+        Call(kForm1Path, kForm1, QStringLiteral("Execute"), {QString::fromUtf8(c.line)});
     EXPECT_EQ(r.type(), QDBusMessage::ReplyMessage) << c.line;
     EXPECT_EQ(Form1Prop(*this, "lblMsg"), c.msg) << c.line;
     EXPECT_EQ(Form1Prop(*this, "cboCommand"), c.box) << c.line;
@@ -151,9 +152,11 @@ TEST_F(RoadsTest, CreatedObjectsAndTheirErrors) {
   EXPECT_EQ(Diag("AutomationObjects").toInt(), 1);
 
   // The property names the object itself.
-  EXPECT_EQ(Prop(path, kCmdIface, QStringLiteral("NorvantixCmd")).value<QDBusObjectPath>().path(), path);
-  EXPECT_EQ(Prop(kCmdPath, kCmdIface, QStringLiteral("NorvantixCmd")).value<QDBusObjectPath>().path(),
-            kCmdPath);
+  EXPECT_EQ(Prop(path, kCmdIface, QStringLiteral("NorvantixCmd")).value<QDBusObjectPath>().path(),
+            path);
+  EXPECT_EQ(
+      Prop(kCmdPath, kCmdIface, QStringLiteral("NorvantixCmd")).value<QDBusObjectPath>().path(),
+      kCmdPath);
   EXPECT_EQ(ExecOn(client, path, "Ver"), "4.0 ; ");
 
   // Another client may use it but not release it.
@@ -168,21 +171,34 @@ TEST_F(RoadsTest, CreatedObjectsAndTheirErrors) {
     const char* error;
   };
   const Bad bad[] = {
-      {kCmdPath + QStringLiteral("/999"), QStringLiteral("Exec"), {QStringLiteral("Ver")}, dbus::kErrUnknownObject},
-      {kCmdPath + QStringLiteral("/x"), QStringLiteral("Exec"), {QStringLiteral("Ver")}, dbus::kErrUnknownObject},
-      {path + QStringLiteral("/1"), QStringLiteral("Exec"), {QStringLiteral("Ver")}, dbus::kErrUnknownObject},
+      {kCmdPath + QStringLiteral("/999"),
+       QStringLiteral("Exec"),
+       {QStringLiteral("Ver")},
+       dbus::kErrUnknownObject},
+      {kCmdPath + QStringLiteral("/x"),
+       QStringLiteral("Exec"),
+       {QStringLiteral("Ver")},
+       dbus::kErrUnknownObject},
+      {path + QStringLiteral("/1"),
+       QStringLiteral("Exec"),
+       {QStringLiteral("Ver")},
+       dbus::kErrUnknownObject},
       {path, QStringLiteral("Exec"), {42}, "org.freedesktop.DBus.Error.InvalidArgs"},
       {path, QStringLiteral("Exec"), {}, "org.freedesktop.DBus.Error.InvalidArgs"},
-      {path, QStringLiteral("Exec"), {QStringLiteral("a"), QStringLiteral("b")}, "org.freedesktop.DBus.Error.InvalidArgs"},
+      {path,
+       QStringLiteral("Exec"),
+       {QStringLiteral("a"), QStringLiteral("b")},
+       "org.freedesktop.DBus.Error.InvalidArgs"},
       {path, QStringLiteral("Nope"), {}, "org.freedesktop.DBus.Error.UnknownMethod"},
   };
   for (const Bad& b : bad) {
     EXPECT_EQ(Call(b.path, kCmdIface, b.member, b.args).errorName().toStdString(), b.error)
         << b.path.toStdString() << " " << b.member.toStdString();
   }
-  const QDBusMessage set = Call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
-                                {kCmdIface, QStringLiteral("NorvantixCmd"),
-                                 QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusObjectPath(kCmdPath))))});
+  const QDBusMessage set =
+      Call(path, QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+           {kCmdIface, QStringLiteral("NorvantixCmd"),
+            QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusObjectPath(kCmdPath))))});
   EXPECT_EQ(set.errorName(), QStringLiteral("org.freedesktop.DBus.Error.PropertyReadOnly"));
 
   EXPECT_EQ(Call(path, kCmdIface, QStringLiteral("Release")).type(), QDBusMessage::ReplyMessage);
@@ -198,10 +214,12 @@ TEST_F(RoadsTest, FirstExecGivesTheCallerItsObject) {
   EXPECT_EQ(Diag("AutoObjAlive").toInt(), 1);
   EXPECT_EQ(Exec("Ver"), "4.0 ; ");
   EXPECT_EQ(Diag("AutomationObjects").toInt(), 1);  // one per client, not per call
-  EXPECT_EQ(Call(kCmdPath, kCmdIface, QStringLiteral("Release")).type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(Call(kCmdPath, kCmdIface, QStringLiteral("Release")).type(),
+            QDBusMessage::ReplyMessage);
   EXPECT_EQ(Diag("AutomationObjects").toInt(), 0);
   // Releasing again is harmless.
-  EXPECT_EQ(Call(kCmdPath, kCmdIface, QStringLiteral("Release")).type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(Call(kCmdPath, kCmdIface, QStringLiteral("Release")).type(),
+            QDBusMessage::ReplyMessage);
   EXPECT_EQ(Diag("AutoObjAlive").toInt(), 0);
 }
 
@@ -219,7 +237,8 @@ TEST_F(RoadsTest, IntrospectionListsTheRoads) {
   const QDBusMessage f = Call(kForm1Path, QStringLiteral("org.freedesktop.DBus.Introspectable"),
                               QStringLiteral("Introspect"));
   const QString fx = f.arguments().value(0).toString();
-  for (const char* part : {"name=\"Execute\"", "name=\"lblMsg\"", "name=\"lblTime\"", "name=\"cboCommand\""}) {
+  for (const char* part :
+       {"name=\"Execute\"", "name=\"lblMsg\"", "name=\"lblTime\"", "name=\"cboCommand\""}) {
     EXPECT_TRUE(fx.contains(QString::fromUtf8(part))) << part;
   }
 }
@@ -232,13 +251,13 @@ TEST_F(RoadsTest, CallsNestInsideAWaitingCommand) {
   ASSERT_EQ(Exec("F 1;F Wait"), "OK  ; OK  ; ");
   ASSERT_EQ(Exec("F 4"), "OK  ; ");
 
-  QDBusMessage wait = QDBusMessage::createMethodCall(
-      QString::fromUtf8(dbus::kServiceName), kCmdPath, kCmdIface, QStringLiteral("Exec"));
+  QDBusMessage wait = QDBusMessage::createMethodCall(QString::fromUtf8(dbus::kServiceName),
+                                                     kCmdPath, kCmdIface, QStringLiteral("Exec"));
   wait << QStringLiteral("F Wait");
   QDBusPendingCall pending = client.asyncCall(wait, 60000);
   // Sent at once behind the wait, so that both arrive together.
-  QDBusMessage ver = QDBusMessage::createMethodCall(
-      QString::fromUtf8(dbus::kServiceName), kCmdPath, kCmdIface, QStringLiteral("Exec"));
+  QDBusMessage ver = QDBusMessage::createMethodCall(QString::fromUtf8(dbus::kServiceName), kCmdPath,
+                                                    kCmdIface, QStringLiteral("Exec"));
   ver << QStringLiteral("Ver");
   QDBusPendingCall close = client.asyncCall(ver, 60000);
   ASSERT_TRUE(WaitUntil([&] { return close.isFinished(); }, 30000));
@@ -252,7 +271,8 @@ TEST_F(RoadsTest, CallsNestInsideAWaitingCommand) {
   ASSERT_EQ(made.type(), QDBusMessage::ReplyMessage);
   const QString path = made.arguments().at(0).value<QDBusObjectPath>().path();
   EXPECT_EQ(ExecOn(other, path, "Ver;Foo"), "4.0 ; Error Unknown command ; ");
-  EXPECT_EQ(CallOn(other, path, kCmdIface, QStringLiteral("Release")).type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(CallOn(other, path, kCmdIface, QStringLiteral("Release")).type(),
+            QDBusMessage::ReplyMessage);
   EXPECT_EQ(Call(kForm1Path, kForm1, QStringLiteral("Execute"), {QStringLiteral("Ver")}).type(),
             QDBusMessage::ReplyMessage);
   EXPECT_EQ(Form1Prop(*this, "lblMsg"), "4.0 ; ");

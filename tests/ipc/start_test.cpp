@@ -65,8 +65,8 @@ TEST_F(StartTest, SecondInstanceIsRefusedInEveryMode) {
   std::vector<std::pair<std::string, std::string>> env = {
       {"DBUS_SESSION_BUS_ADDRESS", address.toStdString()},
       {"XDG_RUNTIME_DIR", busDir->file("run")}};
-  const ProcessResult r =
-      RunProcess({NVX_PROGRAM, "--exec", "Ver", "--simulate", "--dir", dataDir->path()}, env, 60000);
+  const ProcessResult r = RunProcess(
+      {NVX_PROGRAM, "--exec", "Ver", "--simulate", "--dir", dataDir->path()}, env, 60000);
   EXPECT_EQ(r.exitCode, 3);
   EXPECT_NE(r.err.find(kFirstLine), std::string::npos) << r.err;
   EXPECT_EQ(r.out, "");
@@ -138,7 +138,8 @@ TEST_F(StartTest, NorvantixCmdWhenNothingAnswers) {
     const ProcessResult r = RunProcess({NVX_CMD_PROGRAM, "Ver"}, env, 60000);
     EXPECT_EQ(r.exitCode, 4) << c.why << ": " << r.err;
     EXPECT_EQ(r.out, "") << c.why;
-    EXPECT_NE(r.err.find("norvantix-cmd: cannot reach"), std::string::npos) << c.why << ": " << r.err;
+    EXPECT_NE(r.err.find("norvantix-cmd: cannot reach"), std::string::npos)
+        << c.why << ": " << r.err;
   }
 }
 

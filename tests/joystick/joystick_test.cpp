@@ -67,10 +67,10 @@ TEST(JoyButtons, MaskToNumber) {
     int16_t before;
     int16_t after;
   };
-  for (const Case& c : {Case{0, 5, 0}, Case{1, 0, 1}, Case{2, 0, 2}, Case{4, 0, 3}, Case{8, 0, 4},
-                        Case{16, 0, 5}, Case{32, 0, 6}, Case{64, 0, 7}, Case{128, 0, 8},
-                        Case{3, 5, 5}, Case{3, 0, 0}, Case{256, 5, 5}, Case{0x80000000u, 5, 5},
-                        Case{0x81, 5, 5}}) {
+  for (const Case& c :
+       {Case{0, 5, 0}, Case{1, 0, 1}, Case{2, 0, 2}, Case{4, 0, 3}, Case{8, 0, 4}, Case{16, 0, 5},
+        Case{32, 0, 6}, Case{64, 0, 7}, Case{128, 0, 8}, Case{3, 5, 5}, Case{3, 0, 0},
+        Case{256, 5, 5}, Case{0x80000000u, 5, 5}, Case{0x81, 5, 5}}) {
     int16_t b = c.before;
     ButtonFromMask(c.mask, b);
     EXPECT_EQ(b, c.after) << c.mask;
@@ -118,7 +118,8 @@ INSTANTIATE_TEST_SUITE_P(
         AxisCase{1000, -1000, 0, 1000, 0, 1, 1000}, AxisCase{-1500, -1000, 0, 1000, 0, 1, -1500},
         AxisCase{2000, -1000, 0, 1000, 0, 1, 2000},
         // an off-centre calibration: each side scales by its own half-range
-        AxisCase{3000, -30000, 1000, 5000, 0, 1, 500}, AxisCase{-14500, -30000, 1000, 5000, 0, 1, -500},
+        AxisCase{3000, -30000, 1000, 5000, 0, 1, 500},
+        AxisCase{-14500, -30000, 1000, 5000, 0, 1, -500},
         // dead band 100 (JLATENT 10), half-range 1000
         AxisCase{99, -1000, 0, 1000, 100, 1, 0}, AxisCase{100, -1000, 0, 1000, 100, 1, 0},
         AxisCase{550, -1000, 0, 1000, 100, 1, 500}, AxisCase{-99, -1000, 0, 1000, 100, 1, 0},
@@ -205,7 +206,7 @@ TEST_F(JoyTest, CalibrationCollectsExtremesAndAveragesTheCentre) {
   EXPECT_EQ(ui_.msgLine, "Deflect to extremes: Axis1 =-400, Axis2 =35, But=2");
   EXPECT_EQ(c.Axis1Left, -400);
   EXPECT_EQ(c.Axis1Right, 100);
-  EXPECT_EQ(c.Axis1Centre, 0);    // N((-400 + 400) / 5)
+  EXPECT_EQ(c.Axis1Centre, 0);  // N((-400 + 400) / 5)
   EXPECT_EQ(c.Axis2Left, -50);
   EXPECT_EQ(c.Axis2Right, 35);
   EXPECT_EQ(c.Axis2Centre, -33);  // N((35 - 200) / 5)
@@ -226,11 +227,11 @@ TEST_F(JoyTest, CalibValidNeedsEveryHalfRange) {
     int32_t l1, c1, r1, l2, c2, r2;
     int16_t valid;
   };
-  for (const Case& k : {Case{-3200, 0, 3200, -3200, 0, 3200, 1}, Case{-3199, 0, 3200, -3200, 0, 3200, 0},
-                        Case{-3200, 0, 3199, -3200, 0, 3200, 0}, Case{-3200, 0, 3200, -3199, 0, 3200, 0},
-                        Case{-3200, 0, 3200, -3200, 0, 3199, 0},
-                        Case{-32767, 500, 32767, -32767, -700, 32767, 1},
-                        Case{0, 0, 0, 0, 0, 0, 0}}) {
+  for (const Case& k :
+       {Case{-3200, 0, 3200, -3200, 0, 3200, 1}, Case{-3199, 0, 3200, -3200, 0, 3200, 0},
+        Case{-3200, 0, 3199, -3200, 0, 3200, 0}, Case{-3200, 0, 3200, -3199, 0, 3200, 0},
+        Case{-3200, 0, 3200, -3200, 0, 3199, 0}, Case{-32767, 500, 32767, -32767, -700, 32767, 1},
+        Case{0, 0, 0, 0, 0, 0, 0}}) {
     JoyCalibrationData& c = JoyCalibration();
     c = JoyCalibrationData{k.l1, k.c1, k.r1, k.l2, k.c2, k.r2, 1, 1, 100};
     EXPECT_EQ(CalibValid(), k.valid) << k.l1 << " " << k.r1 << " " << k.l2 << " " << k.r2;
@@ -263,8 +264,8 @@ const char* kJoyFile =
 
 // The record's fields in file order: L, 0, R of each axis, the directions, the dead band.
 std::vector<int32_t> Fields(const JoyCalibrationData& c) {
-  return {c.Axis1Left, c.Axis1Centre, c.Axis1Right, c.Axis2Left, c.Axis2Centre,
-          c.Axis2Right, c.Axis1Dir, c.Axis2Dir, c.DeadBand};
+  return {c.Axis1Left,  c.Axis1Centre, c.Axis1Right, c.Axis2Left, c.Axis2Centre,
+          c.Axis2Right, c.Axis1Dir,    c.Axis2Dir,   c.DeadBand};
 }
 
 TEST_F(JoyTest, ReadJoyParAllKeys) {
@@ -319,7 +320,8 @@ TEST_F(JoyTest, ReadJoyParBadOrMissingKeys) {
     }
     if (k.boxes == 1) {
       EXPECT_EQ(ui_.boxes[0].text.rfind("Parameter ", 0), 0u);
-      EXPECT_NE(ui_.boxes[0].text.find(" not found in " + tmp_.file("ZR_JOY.TXT")), std::string::npos);
+      EXPECT_NE(ui_.boxes[0].text.find(" not found in " + tmp_.file("ZR_JOY.TXT")),
+                std::string::npos);
       EXPECT_EQ(ui_.boxes[0].icon, MsgIcon::Critical);
     }
   }
@@ -378,7 +380,8 @@ void Append(const std::string& path, const std::string& bytes) {
 TEST(LinuxJoystickTest, FoldsEventsIntoState) {
   TempDir tmp;
   const std::string path = tmp.file("js0");
-  Append(path, Event(JS_EVENT_AXIS | JS_EVENT_INIT, 0, 0) + Event(JS_EVENT_AXIS | JS_EVENT_INIT, 1, 0) +
+  Append(path, Event(JS_EVENT_AXIS | JS_EVENT_INIT, 0, 0) +
+                   Event(JS_EVENT_AXIS | JS_EVENT_INIT, 1, 0) +
                    Event(JS_EVENT_BUTTON | JS_EVENT_INIT, 0, 0) + Event(JS_EVENT_AXIS, 0, -5000) +
                    Event(JS_EVENT_AXIS, 1, 32767) + Event(JS_EVENT_AXIS, 2, 1234) +
                    Event(JS_EVENT_BUTTON, 1, 1));
@@ -396,8 +399,9 @@ TEST(LinuxJoystickTest, FoldsEventsIntoState) {
   EXPECT_EQ(b, 2u);
 
   // Later events change it; a partial record at the end is not taken.
-  Append(path, Event(JS_EVENT_BUTTON, 1, 0) + Event(JS_EVENT_BUTTON, 31, 1) + Event(JS_EVENT_BUTTON, 40, 1) +
-                   Event(JS_EVENT_AXIS, 1, -32767) + std::string("\x01\x02\x03", 3));
+  Append(path, Event(JS_EVENT_BUTTON, 1, 0) + Event(JS_EVENT_BUTTON, 31, 1) +
+                   Event(JS_EVENT_BUTTON, 40, 1) + Event(JS_EVENT_AXIS, 1, -32767) +
+                   std::string("\x01\x02\x03", 3));
   ASSERT_EQ(dev.Read(x, y, b), 1);
   EXPECT_EQ(x, -5000);
   EXPECT_EQ(y, -32767);
@@ -447,7 +451,8 @@ TEST(LinuxJoystickTest, GarbageAndLongStreams) {
 TEST(LinuxJoystickTest, DefaultSourceUsesTheNamedDevice) {
   TempDir tmp;
   const std::string path = tmp.file("js1");
-  Append(path, Event(JS_EVENT_AXIS, 0, 700) + Event(JS_EVENT_AXIS, 1, -800) + Event(JS_EVENT_BUTTON, 7, 1));
+  Append(path, Event(JS_EVENT_AXIS, 0, 700) + Event(JS_EVENT_AXIS, 1, -800) +
+                   Event(JS_EVENT_BUTTON, 7, 1));
   const std::string before = JoystickDevice();
   EXPECT_EQ(before, "/dev/input/js0");
   SetJoySource(nullptr);

@@ -37,18 +37,13 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"\"MPORT\",1", true, "MPORT", "1"},
         LineCase{"  \"CONTRTYPE\" , EZHR17 , controller type", true, "CONTRTYPE", "EZHR17"},
         LineCase{"\"W1_INSTALLED\",1,wheel F", true, "W1_INSTALLED", "1"},
-        LineCase{"\"A\",", false, "", ""},
-        LineCase{"\"A\",1", true, "A", "1"},
-        LineCase{"\"K\" ,", true, "K", ""},
-        LineCase{"", false, "", ""},
+        LineCase{"\"A\",", false, "", ""}, LineCase{"\"A\",1", true, "A", "1"},
+        LineCase{"\"K\" ,", true, "K", ""}, LineCase{"", false, "", ""},
         LineCase{"\"KEY\",  value with blanks  ", true, "KEY", "value with blanks"},
         LineCase{"  \"NOCOMMA\"  ", true, "NOCOMMA", "\"NOCOMMA\""},
-        LineCase{"\" K \",v", true, "K", "v"},
-        LineCase{"junk\"K\"x,v", true, "K", "v"},
-        LineCase{"\"K\",\"a,b\"", true, "K", "\"a"},
-        LineCase{"\"K\",a,b,c", true, "K", "a"},
-        LineCase{"no quotes, here", false, "", ""},
-        LineCase{"one \" quote, x", false, "", ""},
+        LineCase{"\" K \",v", true, "K", "v"}, LineCase{"junk\"K\"x,v", true, "K", "v"},
+        LineCase{"\"K\",\"a,b\"", true, "K", "\"a"}, LineCase{"\"K\",a,b,c", true, "K", "a"},
+        LineCase{"no quotes, here", false, "", ""}, LineCase{"one \" quote, x", false, "", ""},
         LineCase{"\"\",empty key", true, "", "empty key"},
         LineCase{"\"K\",\tv\t", true, "K", "\tv\t"}));
 
@@ -187,8 +182,7 @@ INSTANTIATE_TEST_SUITE_P(
                       NumberCase{"JAXIS1_L", -12, "\"JAXIS1_L\",-12"},
                       NumberCase{"JLATENT", 0.5, "\"JLATENT\", .5"},
                       NumberCase{"JLATENT", -0.25, "\"JLATENT\",-.25"},
-                      NumberCase{"Z", 0, "\"Z\", 0"},
-                      NumberCase{"F", 12.5, "\"F\", 12.5"},
+                      NumberCase{"Z", 0, "\"Z\", 0"}, NumberCase{"F", 12.5, "\"F\", 12.5"},
                       NumberCase{"BIG", 1e20, "\"BIG\", 100000000000000000000"},
                       NumberCase{"TINY", 1e-7, "\"TINY\", .0000001"}));
 
@@ -233,8 +227,7 @@ INSTANTIATE_TEST_SUITE_P(Keys, FromText,
                                            FromCase{"mport", -1, "unchanged"},
                                            FromCase{" MPORT", -1, "unchanged"},
                                            FromCase{"MPOR", -1, "unchanged"},
-                                           FromCase{"DUP", 1, "first"},
-                                           FromCase{"NUM", 1, "2.5"},
+                                           FromCase{"DUP", 1, "first"}, FromCase{"NUM", 1, "2.5"},
                                            FromCase{"WORD", 1, "abc"}));
 
 TEST(ParListNumbers, FromIntoNumber) {
@@ -243,8 +236,8 @@ TEST(ParListNumbers, FromIntoNumber) {
     int16_t result;
     double value;
   };
-  for (const Case& c : {Case{"MPORT", 1, 1.0}, Case{"NUM", 1, 2.5}, Case{"WORD", kParNotANumber, -7.0},
-                        Case{"missing", -1, -7.0}}) {
+  for (const Case& c : {Case{"MPORT", 1, 1.0}, Case{"NUM", 1, 2.5},
+                        Case{"WORD", kParNotANumber, -7.0}, Case{"missing", -1, -7.0}}) {
     ParamList list = Sample();
     double v = -7.0;
     EXPECT_EQ(ParList(list, c.key, v, "from"), c.result) << c.key;
@@ -348,9 +341,9 @@ TEST_F(ParamsTest, GetAndSetByIndex) {
     int16_t result;
     std::string key;
   };
-  for (const Case& c : {Case{0, 1, "A"}, Case{1, 1, "B"}, Case{-1, -1, "UNDEFINED"},
-                        Case{2, -1, "UNDEFINED"}, Case{32767, -1, "UNDEFINED"},
-                        Case{-32768, -1, "UNDEFINED"}}) {
+  for (const Case& c :
+       {Case{0, 1, "A"}, Case{1, 1, "B"}, Case{-1, -1, "UNDEFINED"}, Case{2, -1, "UNDEFINED"},
+        Case{32767, -1, "UNDEFINED"}, Case{-32768, -1, "UNDEFINED"}}) {
     std::string key = "x";
     ParValue value = std::string("y");
     EXPECT_EQ(GetParAt(c.index, key, value), c.result) << c.index;

@@ -23,21 +23,17 @@ TEST_P(Fields, Parse) {
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, Fields,
-    ::testing::Values(
-        FieldCase{"F Home, B Home", {"F Home", "B Home"}},
-        FieldCase{"F Home, B Home\r\n", {"F Home", "B Home"}},
-        FieldCase{"F Home, B Home\n", {"F Home", "B Home"}},
-        FieldCase{"\"F 1, B 2\"\r\n", {"F 1, B 2"}},
-        FieldCase{"  \"F 1, B 2\" , x\r\n", {"F 1, B 2", "x"}},
-        FieldCase{"\"a\"junk,b", {"a", "b"}},
-        FieldCase{"\"unclosed, still one\r\nnext", {"unclosed, still one", "next"}},
-        FieldCase{"a\r\n\r\nb\r\n", {"a", "", "b"}},
-        FieldCase{"a\n\nb", {"a", "", "b"}},
-        FieldCase{"a,", {"a", ""}},
-        FieldCase{",", {"", ""}},
-        FieldCase{"\r\n", {""}},
-        FieldCase{"  spaced  ,\t tab", {"spaced", "\t tab"}},
-        FieldCase{"", {}}));
+    ::testing::Values(FieldCase{"F Home, B Home", {"F Home", "B Home"}},
+                      FieldCase{"F Home, B Home\r\n", {"F Home", "B Home"}},
+                      FieldCase{"F Home, B Home\n", {"F Home", "B Home"}},
+                      FieldCase{"\"F 1, B 2\"\r\n", {"F 1, B 2"}},
+                      FieldCase{"  \"F 1, B 2\" , x\r\n", {"F 1, B 2", "x"}},
+                      FieldCase{"\"a\"junk,b", {"a", "b"}},
+                      FieldCase{"\"unclosed, still one\r\nnext", {"unclosed, still one", "next"}},
+                      FieldCase{"a\r\n\r\nb\r\n", {"a", "", "b"}},
+                      FieldCase{"a\n\nb", {"a", "", "b"}}, FieldCase{"a,", {"a", ""}},
+                      FieldCase{",", {"", ""}}, FieldCase{"\r\n", {""}},
+                      FieldCase{"  spaced  ,\t tab", {"spaced", "\t tab"}}, FieldCase{"", {}}));
 
 TEST_F(ParamsTest, ReadTextFileCountsFieldsAndReplacesTheList) {
   Put("J.TXT", "F Home, B Home\r\nJoy On\r\n");
@@ -57,7 +53,8 @@ TEST_F(ParamsTest, ReadTextFileMissingFile) {
   TextFieldList fresh;
   TextFieldList fromSplit = SplitLines("");
   TextFieldList filled = SplitLines("a\r\nb");
-  for (const Case& c : {Case{fresh, Items{""}}, Case{fromSplit, Items{}}, Case{filled, Items{"a", "b"}}}) {
+  for (const Case& c :
+       {Case{fresh, Items{""}}, Case{fromSplit, Items{}}, Case{filled, Items{"a", "b"}}}) {
     TextFieldList list = c.before;
     ui_.boxes.clear();
     EXPECT_EQ(ReadTextFile(Path("NONE.PRG"), list), -1);
@@ -152,14 +149,11 @@ TEST_P(Lines, SplitAndJoin) {
   EXPECT_EQ(JoinLines(list), GetParam().text);
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, Lines,
-                         ::testing::Values(SplitCase{"", {}},
-                                           SplitCase{"a", {"a"}},
-                                           SplitCase{"a\r\nb", {"a", "b"}},
-                                           SplitCase{"a\r\n", {"a", ""}},
-                                           SplitCase{"\r\n", {"", ""}},
-                                           SplitCase{"a\nb\rc", {"a\nb\rc"}},
-                                           SplitCase{"a\r\r\nb", {"a\r", "b"}}));
+INSTANTIATE_TEST_SUITE_P(
+    Texts, Lines,
+    ::testing::Values(SplitCase{"", {}}, SplitCase{"a", {"a"}}, SplitCase{"a\r\nb", {"a", "b"}},
+                      SplitCase{"a\r\n", {"a", ""}}, SplitCase{"\r\n", {"", ""}},
+                      SplitCase{"a\nb\rc", {"a\nb\rc"}}, SplitCase{"a\r\r\nb", {"a\r", "b"}}));
 
 TEST(LinesLimit, LongTextKeepsEverything) {
   std::string text;

@@ -22,8 +22,11 @@ std::string Reply(char status, const std::string& data = "") {
 }
 
 UnitConfig Drive(char address, double start = 0) {
-  return {.address = address, .start_position = start, .switch_position = 2400,
-          .switch_width = 40, .slew_velocity = 2000};
+  return {.address = address,
+          .start_position = start,
+          .switch_position = 2400,
+          .switch_width = 40,
+          .slew_velocity = 2000};
 }
 
 // The limit-search program of the homing, byte for byte.
@@ -73,19 +76,17 @@ TEST_F(Ezhr17Test, RepliesStatusAndDataExactly) {
       {"/1n1R\r", Reply(kReady)},
       {"/1B533R\r", Reply(kReady)},
       {"/1\r", Reply(kReady)},
-      {"/1j3R\r", Reply(kReady | 3)},    // not a power of two
+      {"/1j3R\r", Reply(kReady | 3)},  // not a power of two
       {"/1V0R\r", Reply(kReady | 3)},
       {"/1P-5R\r", Reply(kReady | 3)},
-      {"/1XR\r", Reply(kReady | 2)},     // unknown command
+      {"/1XR\r", Reply(kReady | 2)},  // unknown command
       {"/1?Q\r", Reply(kReady | 2)},
       {"/1?9\r", Reply(kReady | 2)},
       {"/1P99999999999999R\r", Reply(kReady | 3)},
       {"/1z-40R\r", Reply(kReady)},
       {"/1?0\r", Reply(kReady, "-40")},
   };
-  for (const ExactCase& c : cases) {
-    EXPECT_EQ(Ask(c.request), c.reply) << c.request;
-  }
+  for (const ExactCase& c : cases) { EXPECT_EQ(Ask(c.request), c.reply) << c.request; }
 }
 
 TEST_F(Ezhr17Test, OnlyConfiguredAddressesAnswer) {
@@ -117,7 +118,7 @@ TEST_F(Ezhr17Test, MoveIsBusyRefusesNewRunAndStopsOnT) {
   EXPECT_EQ(Ask("/1P20000R\r"), Reply(kBusy));
   EXPECT_EQ(Ask("/1Q\r"), Reply(kBusy));
   EXPECT_EQ(Ask("/1D533R\r"), Reply(kBusy | 15));  // refused while busy
-  EXPECT_EQ(Ask("/1?2\r"), Reply(kBusy, "2000"));   // queries still answered
+  EXPECT_EQ(Ask("/1?2\r"), Reply(kBusy, "2000"));  // queries still answered
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_EQ(Ask("/1T\r"), Reply(kReady));
   double p = *sim_->Position('1');
@@ -132,12 +133,8 @@ struct MoveCase {
 
 TEST_F(Ezhr17Test, MovesEndOnTheirTargets) {
   const MoveCase cases[] = {
-      {"/1P533R\r", 533},
-      {"/1D533R\r", -533},
-      {"/1A1600R\r", 1600},
-      {"/1D10D10D10R\r", -30},
-      {"/1gP100G3R\r", 300},
-      {"/1P100M50D100R\r", 0},
+      {"/1P533R\r", 533},      {"/1D533R\r", -533},   {"/1A1600R\r", 1600},
+      {"/1D10D10D10R\r", -30}, {"/1gP100G3R\r", 300}, {"/1P100M50D100R\r", 0},
   };
   SimOptions o;
   o.speed_factor = 100;

@@ -14,8 +14,11 @@ namespace {
 using test::SimLine;
 
 UnitConfig Unit(char address, double start = 0) {
-  return {.address = address, .start_position = start, .switch_position = 2400,
-          .switch_width = 40, .slew_velocity = 2000};
+  return {.address = address,
+          .start_position = start,
+          .switch_position = 2400,
+          .switch_width = 40,
+          .slew_velocity = 2000};
 }
 
 class Im483iTest : public ::testing::Test {
@@ -66,13 +69,11 @@ TEST_F(Im483iTest, RepliesEchoAndValuesExactly) {
       {"AD 4\n", "AD 4\n"},
       {"AE 50\n", "AE 50\n"},
       {"AO\n", "AO\n"},
-      {"AX\n", "AX\n"},              // not known: echoed
+      {"AX\n", "AX\n"},                // not known: echoed
       {"A?what 12\n", "A?what 12\n"},  // not known: echoed
       {"A\n", "A\n"},
   };
-  for (const ExactCase& c : cases) {
-    EXPECT_EQ(Ask(c.request), c.reply) << c.request;
-  }
+  for (const ExactCase& c : cases) { EXPECT_EQ(Ask(c.request), c.reply) << c.request; }
 }
 
 TEST_F(Im483iTest, LogsEveryRequestWithItsLineFeed) {

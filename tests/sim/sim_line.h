@@ -41,7 +41,8 @@ class SimLine {
   std::string ReadUntil(const std::string& end, int timeout_ms = 2000) {
     std::string out;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!(out.size() >= end.size() && out.compare(out.size() - end.size(), end.size(), end) == 0)) {
+    while (
+        !(out.size() >= end.size() && out.compare(out.size() - end.size(), end.size(), end) == 0)) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
           deadline - std::chrono::steady_clock::now());
       if (left.count() <= 0) break;
@@ -66,8 +67,7 @@ class SimLine {
   }
 
   // Request and reply in one step.
-  std::string Exchange(const std::string& request, const std::string& end,
-                       int timeout_ms = 2000) {
+  std::string Exchange(const std::string& request, const std::string& end, int timeout_ms = 2000) {
     if (!Send(request)) return "<write failed>";
     return ReadUntil(end, timeout_ms);
   }

@@ -20,7 +20,8 @@ AppFixture::AppFixture(const sim::ControllerKind* kind, sim::SimOptions options)
   if (kind) {
     SetConfig("CONTRTYPE", sim::ControllerKindName(*kind));
     if (options.fixed_steps_per_s == 0 && options.speed_factor == 1.0) options.speed_factor = 20;
-    sim = std::make_unique<sim::ControllerSim>(*kind, sim::UnitsFromParamFiles(dir.path()), options);
+    sim =
+        std::make_unique<sim::ControllerSim>(*kind, sim::UnitsFromParamFiles(dir.path()), options);
     time.FollowSim(*sim);
     if (sim->Start() > 0) SetConfig("PORTDEVICE", sim->SlavePath());
   } else {

@@ -32,7 +32,8 @@ int DecodeStatus(int status) {
 }  // namespace
 
 ProcessResult RunProcess(const std::vector<std::string>& argv,
-                         const std::vector<std::pair<std::string, std::string>>& env, int timeoutMs) {
+                         const std::vector<std::pair<std::string, std::string>>& env,
+                         int timeoutMs) {
   ProcessResult r;
   int out[2], err[2];
   if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return r;

@@ -17,7 +17,8 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 int RemainingMs(Clock::time_point deadline) {
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+  auto left =
+      std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
   if (left < 0) return 0;
   return static_cast<int>(left);
 }
@@ -79,9 +80,7 @@ bool PtyPair::ReadOnce(std::string& out, int timeout_ms) {
   if (r <= 0 || (p.revents & POLLIN) == 0) {
     // No data; a master whose slave is closed reports POLLHUP at once, so
     // pause instead of returning early to a caller that loops.
-    if (r > 0 && timeout_ms > 0) {
-      ::poll(nullptr, 0, timeout_ms < 5 ? timeout_ms : 5);
-    }
+    if (r > 0 && timeout_ms > 0) { ::poll(nullptr, 0, timeout_ms < 5 ? timeout_ms : 5); }
     return false;
   }
   char buf[4096];
@@ -93,8 +92,7 @@ bool PtyPair::ReadOnce(std::string& out, int timeout_ms) {
 
 std::string PtyPair::ReadAvailable() {
   std::string out;
-  while (ReadOnce(out, 0)) {
-  }
+  while (ReadOnce(out, 0)) {}
   return out;
 }
 

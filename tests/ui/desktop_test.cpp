@@ -50,7 +50,8 @@ TEST_P(EnterTest, TypedLineRunsOnce) {
   box->setEditText("F   ");
   if (into != Into::kOpened) f.Find<QPushButton>("cmdExecute")->setFocus();
   if (into == Into::kClick)
-    QTest::mouseClick(box->lineEdit(), Qt::LeftButton, {}, QPoint(4, box->lineEdit()->height() / 2));
+    QTest::mouseClick(box->lineEdit(), Qt::LeftButton, {},
+                      QPoint(4, box->lineEdit()->height() / 2));
   if (into == Into::kTab) test::Key(Qt::Key_Backtab);
   ASSERT_EQ(QApplication::focusWidget(), box);
   QApplication::processEvents();

@@ -278,10 +278,10 @@ TEST_F(FilesUiTest, ListingOfLargerFiles) {
   FrmFiles f;
   Open(f, "*.dat");
   const std::string pad(25, ' ');
-  const std::string expected = Dir() + "/*.dat\r\n" +
-                               "\r\n" + pad + "a.dat" + "       1,234" + "  01-02-2001 12:05AM" +
-                               "\r\n" + pad + "b.dat" + "   1,234,567" + "  10-31-2019 12:00PM" +
-                               "\r\n" + pad + "c.dat" + "           3" + "  07-04-2022 09:30AM";
+  const std::string expected = Dir() + "/*.dat\r\n" + "\r\n" + pad + "a.dat" + "       1,234" +
+                               "  01-02-2001 12:05AM" + "\r\n" + pad + "b.dat" + "   1,234,567" +
+                               "  10-31-2019 12:00PM" + "\r\n" + pad + "c.dat" + "           3" +
+                               "  07-04-2022 09:30AM";
   EXPECT_EQ(f.ListingText(), expected);
   f.DoneClick();
 }
@@ -450,9 +450,8 @@ TEST_F(FilesUiTest, LayoutFollowsTheSize) {
   struct Case {
     const char* name;
     int x, y;
-  } cases[] = {{"Drive1", 40, 0},           {"Dir1", 40, 400},
-               {"txtDir", 40, hT - 400},    {"cboFilter", c + 100, 0},
-               {"File1", c + 100, 400},     {"txtFile", c + 100, hT - 400}};
+  } cases[] = {{"Drive1", 40, 0},         {"Dir1", 40, 400},       {"txtDir", 40, hT - 400},
+               {"cboFilter", c + 100, 0}, {"File1", c + 100, 400}, {"txtFile", c + 100, hT - 400}};
   for (const Case& k : cases) {
     QWidget* w = f.findChild<QWidget*>(k.name);
     ASSERT_NE(w, nullptr) << k.name;

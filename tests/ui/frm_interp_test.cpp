@@ -42,7 +42,9 @@ class FrmInterpTest : public ::testing::Test {
     ASSERT_NE(w = FrmInterp::Instance(), nullptr);
   }
   template <typename T = QPushButton>
-  T* Child(const char* name) { return w->findChild<T*>(name); }
+  T* Child(const char* name) {
+    return w->findChild<T*>(name);
+  }
   void Click(const char* button) { Child(button)->click(); }
   void Edit(int row, const QString& text) {
     w->RowText(row)->selectAll();
@@ -62,15 +64,27 @@ TEST_F(FrmInterpTest, OpensOnceBesideTheMainWindowAndScrolls) {
   const int rows = w->Rows();
   SetProgram(Numbered(rows * 5 / 2));
   // Keys while edits are allowed; the menu entries regardless.
-  struct Step { int key; const char* entry; bool allowed; int top; };
-  const Step steps[] = {{Qt::Key_PageDown, nullptr, true, rows}, {Qt::Key_PageDown, nullptr, true, rows * 3 / 2},
-                        {Qt::Key_PageDown, nullptr, true, rows * 3 / 2}, {Qt::Key_PageUp, nullptr, true, rows / 2},
-                        {Qt::Key_Down, nullptr, true, rows / 2 + 1}, {Qt::Key_Up, nullptr, true, rows / 2},
-                        {Qt::Key_Down, nullptr, false, rows / 2}, {0, "mnuLnDn", false, rows / 2 + 1},
-                        {0, "mnuPgUp", false, 0}, {0, "mnuLnUp", true, 0}, {0, "mnuPgDn", true, rows}};
+  struct Step {
+    int key;
+    const char* entry;
+    bool allowed;
+    int top;
+  };
+  const Step steps[] = {{Qt::Key_PageDown, nullptr, true, rows},
+                        {Qt::Key_PageDown, nullptr, true, rows * 3 / 2},
+                        {Qt::Key_PageDown, nullptr, true, rows * 3 / 2},
+                        {Qt::Key_PageUp, nullptr, true, rows / 2},
+                        {Qt::Key_Down, nullptr, true, rows / 2 + 1},
+                        {Qt::Key_Up, nullptr, true, rows / 2},
+                        {Qt::Key_Down, nullptr, false, rows / 2},
+                        {0, "mnuLnDn", false, rows / 2 + 1},
+                        {0, "mnuPgUp", false, 0},
+                        {0, "mnuLnUp", true, 0},
+                        {0, "mnuPgDn", true, rows}};
   for (const auto& s : steps) {
     EditAllowed() = s.allowed ? 1 : 0;
-    s.key ? QTest::keyClick(w->RowText(1), static_cast<Qt::Key>(s.key)) : Child<QAction>(s.entry)->trigger();
+    s.key ? QTest::keyClick(w->RowText(1), static_cast<Qt::Key>(s.key))
+          : Child<QAction>(s.entry)->trigger();
     EXPECT_EQ(w->RowText(0)->text().toStdString(), "Call " + std::to_string(s.top)) << s.key;
   }
   // Opened again, the window shows the program: no empty row over a line.
@@ -112,7 +126,8 @@ TEST_F(FrmInterpTest, EditClickRunReadWriteAndPrint) {
 
   Click("cmdRun");
   EXPECT_TRUE(Child<QRadioButton>("optRun")->isChecked());
-  for (const char* off : {"cmdRead", "cmdWrite", "cmdInsert", "cmdDelete", "cmdRun", "cmdStep", "cmdOver"})
+  for (const char* off :
+       {"cmdRead", "cmdWrite", "cmdInsert", "cmdDelete", "cmdRun", "cmdStep", "cmdOver"})
     EXPECT_FALSE(Child(off)->isEnabled()) << off;
   EXPECT_FALSE(Child<QAction>("mnuEdit")->isEnabled());
   Edit(4, "B 2");

@@ -138,8 +138,7 @@ TEST_F(FrmWheelTest, MenuTreeWithCaptionsAndNames) {
   EXPECT_EQ(MenuCaptions(f.w->WheelMenu(2)),
             (std::vector<std::string>{"Filter 1", "Filter 2", "Filter 3", "Filter 4", "Filter 5",
                                       "Filter 6", "-", "Next Filter", "Previous Filter", "-",
-                                      "Home", "Parameters", "-", "Read Par. File",
-                                      "Speed Test"}));
+                                      "Home", "Parameters", "-", "Read Par. File", "Speed Test"}));
   EXPECT_EQ(MenuNames(f.w->WheelMenu(2)).back(), "mnuSpeedTestB");
   // Accelerators are kept on the captions.
   EXPECT_TRUE(conf->title().contains('&'));
@@ -182,10 +181,12 @@ class FilterCountTest : public ::testing::TestWithParam<int> {};
 TEST_P(FilterCountTest, EntriesFollowTheFilterCount) {
   const int n = GetParam();
   UiFixture f(&kIm);
-  f.app.dir.write("ZR_PARW1.TXT", "\"W1CONTR\",1\n\"W1HOLDCURRENT\",5\n\"W1RUNCURRENT\",25\n"
-                                  "\"W1SLEWVELOCITY\",2000\n\"W1INITVELOCITY\",200\n"
-                                  "\"W1ACCELERATION\",100\n\"W1OFFSETHOME\",100\n"
-                                  "\"W1FILTPOSITIONS\"," + std::to_string(n) + "\n");
+  f.app.dir.write("ZR_PARW1.TXT",
+                  "\"W1CONTR\",1\n\"W1HOLDCURRENT\",5\n\"W1RUNCURRENT\",25\n"
+                  "\"W1SLEWVELOCITY\",2000\n\"W1INITVELOCITY\",200\n"
+                  "\"W1ACCELERATION\",100\n\"W1OFFSETHOME\",100\n"
+                  "\"W1FILTPOSITIONS\"," +
+                      std::to_string(n) + "\n");
   f.Start();
   std::vector<std::string> expected;
   for (int i = 1; i <= n; ++i) expected.push_back("Filter " + std::to_string(i));
@@ -440,9 +441,9 @@ TEST_F(FrmWheelTest, SpeedTestStepsFromFilterFive) {
   struct Case {
     int wheel;
     std::string step, repetitions;
-    int16_t caption;     // the filter the panel shows afterwards
+    int16_t caption;  // the filter the panel shows afterwards
     const char* title;
-    int16_t standsAt;    // where the wheel really is
+    int16_t standsAt;  // where the wheel really is
   } cases[] = {
       {1, "1", "3", 2, "F-2", 2},    // 6, 1, 2: the panel follows
       {2, "2.5", "2", 5, "B-5", 3},  // 1, then 3: the panel stays as it was
@@ -661,20 +662,25 @@ TEST_F(FrmWheelOfflineTest, JoystickCalibrateAndAssignedCommands) {
     EXPECT_EQ(std::make_tuple(calib->isChecked(), f.ui.MsgText(), JoyCalibration().Axis1Left),
               std::make_tuple(false, msg, -32000));
     EXPECT_TRUE(row == 2 ? f.ui.boxes.back().text == box
-                         : f.app.dir.read("ZR_JOY.TXT").find("\"JAXIS2_R\", 32000\r\n") != std::string::npos);
+                         : f.app.dir.read("ZR_JOY.TXT").find("\"JAXIS2_R\", 32000\r\n") !=
+                               std::string::npos);
   }
-  using R = std::tuple<std::string, std::string, int16_t>;  // message, file, JoyAxes (the start command ran)
-  const std::string edited = "Joy WZ\r\nVer;F 3, F Prev\r\n", kept = "Joystick commands not assigned";
-  for (const auto& [button, want] : {std::pair{"cmdCancel", R{kept, cmds, 0}},
-                                     std::pair{"cmdDone", R{"Joystick commands assigned", edited, 1}},
-                                     std::pair{"", R{kept, "", 0}}}) {  // not written: the list stays
+  using R = std::tuple<std::string, std::string,
+                       int16_t>;  // message, file, JoyAxes (the start command ran)
+  const std::string edited = "Joy WZ\r\nVer;F 3, F Prev\r\n",
+                    kept = "Joystick commands not assigned";
+  for (const auto& [button, want] :
+       {std::pair{"cmdCancel", R{kept, cmds, 0}},
+        std::pair{"cmdDone", R{"Joystick commands assigned", edited, 1}},
+        std::pair{"", R{kept, "", 0}}}) {  // not written: the list stays
     const std::string box = *button ? "" : block("ZR_JOYCMDS.TXT");
     JoyAxes() = 0;
     QTimer::singleShot(0, f.w, [b = *button ? button : "cmdDone"] {
       auto* d = qobject_cast<FrmEdit*>(QApplication::activeModalWidget());
       ASSERT_NE(d, nullptr);
       auto* t = d->findChild<QPlainTextEdit*>("txtText");
-      const std::string shown = std::regex_replace(JoinLines(JoyCommands()), std::regex("\r\n"), "\n");
+      const std::string shown =
+          std::regex_replace(JoinLines(JoyCommands()), std::regex("\r\n"), "\n");
       EXPECT_EQ(t->toPlainText().toStdString(), shown);
       t->setPlainText(JoyCommands().items[0] == "Ver" ? "Joy WZ\nVer;F 3, F Prev" : "Ver");
       d->findChild<QPushButton*>(b)->click();

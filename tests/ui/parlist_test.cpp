@@ -91,17 +91,15 @@ TEST_F(ParListUiTest, ThreeEntriesAllVisible) {
   EXPECT_EQ(g->columnCount(), 2);
   EXPECT_EQ(g->horizontalHeaderItem(0)->text(), "Parameter");
   EXPECT_EQ(g->horizontalHeaderItem(1)->text(), "Value");
-  EXPECT_EQ(g->horizontalHeaderItem(0)->textAlignment() & Qt::AlignHorizontal_Mask,
-            Qt::AlignLeft);
-  EXPECT_EQ(g->horizontalHeaderItem(1)->textAlignment() & Qt::AlignHorizontal_Mask,
-            Qt::AlignRight);
+  EXPECT_EQ(g->horizontalHeaderItem(0)->textAlignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
+  EXPECT_EQ(g->horizontalHeaderItem(1)->textAlignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
   EXPECT_EQ(g->item(2, 1)->textAlignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
   EXPECT_EQ(g->columnWidth(0), 147);
   EXPECT_EQ(g->columnWidth(1), 93);
   EXPECT_EQ(g->rowHeight(0), 17);
   EXPECT_EQ(g->horizontalHeader()->height(), 17);
-  EXPECT_EQ(g->width(), 247);            // 3700 twips
-  EXPECT_EQ(g->height(), 4 * 17 + 7);    // 4 rows of 260 twips + 100
+  EXPECT_EQ(g->width(), 247);          // 3700 twips
+  EXPECT_EQ(g->height(), 4 * 17 + 7);  // 4 rows of 260 twips + 100
   EXPECT_EQ(f.Layout().visibleRows, 4);
   EXPECT_EQ(g->item(0, 0)->text(), "KEY0");
   EXPECT_EQ(g->item(2, 1)->text(), "20");
@@ -128,11 +126,11 @@ TEST_F(ParListUiTest, FortyEntriesShowThirtyOneRows) {
   EXPECT_EQ(g->rowCount(), 40);
   EXPECT_EQ(f.Layout().rows, 41);
   EXPECT_EQ(f.Layout().visibleRows, 31);
-  EXPECT_EQ(g->width(), 263);            // 3940 twips
+  EXPECT_EQ(g->width(), 263);  // 3940 twips
   EXPECT_EQ(g->height(), 31 * 17 + 7);
   ShowActive(f);
   EXPECT_TRUE(g->verticalScrollBar()->isVisible());
-  EXPECT_EQ(FullyVisibleRows(g), 30);    // plus the heading row: 31
+  EXPECT_EQ(FullyVisibleRows(g), 30);  // plus the heading row: 31
   // Both columns fit beside the scroll bar.
   EXPECT_GE(g->viewport()->width(), 147 + 93);
   f.close();

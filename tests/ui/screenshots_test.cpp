@@ -13,11 +13,11 @@
 #include <QTest>
 
 #include "comm/comm.h"
-#include "ui/text_window.h"
 #include "core/main_model.h"
 #include "core/tick.h"
 #include "interp/interp.h"
 #include "ui/frm_interp.h"
+#include "ui/text_window.h"
 #include "ui_fixture.h"
 #include "wheels/wheels.h"
 

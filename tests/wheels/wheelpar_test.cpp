@@ -17,9 +17,19 @@ class ReadWheelParTest : public WheelDirTest {
   // Values that no read of the standard file would produce, to see which
   // fields a failed read leaves alone.
   static void Seed(int n) {
-    WheelPar(n) = {.address = 'Q', .holdCurrent = 1, .runCurrent = 2, .slewVel = 3,
-                   .initVel = 4, .accel = 5, .decel = 6, .auxA = 0, .auxB = 0, .homeSpeed = 0,
-                   .homeOffset = 7.5, .filterCount = 8, .StepsPerFilter = 400};
+    WheelPar(n) = {.address = 'Q',
+                   .holdCurrent = 1,
+                   .runCurrent = 2,
+                   .slewVel = 3,
+                   .initVel = 4,
+                   .accel = 5,
+                   .decel = 6,
+                   .auxA = 0,
+                   .auxB = 0,
+                   .homeSpeed = 0,
+                   .homeOffset = 7.5,
+                   .filterCount = 8,
+                   .StepsPerFilter = 400};
   }
   // The message for key `key` of wheel 1's file: "not found" or "has a bad value".
   std::string Msg(const std::string& key, const std::string& what = "not found") const {
@@ -30,7 +40,11 @@ class ReadWheelParTest : public WheelDirTest {
 
 TEST_F(ReadWheelParTest, ReadsEveryKey) {
   // A slew velocity beyond 16 bits is still a 32-bit value.
-  PutWheel(1, {.hold = "12", .run = "55", .slew = "40000", .init = "300", .accel = "120",
+  PutWheel(1, {.hold = "12",
+               .run = "55",
+               .slew = "40000",
+               .init = "300",
+               .accel = "120",
                .offset = "-12.75"});
   Seed(1);
   ASSERT_EQ(ReadWheelPar(1), 1);
@@ -129,8 +143,8 @@ TEST_F(ReadWheelParTest, AddressIsTheFirstCharacterOfTheTrimmedText) {
   const struct {
     std::string text;
     int16_t address;
-  } cases[] = {{" a ", 'a'}, {"12", '1'}, {"A", 'A'}, {"F", 'F'}, {"  9", '9'},
-               {"\xC3\xA9", 0xC3}};  // a byte, never negative
+  } cases[] = {{" a ", 'a'}, {"12", '1'},  {"A", 'A'},
+               {"F", 'F'},   {"  9", '9'}, {"\xC3\xA9", 0xC3}};  // a byte, never negative
   for (const auto& c : cases) {
     PutWheel(1, {.contr = c.text});
     ASSERT_EQ(ReadWheelPar(1), 1) << c.text;
@@ -154,43 +168,60 @@ TEST_F(ReadWheelParTest, NumbersConvertOrFail) {
     bool ok;
     double stored;  // what the field holds afterwards (the seed when !ok)
   };
-  const Case cases[] = {
-      // Halves to even.
-      {"HOLDCURRENT", "12.5", true, 12}, {"HOLDCURRENT", "13.5", true, 14},
-      {"RUNCURRENT", "-0.5", true, 0}, {"ACCELERATION", "2.5e1", true, 25},
-      {"FILTPOSITIONS", "6.5", true, 6}, {"FILTPOSITIONS", "7.5", true, 8},
-      {"FILTPOSITIONS", "1", true, 1}, {"OFFSETHOME", ".25", true, 0.25},
-      // Ranges: 16 bits for currents and the filter count, 32 for speeds.
-      {"HOLDCURRENT", "32767", true, 32767}, {"HOLDCURRENT", "32768", false, 1},
-      {"RUNCURRENT", "-32769", false, 2}, {"SLEWVELOCITY", "2147483647", true, 2147483647.0},
-      {"SLEWVELOCITY", "3e9", false, 3}, {"INITVELOCITY", "-2147483649", false, 4},
-      {"ACCELERATION", "1e300", false, 5},
-      // Not numbers.
-      {"HOLDCURRENT", "ten", false, 1}, {"SLEWVELOCITY", "0x10", false, 3},
-      {"OFFSETHOME", "x", false, 7.5}, {"INITVELOCITY", "", false, 4},
-      // A filter count must be at least 1.
-      {"FILTPOSITIONS", "0", false, 8}, {"FILTPOSITIONS", "-3", false, 8},
-      {"FILTPOSITIONS", "0.4", false, 8}, {"FILTPOSITIONS", "x", false, 8},
-      {"FILTPOSITIONS", "40000", false, 8},
-      // A slew velocity of 0 or less would never end a move.
-      {"SLEWVELOCITY", "0", false, 3}, {"SLEWVELOCITY", "-100", false, 3}};
+  const Case cases[] = {// Halves to even.
+                        {"HOLDCURRENT", "12.5", true, 12},
+                        {"HOLDCURRENT", "13.5", true, 14},
+                        {"RUNCURRENT", "-0.5", true, 0},
+                        {"ACCELERATION", "2.5e1", true, 25},
+                        {"FILTPOSITIONS", "6.5", true, 6},
+                        {"FILTPOSITIONS", "7.5", true, 8},
+                        {"FILTPOSITIONS", "1", true, 1},
+                        {"OFFSETHOME", ".25", true, 0.25},
+                        // Ranges: 16 bits for currents and the filter count, 32 for speeds.
+                        {"HOLDCURRENT", "32767", true, 32767},
+                        {"HOLDCURRENT", "32768", false, 1},
+                        {"RUNCURRENT", "-32769", false, 2},
+                        {"SLEWVELOCITY", "2147483647", true, 2147483647.0},
+                        {"SLEWVELOCITY", "3e9", false, 3},
+                        {"INITVELOCITY", "-2147483649", false, 4},
+                        {"ACCELERATION", "1e300", false, 5},
+                        // Not numbers.
+                        {"HOLDCURRENT", "ten", false, 1},
+                        {"SLEWVELOCITY", "0x10", false, 3},
+                        {"OFFSETHOME", "x", false, 7.5},
+                        {"INITVELOCITY", "", false, 4},
+                        // A filter count must be at least 1.
+                        {"FILTPOSITIONS", "0", false, 8},
+                        {"FILTPOSITIONS", "-3", false, 8},
+                        {"FILTPOSITIONS", "0.4", false, 8},
+                        {"FILTPOSITIONS", "x", false, 8},
+                        {"FILTPOSITIONS", "40000", false, 8},
+                        // A slew velocity of 0 or less would never end a move.
+                        {"SLEWVELOCITY", "0", false, 3},
+                        {"SLEWVELOCITY", "-100", false, 3}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name + " " + c.text);
     // The file with this key's text; the other keys keep their usable values.
     WheelFileValues v;
-    std::string* texts[] = {&v.contr, &v.hold, &v.run,    &v.slew,
+    std::string* texts[] = {&v.contr, &v.hold,  &v.run,    &v.slew,
                             &v.init,  &v.accel, &v.offset, &v.filt};
     const auto& names = WheelKeyNames();
-    const auto i = static_cast<size_t>(std::find(names.begin(), names.end(), c.name) -
-                                       names.begin());
+    const auto i =
+        static_cast<size_t>(std::find(names.begin(), names.end(), c.name) - names.begin());
     *texts[i] = c.text;
     PutWheel(1, v);
     Seed(1);
     ui_.boxes.clear();
     EXPECT_EQ(ReadWheelPar(1), c.ok ? 1 : -1);
     const WheelParRec& w = WheelPar(1);
-    const double fields[] = {0, 1.0 * w.holdCurrent, 1.0 * w.runCurrent, 1.0 * w.slewVel,
-                             1.0 * w.initVel, 1.0 * w.accel, w.homeOffset, 1.0 * w.filterCount};
+    const double fields[] = {0,
+                             1.0 * w.holdCurrent,
+                             1.0 * w.runCurrent,
+                             1.0 * w.slewVel,
+                             1.0 * w.initVel,
+                             1.0 * w.accel,
+                             w.homeOffset,
+                             1.0 * w.filterCount};
     EXPECT_DOUBLE_EQ(fields[i], c.stored);
     const std::vector<std::string> none, bad = {Bad("W1" + c.name)};
     EXPECT_EQ(ui_.boxes, c.ok ? none : bad);

@@ -106,8 +106,7 @@ class WheelDirTest : public ::testing::Test {
     f << bytes;
   }
   void PutWheel(int n, const WheelFileValues& v, const std::vector<std::string>& skip = {}) const {
-    Put("ZR_PARW" + std::to_string(n) + ".TXT",
-        WheelFileText("W" + std::to_string(n), v, skip));
+    Put("ZR_PARW" + std::to_string(n) + ".TXT", WheelFileText("W" + std::to_string(n), v, skip));
   }
 
   std::string dir_;

@@ -150,16 +150,15 @@ TEST_P(SimWheelTest, InitDevicesBringsBothWheelsOnline) {
 
   // Wheel 1's configuration, in order, then its position read.
   const std::vector<std::string> want =
-      Ez() ? std::vector<std::string>{"/1j16R\r", "/1h10m50R\r", "/1V2000R\r",
+      Ez() ? std::vector<std::string>{"/1j16R\r",  "/1h10m50R\r", "/1V2000R\r",
                                       "/1L100R\r", "/1f0R\r",     "/1n0R\r",
                                       "/1n1R\r",   "/1B533R\r",   "/1?0\r"}
-           : std::vector<std::string>{"AH 0\n",       "AD 4\n",     "AY 10 50\n",
-                                      "AV 2000\n",    "AI 500\n",   "AK 100 100\n",
-                                      "AB 10 50\n",   "Al 0\n",     "AZ\n"};
+           : std::vector<std::string>{"AH 0\n",     "AD 4\n",   "AY 10 50\n",
+                                      "AV 2000\n",  "AI 500\n", "AK 100 100\n",
+                                      "AB 10 50\n", "Al 0\n",   "AZ\n"};
   const auto r = sim_->Requests();
   ASSERT_GE(r.size(), want.size());
-  EXPECT_EQ(std::vector<std::string>(r.begin(), r.begin() + static_cast<long>(want.size())),
-            want);
+  EXPECT_EQ(std::vector<std::string>(r.begin(), r.begin() + static_cast<long>(want.size())), want);
   // Wheel 2 has eight filters of 400 steps.
   if (Ez()) { EXPECT_TRUE(Sent("/2B400R\r")); }
 }
