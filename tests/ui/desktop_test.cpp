@@ -48,10 +48,7 @@ TEST_P(EnterTest, TypedLineRunsOnce) {
   const auto [into, key] = GetParam();
   box->setEditText("F   ");
   if (into != Into::kOpened) f.Find<QPushButton>("cmdExecute")->setFocus();
-  if (into == Into::kClick)
-    // Through the top-level window, as the window system delivers a click.
-    QTest::mouseClick(f.w->windowHandle(), Qt::LeftButton, {},
-                      box->lineEdit()->mapTo(f.w, QPoint(4, box->lineEdit()->height() / 2)));
+  if (into == Into::kClick) test::Click(box->lineEdit(), QPoint(4, box->lineEdit()->height() / 2));
   if (into == Into::kTab) test::Key(Qt::Key_Backtab);
   ASSERT_EQ(QApplication::focusWidget(), box);
   QApplication::processEvents();

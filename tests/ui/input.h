@@ -24,4 +24,12 @@ inline void Key(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
 }
 inline void Keys(const QString& text) { QTest::keyClicks(static_cast<QWidget*>(nullptr), text); }
 
+// A click as the window system delivers it: through the top-level window, at
+// a point of the widget (its centre unless given).
+inline void Click(QWidget* w, QPoint at = {-1, -1}, Qt::MouseButton button = Qt::LeftButton) {
+  QWidget* top = w->window();
+  QTest::mouseClick(top->windowHandle(), button, {},
+                    w->mapTo(top, at == QPoint(-1, -1) ? w->rect().center() : at));
+}
+
 }  // namespace nvx::test

@@ -18,6 +18,7 @@
 #include "support/app_fixture.h"
 #include "ui/frm_wheel.h"
 #include "ui/qt_ui.h"
+#include "ui/text_window.h"
 #include "ui/widgets.h"
 
 namespace nvx::test {
@@ -59,6 +60,13 @@ inline void FlushDeletes() {
   QCoreApplication::processEvents();
 }
 
+// The text window on show, if any.
+inline TextWindow* ShownTextWindow() {
+  for (QWidget* t : QApplication::topLevelWidgets())
+    if (auto* x = qobject_cast<TextWindow*>(t); x && x->isVisible()) return x;
+  return nullptr;
+}
+
 // Caption without the accelerator marks.
 inline std::string Plain(const QString& caption) {
   QString t = caption;
@@ -86,6 +94,17 @@ class UiFixture {
     const int16_t r = app.Start();
     w = ui.MainWindow();
     return r;
+  }
+
+  // Writes wheel `wheel`'s parameter file with n filters instead of 6, as
+  // `name` (its own file when empty); returns the text.
+  std::string WriteFilterCount(int wheel, int n, const std::string& name = "") {
+    const std::string own = "ZR_PARW" + std::to_string(wheel) + ".TXT";
+    const std::string key = "\"W" + std::to_string(wheel) + "FILTPOSITIONS\",";
+    std::string par = app.dir.read(own);
+    par.replace(par.find(key + "6") + key.size(), 1, std::to_string(n));
+    app.dir.writeRaw(name.empty() ? own : name, par);
+    return par;
   }
 
   template <typename T = QAction>
