@@ -112,7 +112,8 @@ TEST_F(FilesUiTest, LoadSetsCaptionPatternChoicesAndLists) {
   Open(f, "*.TXT");
   EXPECT_EQ(f.windowTitle(), "Pick one");
   EXPECT_EQ(f.PatternChoices(), (std::vector<std::string>{"*.PRG", "*.*"}));
-  EXPECT_EQ(f.CurrentPattern(), "*.TXT");  // from SetFilter, not among the choices
+  EXPECT_EQ(f.CurrentPattern(),
+            "*.TXT");  // from SetFilter, not among the choices
   EXPECT_EQ(f.ListedFiles(), (std::vector<std::string>{"C.TXT"}));
   EXPECT_EQ(Child<QLineEdit>(f, "txtDir")->text().toStdString(), Dir());
   EXPECT_EQ(f.GetResDir(), Dir());
@@ -141,57 +142,41 @@ TEST_F(FilesUiTest, LoadSetsCaptionPatternChoicesAndLists) {
   f.DoneClick();
 }
 
-TEST_F(FilesUiTest, DefaultsForEmptyTitleAndFilter) {
-  tmp_.writeRaw("x", "");
-  FrmFiles f;
-  f.SetStartDir(Dir());
-  f.Load();
-  EXPECT_EQ(f.windowTitle(), "File Dialog");
-  EXPECT_EQ(f.CurrentPattern(), "*.*");
-  EXPECT_EQ(f.PatternChoices(), (std::vector<std::string>{""}));
-  EXPECT_EQ(f.ListedFiles(), (std::vector<std::string>{"x"}));
-  f.DoneClick();
-}
-
-TEST_F(FilesUiTest, DoneWithoutFileGivesDirectoryOnly) {
-  FrmFiles f;
-  Prepare(f);
-  QTimer::singleShot(0, &f, [&] { f.findChild<QAction*>("mnuDone")->trigger(); });
-  f.Show();
-  EXPECT_FALSE(f.isVisible());
-  EXPECT_EQ(f.GetResDir(), Dir());
-  EXPECT_EQ(f.GetResFile(), "");
-}
-
-TEST_F(FilesUiTest, CancelClearsBoth) {
-  tmp_.writeRaw("A.PRG", "");
-  FrmFiles f;
-  Prepare(f);
-  QTimer::singleShot(0, &f, [&] {
-    f.ClickFile(0);
-    f.findChild<QAction*>("mnuCancel")->trigger();
-  });
-  f.Show();
-  EXPECT_EQ(f.GetResDir(), "");
-  EXPECT_EQ(f.GetResFile(), "");
-}
-
-TEST_F(FilesUiTest, DoubleClickChoosesAndCloses) {
+// Shown modally, the dialog ends by its menu entries or a double-click on a
+// file, with the folder and the file chosen.
+TEST_F(FilesUiTest, ModalRunEndsWithTheChoice) {
   tmp_.writeRaw("A.PRG", "");
   tmp_.writeRaw("B.PRG", "");
-  FrmFiles f;
-  Prepare(f, "*.PRG");
-  QTimer::singleShot(0, &f, [&] {
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
-    auto* list = Child<QListWidget>(f, "File1");
-    // The list's double-click signal, as a double-click on the entry gives it.
-    emit list->itemDoubleClicked(list->item(1));
-  });
-  EXPECT_EQ(f.Show(), QDialog::Accepted);
-  EXPECT_FALSE(f.isVisible());
-  EXPECT_EQ(f.GetResDir(), Dir());
-  EXPECT_EQ(f.GetResFile(), "B.PRG");
-  EXPECT_EQ(Child<QLineEdit>(f, "txtFile")->text(), "B.PRG");
+  const struct {
+    const char* end;  // a menu entry, or "" for a double-click on B.PRG
+    int result;
+    bool dir;
+    const char* file;
+  } cases[] = {{"mnuDone", QDialog::Accepted, true, ""},
+               {"mnuCancel", QDialog::Rejected, false, ""},
+               {"", QDialog::Accepted, true, "B.PRG"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.end);
+    FrmFiles f;
+    Prepare(f, "*.PRG");
+    QTimer::singleShot(0, &f, [&] {
+      ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+      auto* list = Child<QListWidget>(f, "File1");
+      if (*c.end) {
+        if (!c.dir) f.ClickFile(0);
+        f.findChild<QAction*>(c.end)->trigger();
+      } else {
+        // The list's double-click signal, as a double-click on the entry gives
+        // it.
+        emit list->itemDoubleClicked(list->item(1));
+      }
+    });
+    EXPECT_EQ(f.Show(), c.result);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(f.GetResDir(), c.dir ? Dir() : "");
+    EXPECT_EQ(f.GetResFile(), c.file);
+    if (*c.file) { EXPECT_EQ(Child<QLineEdit>(f, "txtFile")->text(), c.file); }
+  }
 }
 
 TEST_F(FilesUiTest, ClickShowsDetailsAndTypedNameWins) {
@@ -201,8 +186,7 @@ TEST_F(FilesUiTest, ClickShowsDetailsAndTypedNameWins) {
   Open(f, "*.PRG");
   ASSERT_TRUE(test::ShowActive(&f));
   auto* list = Child<QListWidget>(f, "File1");
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
-                    list->visualItemRect(list->item(0)).center());
+  test::Click(list->viewport(), list->visualItemRect(list->item(0)).center());
   auto* txt = Child<QLineEdit>(f, "txtFile");
   EXPECT_EQ(txt->text(), "A.PRG 2/29/2024 3:07:00 PM 5");
   EXPECT_EQ(f.GetResFile(), "A.PRG");
@@ -215,169 +199,162 @@ TEST_F(FilesUiTest, ClickShowsDetailsAndTypedNameWins) {
   EXPECT_EQ(f.GetResFile(), "NEW.PRG");
 }
 
+// Shown again without setting anything, the dialog has its defaults: the
+// caller's settings went with the last unloading.
 TEST_F(FilesUiTest, UnloadClearsTheCallersSettings) {
-  tmp_.writeRaw("A.PRG", "");
-  tmp_.writeRaw("B.TXT", "");
   FrmFiles f;
   Open(f, "*.PRG");
   f.DoneClick();
-  f.Load();  // shown again without setting anything
+  f.Load();
   EXPECT_EQ(f.windowTitle(), "File Dialog");
   EXPECT_EQ(f.CurrentPattern(), "*.*");
+  EXPECT_EQ(f.PatternChoices(), (std::vector<std::string>{""}));
   EXPECT_EQ(f.GetResFile(), "");
   f.DoneClick();
 }
 
-TEST_F(FilesUiTest, ChooseHelper) {
-  tmp_.writeRaw("ZR_PARW1_B.TXT", "");
-  tmp_.writeRaw("OTHER.TXT", "");
-  std::string dir, file;
-  QTimer::singleShot(0, [&] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* d = qobject_cast<FrmFiles*>(w); d && d->isVisible()) {
-        EXPECT_EQ(d->ListedFiles(), (std::vector<std::string>{"ZR_PARW1_B.TXT"}));
-        d->DoubleClickFile(0);
-      }
-    }
-  });
-  EXPECT_TRUE(FrmFiles::Choose(nullptr, Dir(), "ZR_PARW1*.TXT", "*.TXT *.*",
-                               "Select a parameter file to load", dir, file));
-  EXPECT_EQ(dir, Dir());
-  EXPECT_EQ(file, "ZR_PARW1_B.TXT");
-}
-
-TEST_F(FilesUiTest, ListingOfOneEmptyFile) {
-  tmp_.writeRaw("EMPTY.PRG", "");
-  SetTime(tmp_.file("EMPTY.PRG"), 2026, 12, 6, 20, 52);
+// The listing: the pattern's path, then name, size with thousands
+// separators and the time of each file, in CR LF lines; on the clipboard and
+// in a text window that outlives the dialog.
+TEST_F(FilesUiTest, ListingOfTheFiles) {
+  const struct {
+    const char* name;
+    size_t size;
+    int y, mo, d, h, mi;
+    std::string size_date;  // the name is right-aligned in 30 columns before it
+  } cases[] = {{"EMPTY.PRG", 0, 2026, 12, 6, 20, 52, "              12-06-2026 08:52PM"},
+               {"a.dat", 1234, 2001, 1, 2, 0, 5, "       1,234  01-02-2001 12:05AM"},
+               {"b.dat", 1234567, 2019, 10, 31, 12, 0, "   1,234,567  10-31-2019 12:00PM"},
+               {"c.dat", 3, 2022, 7, 4, 9, 30, "           3  07-04-2022 09:30AM"}};
+  std::string listing[2] = {Dir() + "/*.PRG\r\n", Dir() + "/*.dat\r\n"};
+  for (const auto& c : cases) {
+    tmp_.writeRaw(c.name, std::string(c.size, 'x'));
+    SetTime(tmp_.file(c.name), c.y, c.mo, c.d, c.h, c.mi);
+    listing[c.size > 0] += "\r\n" + std::string(30 - strlen(c.name), ' ') + c.name + c.size_date;
+  }
   FrmFiles f;
-  Open(f, "*.PRG");
-  const std::string expected = Dir() + "/*.PRG\r\n\r\n" + std::string(21, ' ') + "EMPTY.PRG" +
-                               std::string(12, ' ') + "  12-06-2026 08:52PM";
-  EXPECT_EQ(f.ListingText(), expected);
+  Open(f, "*.dat");
+  EXPECT_EQ(f.ListingText(), listing[1]);
+  f.SetPattern("*.PRG");
+  EXPECT_EQ(f.ListingText(), listing[0]);
   f.FileListToTextClick();
-  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), expected);
+  EXPECT_EQ(QApplication::clipboard()->text().toStdString(), listing[0]);
   const auto texts = f.TextWindows();
   ASSERT_EQ(texts.size(), 1u);
-  QString shown = QString::fromStdString(expected);
-  shown.replace("\r\n", "\n");
-  EXPECT_EQ(texts[0]->Text(), shown);
+  EXPECT_EQ(texts[0]->Text(), QString::fromStdString(listing[0]).replace("\r\n", "\n"));
   f.DoneClick();
-  // The text window outlives the dialog.
-  ASSERT_FALSE(texts.empty());
-  EXPECT_EQ(texts[0]->parent(), nullptr);
+  EXPECT_EQ(texts[0]->parent(), nullptr);  // the text window outlives the dialog
   EXPECT_TRUE(texts[0]->isVisible());
 }
 
-TEST_F(FilesUiTest, ListingOfLargerFiles) {
-  tmp_.writeRaw("a.dat", std::string(1234, 'x'));
-  tmp_.writeRaw("b.dat", std::string(1234567, 'y'));
-  tmp_.writeRaw("c.dat", "abc");
-  SetTime(tmp_.file("a.dat"), 2001, 1, 2, 0, 5);
-  SetTime(tmp_.file("b.dat"), 2019, 10, 31, 12, 0);
-  SetTime(tmp_.file("c.dat"), 2022, 7, 4, 9, 30);
-  FrmFiles f;
-  Open(f, "*.dat");
-  const std::string pad(25, ' ');
-  const std::string expected = Dir() + "/*.dat\r\n" + "\r\n" + pad + "a.dat" + "       1,234" +
-                               "  01-02-2001 12:05AM" + "\r\n" + pad + "b.dat" + "   1,234,567" +
-                               "  10-31-2019 12:00PM" + "\r\n" + pad + "c.dat" + "           3" +
-                               "  07-04-2022 09:30AM";
-  EXPECT_EQ(f.ListingText(), expected);
-  f.DoneClick();
-}
-
-TEST_F(FilesUiTest, NewFolderAsksConfirmsAndEnters) {
+// A new folder is asked for, confirmed and entered; an empty folder is
+// deleted after the question and the dialog moves up, a full one is kept.
+TEST_F(FilesUiTest, NewAndDeleteFolder) {
+  fs::create_directories(tmp_.file("full"));
+  tmp_.writeRaw("full/f", "data");
   FrmFiles f;
   Open(f);
   ui_.inputAnswers = {std::string("fresh")};
   f.findChild<QAction*>("mnuNewDir")->trigger();
   EXPECT_EQ(questions_, (std::vector<std::string>{"Creating...|" + tmp_.file("fresh")}));
   EXPECT_TRUE(fs::is_directory(tmp_.file("fresh")));
-  EXPECT_EQ(f.CurrentDir(), tmp_.file("fresh"));
-  EXPECT_EQ(f.GetResDir(), tmp_.file("fresh"));
+  EXPECT_EQ(f.CurrentDir() + "|" + f.GetResDir(), tmp_.file("fresh") + "|" + tmp_.file("fresh"));
   EXPECT_EQ(Child<QLineEdit>(f, "txtDir")->text().toStdString(), tmp_.file("fresh"));
-
   // An existing folder: a message and no change.
   f.SetDir(Dir());
   ui_.inputAnswers = {std::string("fresh")};
   f.NewFolderClick();
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "Folder " + tmp_.file("fresh") + " already exists");
-  EXPECT_EQ(f.CurrentDir(), Dir());
-
+  EXPECT_EQ(ui_.boxes.back().text, "Folder " + tmp_.file("fresh") + " already exists");
   // Cancelled at the question, empty answer, cancelled input: nothing.
   answerOk_ = false;
-  ui_.inputAnswers = {std::string("never")};
-  f.NewFolderClick();
+  for (auto answer : {std::optional<std::string>("never"), std::optional<std::string>(""),
+                      std::optional<std::string>()}) {
+    ui_.inputAnswers = {answer};
+    f.NewFolderClick();
+  }
   EXPECT_FALSE(fs::exists(tmp_.file("never")));
-  ui_.inputAnswers = {std::string("")};
-  f.NewFolderClick();
-  ui_.inputAnswers = {std::nullopt};
-  f.NewFolderClick();
   EXPECT_EQ(questions_.size(), 2u);
   EXPECT_EQ(ui_.boxes.size(), 1u);
   EXPECT_EQ(f.CurrentDir(), Dir());
-  f.DoneClick();
-}
 
-TEST_F(FilesUiTest, DeleteFolderRemovesOnlyEmptyOnesAndMovesUp) {
-  fs::create_directories(tmp_.file("full"));
-  tmp_.writeRaw("full/f", "data");
-  fs::create_directories(tmp_.file("empty"));
-  FrmFiles f;
-  Prepare(f);
-  f.SetStartDir(tmp_.file("full"));
-  f.Load();
-  f.findChild<QAction*>("mnuDelDir")->trigger();
-  EXPECT_EQ(questions_.back(), "Deleting...|Delete " + tmp_.file("full") + " ?");
+  // "fresh" is empty: kept when the question is cancelled, then deleted.
+  const struct {
+    const char* dir;
+    bool ok, kept, movedUp;
+  } rows[] = {
+      {"full", true, true, true}, {"fresh", false, true, false}, {"fresh", true, false, true}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.dir);
+    answerOk_ = r.ok;
+    f.SetDir(tmp_.file(r.dir));
+    f.findChild<QAction*>("mnuDelDir")->trigger();
+    EXPECT_EQ(questions_.back(), "Deleting...|Delete " + tmp_.file(r.dir) + " ?");
+    EXPECT_EQ(fs::exists(tmp_.file(r.dir)), r.kept);
+    EXPECT_EQ(f.CurrentDir(), r.movedUp ? Dir() : tmp_.file(r.dir));
+  }
   EXPECT_TRUE(fs::exists(tmp_.file("full/f")));
-  EXPECT_EQ(f.CurrentDir(), Dir());
-
-  f.SetDir(tmp_.file("empty"));
-  answerOk_ = false;
-  f.DeleteFolderClick();
-  EXPECT_TRUE(fs::exists(tmp_.file("empty")));
-  EXPECT_EQ(f.CurrentDir(), tmp_.file("empty"));
-  answerOk_ = true;
-  f.DeleteFolderClick();
-  EXPECT_FALSE(fs::exists(tmp_.file("empty")));
-  EXPECT_EQ(f.CurrentDir(), Dir());
   f.DoneClick();
 }
 
-TEST_F(FilesUiTest, DeleteSelectedFiles) {
-  tmp_.writeRaw("a.txt", "1");
-  tmp_.writeRaw("b.txt", "2");
-  tmp_.writeRaw("c.txt", "3");
-  tmp_.writeRaw("ro.txt", "4");
-  ASSERT_EQ(chmod(tmp_.file("ro.txt").c_str(), 0444), 0);
+// Selected files are deleted after the question (a write-protected one is
+// said in a box) or copied to a chosen folder; so is the folder itself.
+TEST_F(FilesUiTest, DeleteAndCopySelectedFiles) {
+  fs::create_directories(tmp_.file("src"));
+  fs::create_directories(tmp_.file("dest"));
+  for (const char* name : {"a", "b", "c", "ro"})
+    tmp_.writeRaw(std::string("src/") + name + ".txt", name);
+  ASSERT_EQ(chmod(tmp_.file("src/ro.txt").c_str(), 0444), 0);
   FrmFiles f;
-  Open(f, "*.txt");
+  Prepare(f, "*.txt");
+  f.SetStartDir(tmp_.file("src"));
+  std::string answer = tmp_.file("dest");
+  f.chooseDir = [&](const std::string&, const std::string&) { return answer; };
+  f.Load();
   Select(f, {"a.txt", "c.txt", "ro.txt"});
   f.findChild<QAction*>("mnuDelFile")->trigger();
   EXPECT_EQ(questions_.back(), "Deleting...|Delete selected files?");
   EXPECT_EQ(f.ListedFiles(), (std::vector<std::string>{"b.txt", "ro.txt"}));
-  EXPECT_FALSE(fs::exists(tmp_.file("a.txt")));
-  EXPECT_FALSE(fs::exists(tmp_.file("c.txt")));
+  EXPECT_FALSE(fs::exists(tmp_.file("src/a.txt")) || fs::exists(tmp_.file("src/c.txt")));
   ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "File " + tmp_.file("ro.txt") + " is write-protected");
-
-  // Cancel deletes nothing.
-  answerOk_ = false;
+  EXPECT_EQ(ui_.boxes[0].text, "File " + tmp_.file("src/ro.txt") + " is write-protected");
+  answerOk_ = false;  // cancel deletes nothing
   Select(f, {"b.txt"});
   f.DeleteFilesClick();
-  EXPECT_TRUE(fs::exists(tmp_.file("b.txt")));
+  EXPECT_TRUE(fs::exists(tmp_.file("src/b.txt")));
+
+  f.findChild<QAction*>("mnuCopyFile")->trigger();
+  EXPECT_EQ(tmp_.read("dest/b.txt"), "b");
+  EXPECT_FALSE(fs::exists(tmp_.file("dest/ro.txt")));
+  f.findChild<QAction*>("mnuCopyDir")->trigger();
+  EXPECT_EQ(tmp_.read("dest/src/ro.txt"), "ro");
+  f.CopyFolderClick();  // again: it exists now
+  EXPECT_EQ(ui_.boxes.back().text, "Folder " + tmp_.file("dest/src") + " already exists");
+  answer.clear();  // cancelled choice: nothing
+  Select(f, {"ro.txt"});
+  f.CopyFilesClick();
+  EXPECT_FALSE(fs::exists(tmp_.file("dest/ro.txt")));
   f.DoneClick();
 }
 
-TEST_F(FilesUiTest, ViewAsText) {
+// "View as text" opens the selected file read-only (nothing without a
+// selected entry); "New text file" an editable window.
+TEST_F(FilesUiTest, TextWindowsOfAFileAndANewOne) {
   tmp_.writeRaw("v.txt", "line 1\r\nline 2\r\n");
   FrmFiles f;
   Open(f, "*.txt");
+  f.findChild<QAction*>("mnuNewTF")->trigger();
+  ASSERT_EQ(f.TextWindows().size(), 1u);
+  auto* edit = f.TextWindows()[0]->findChild<QPlainTextEdit*>("txtText");
+  EXPECT_FALSE(edit->isReadOnly());
+  ASSERT_TRUE(test::ShowActive(f.TextWindows()[0]));
+  edit->setFocus();
+  test::Keys("hello");
+  EXPECT_TRUE(f.TextWindows()[0]->SaveTo(QString::fromStdString(tmp_.file("saved.txt"))));
+  EXPECT_EQ(tmp_.read("saved.txt"), "hello");
+
   f.ViewAsTextClick();  // no current entry
   ASSERT_EQ(ui_.boxes.size(), 1u);
   EXPECT_EQ(ui_.boxes[0].text, "No file selected");
-  EXPECT_TRUE(f.TextWindows().empty());
   auto* list = Child<QListWidget>(f, "File1");
   // A current entry that is not selected: nothing at all.
   list->setCurrentRow(0);
@@ -385,55 +362,12 @@ TEST_F(FilesUiTest, ViewAsText) {
   ASSERT_EQ(list->currentRow(), 0);
   f.ViewAsTextClick();
   EXPECT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_TRUE(f.TextWindows().empty());
+  EXPECT_EQ(f.TextWindows().size(), 1u);
   list->item(0)->setSelected(true);
   f.findChild<QAction*>("mnuViewTex")->trigger();
-  ASSERT_EQ(f.TextWindows().size(), 1u);
-  EXPECT_EQ(f.TextWindows()[0]->Text(), "line 1\nline 2\n");
-  f.DoneClick();
-}
-
-TEST_F(FilesUiTest, NewTextFileOpensAnEditableWindow) {
-  FrmFiles f;
-  Open(f);
-  f.findChild<QAction*>("mnuNewTF")->trigger();
-  ASSERT_EQ(f.TextWindows().size(), 1u);
-  auto* edit = f.TextWindows()[0]->findChild<QPlainTextEdit*>("txtText");
-  ASSERT_NE(edit, nullptr);
-  EXPECT_FALSE(edit->isReadOnly());
-  ASSERT_TRUE(test::ShowActive(f.TextWindows()[0]));
-  edit->setFocus();
-  test::Keys("hello");
-  EXPECT_TRUE(f.TextWindows()[0]->SaveTo(QString::fromStdString(tmp_.file("saved.txt"))));
-  EXPECT_EQ(tmp_.read("saved.txt"), "hello");
-  f.DoneClick();
-}
-
-TEST_F(FilesUiTest, CopyFolderAndFiles) {
-  fs::create_directories(tmp_.file("src"));
-  tmp_.writeRaw("src/one.txt", "1");
-  tmp_.writeRaw("src/two.txt", "2");
-  fs::create_directories(tmp_.file("dest"));
-  FrmFiles f;
-  Prepare(f, "*.txt");
-  f.SetStartDir(tmp_.file("src"));
-  std::string answer = tmp_.file("dest");
-  f.chooseDir = [&](const std::string&, const std::string&) { return answer; };
-  f.Load();
-  f.findChild<QAction*>("mnuCopyDir")->trigger();
-  EXPECT_EQ(tmp_.read("dest/src/one.txt"), "1");
-  f.CopyFolderClick();  // again: it exists now
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "Folder " + tmp_.file("dest/src") + " already exists");
-
-  Select(f, {"two.txt"});
-  f.findChild<QAction*>("mnuCopyFile")->trigger();
-  EXPECT_EQ(tmp_.read("dest/two.txt"), "2");
-  EXPECT_FALSE(fs::exists(tmp_.file("dest/one.txt")));
-  answer.clear();  // cancelled choice: nothing
-  Select(f, {"one.txt"});
-  f.CopyFilesClick();
-  EXPECT_FALSE(fs::exists(tmp_.file("dest/one.txt")));
+  ASSERT_EQ(f.TextWindows().size(), 2u);
+  EXPECT_EQ(f.TextWindows()[1]->Text(), "line 1\nline 2\n");
+  EXPECT_TRUE(f.TextWindows()[1]->findChild<QPlainTextEdit*>("txtText")->isReadOnly());
   f.DoneClick();
 }
 
@@ -469,84 +403,6 @@ TEST_F(FilesUiTest, LayoutFollowsTheSize) {
   EXPECT_EQ(top, (std::vector<std::string>{"New", "Copy", "Delete", "View", "             Done",
                                            "Cancel"}));
   f.close();
-}
-
-}  // namespace
-}  // namespace nvx
-
-// Pictures of the parameter list editor (with an open edit box) and the file
-// dialog, to $NVX_SCREENSHOT_DIR when set (scripts/screenshots.sh).
-#include <QDir>
-#include <QImage>
-#include <QTableWidget>
-
-#include "params/trapar.h"
-#include "ui/frm_parlist.h"
-
-namespace nvx {
-namespace {
-
-void SaveShot(QWidget* w, const QString& dir, const char* name) {
-  const QImage img = w->grab().toImage();
-  ASSERT_FALSE(img.isNull());
-  EXPECT_GT(img.width(), 100);
-  EXPECT_GT(img.height(), 50);
-  EXPECT_TRUE(img.save(dir + QLatin1Char('/') + QLatin1String(name)));
-}
-
-TEST(Screenshots, ParListEditorAndFileDialog) {
-  TempDir tmp;
-  RecordingUi ui;
-  ScopedUi scoped(ui);
-  QString dir = qEnvironmentVariable("NVX_SCREENSHOT_DIR");
-  if (dir.isEmpty()) dir = QString::fromStdString(tmp.path() + "shots");
-  QDir().mkpath(dir);
-
-  tmp.write("ZR_PARW1.TXT",
-            "\"W1CONTR\",1\n\"W1ADDRESS\",1\n\"W1FILTPOSITIONS\",6\n\"W1STEPSPERREV\",3200\n"
-            "\"W1OFFSET\",12\n\"W1SPEED\",500\n\"W1ACCEL\",2000\n\"W1HOMESPEED\",200\n");
-  SetParDir(tmp.path());
-  SetParFile("ZR_PARW1.TXT");
-  {
-    FrmParList f;
-    f.SetShowPar(-1, -1);
-    f.Load();
-    f.show();
-    f.activateWindow();
-    QApplication::processEvents();
-    f.EditCell(5, 1);
-    QApplication::processEvents();
-    SaveShot(&f, dir, "parlist_editor.png");
-    f.done(0);
-  }
-  CurParList().clear();
-
-  std::filesystem::create_directories(tmp.file("programs/old"));
-  std::filesystem::create_directories(tmp.file("programs/tests"));
-  tmp.write("programs/FOCUS.PRG", std::string(1834, 'x'));
-  tmp.write("programs/NIGHT_SEQUENCE.PRG", std::string(23456, 'x'));
-  tmp.write("programs/FLATS.PRG", "");
-  tmp.write("programs/notes.txt", "x");
-  FrmFiles files;
-  files.SetStartDir(tmp.file("programs"));
-  files.SetFilter("*.PRG");
-  files.SetPatterns("*.PRG *.*");
-  files.SetTitle("Select a program file");
-  files.Load();
-  files.resize(620, 380);
-  files.show();
-  QApplication::processEvents();
-  files.ClickFile(1);
-  QApplication::processEvents();
-  SaveShot(&files, dir, "file_dialog.png");
-  files.FileListToTextClick();
-  QApplication::processEvents();
-  ASSERT_EQ(files.TextWindows().size(), 1u);
-  TextWindow* listing = files.TextWindows()[0];
-  listing->resize(660, 200);
-  SaveShot(listing, dir, "file_list_text.png");
-  files.DoneClick();
-  delete listing;
 }
 
 }  // namespace

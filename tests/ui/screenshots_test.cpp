@@ -1,6 +1,7 @@
 // Pictures of the main window (also with a long reply and its tooltip, and
-// with a wheel offline), an open wheel menu, the error log window and the
-// interpreter window during a run.
+// with a wheel offline), an open wheel menu, the error log window, the
+// interpreter window during a run, the parameter list editor (with an open
+// edit box) and the file dialog.
 // They go to $NVX_SCREENSHOT_DIR when it is set (scripts/screenshots.sh),
 // else to a temporary directory; either way each must be a real picture.
 #include <gtest/gtest.h>
@@ -16,7 +17,11 @@
 #include "core/main_model.h"
 #include "core/tick.h"
 #include "interp/interp.h"
+#include "params/trapar.h"
+#include "support/recording_ui.h"
+#include "ui/frm_files.h"
 #include "ui/frm_interp.h"
+#include "ui/frm_parlist.h"
 #include "ui/text_window.h"
 #include "ui_fixture.h"
 #include "wheels/wheels.h"
@@ -100,9 +105,7 @@ TEST(Screenshots, MainWindowWheelMenuErrorLogAndInterpreter) {
   CommLogAppend(" 1Z");
   CommLog("ERROR # 1010");
   f.w->ErrorLogClick();
-  TextWindow* tw = nullptr;
-  for (QWidget* t : QApplication::topLevelWidgets())
-    if (auto* x = qobject_cast<TextWindow*>(t); x && x->isVisible()) tw = x;
+  TextWindow* tw = test::ShownTextWindow();
   ASSERT_NE(tw, nullptr);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(tw));
   Shoot(tw, dir + "/error_log.png");
@@ -119,6 +122,51 @@ TEST(Screenshots, MainWindowWheelMenuErrorLogAndInterpreter) {
   Shoot(FrmInterp::Instance(), dir + "/interpreter.png");
   StopRun();
   test::FlushDeletes();
+}
+
+TEST(Screenshots, ParListEditorAndFileDialog) {
+  test::TempDir tmp;
+  const QString dir = ShotDir(tmp);
+  test::RecordingUi ui;
+  test::ScopedUi scoped(ui);
+  tmp.write("ZR_PARW1.TXT",
+            "\"W1CONTR\",1\n\"W1ADDRESS\","
+            "1\n\"W1FILTPOSITIONS\",6\n\"W1STEPSPERREV\",3200\n"
+            "\"W1OFFSET\",12\n\"W1SPEED\",500\n\"W1ACCEL\","
+            "2000\n\"W1HOMESPEED\",200\n");
+  SetParDir(tmp.path());
+  SetParFile("ZR_PARW1.TXT");
+  {
+    FrmParList f;
+    f.SetShowPar(-1, -1);
+    f.Load();
+    ASSERT_TRUE(test::ShowActive(&f));
+    f.EditCell(5, 1);
+    QApplication::processEvents();
+    Shoot(&f, dir + "/parlist_editor.png");
+    f.done(0);
+  }
+  CurParList().clear();
+
+  for (const char* d : {"programs/old", "programs/tests"})
+    std::filesystem::create_directories(tmp.file(d));
+  tmp.write("programs/FOCUS.PRG", std::string(1834, 'x'));
+  tmp.write("programs/NIGHT_SEQUENCE.PRG", std::string(23456, 'x'));
+  tmp.write("programs/FLATS.PRG", "");
+  tmp.write("programs/notes.txt", "x");
+  FrmFiles files;
+  files.SetStartDir(tmp.file("programs"));
+  files.SetFilter("*.PRG");
+  files.SetPatterns("*.PRG *.*");
+  files.SetTitle("Select a program file");
+  files.Load();
+  files.resize(620, 380);
+  files.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&files));
+  files.ClickFile(1);
+  QApplication::processEvents();
+  Shoot(&files, dir + "/file_dialog.png");
+  files.DoneClick();
 }
 
 }  // namespace
