@@ -1,5 +1,5 @@
-// The parameter list editor: grid geometry, the edit box, the key-cell rule,
-// writing back and a missing file.
+// The parameter list editor: grid geometry, the edit box, writing back and a
+// missing file; and the dialogs behind the main window's entries.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -16,7 +16,9 @@
 #include "params/trapar.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
+#include "ui/frm_files.h"
 #include "ui/frm_parlist.h"
+#include "ui_fixture.h"
 
 namespace nvx {
 namespace {
@@ -51,10 +53,9 @@ class ParListUiTest : public ::testing::Test {
     return n;
   }
 
-  void Click(FrmParList& f, int row, int column) {
+  static void Click(FrmParList& f, int row, int column) {
     QTableWidget* g = f.Grid();
-    const QRect r = g->visualRect(g->model()->index(row, column));
-    QTest::mouseClick(g->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+    test::Click(g->viewport(), g->visualRect(g->model()->index(row, column)).center());
   }
 
   // Replaces the edit box's text, then presses the key (none for 0), typed
@@ -72,216 +73,117 @@ class ParListUiTest : public ::testing::Test {
     SetParFile(name);
   }
 
-  void ShowActive(FrmParList& f) { ASSERT_TRUE(test::ShowActive(&f)); }
-
   TempDir tmp_;
   RecordingUi ui_;
   ScopedUi scoped_{ui_};
 };
 
-TEST_F(ParListUiTest, ThreeEntriesAllVisible) {
-  UseFile(Entries(3));
-  FrmParList f;
-  f.SetShowPar(-1, -1);
-  f.Load();
-  QTableWidget* g = f.Grid();
-  ASSERT_EQ(g->objectName(), "fgrPar");
-  EXPECT_EQ(f.windowTitle().toStdString(), tmp_.file("P.TXT"));
-  EXPECT_EQ(g->rowCount(), 3);
-  EXPECT_EQ(g->columnCount(), 2);
-  EXPECT_EQ(g->horizontalHeaderItem(0)->text(), "Parameter");
-  EXPECT_EQ(g->horizontalHeaderItem(1)->text(), "Value");
-  EXPECT_EQ(g->horizontalHeaderItem(0)->textAlignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
-  EXPECT_EQ(g->horizontalHeaderItem(1)->textAlignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-  EXPECT_EQ(g->item(2, 1)->textAlignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
-  EXPECT_EQ(g->columnWidth(0), 147);
-  EXPECT_EQ(g->columnWidth(1), 93);
-  EXPECT_EQ(g->rowHeight(0), 17);
-  EXPECT_EQ(g->horizontalHeader()->height(), 17);
-  EXPECT_EQ(g->width(), 247);          // 3700 twips
-  EXPECT_EQ(g->height(), 4 * 17 + 7);  // 4 rows of 260 twips + 100
-  EXPECT_EQ(f.Layout().visibleRows, 4);
-  EXPECT_EQ(g->item(0, 0)->text(), "KEY0");
-  EXPECT_EQ(g->item(2, 1)->text(), "20");
-  EXPECT_EQ(g->currentRow(), 0);
-  EXPECT_EQ(g->currentColumn(), 1);
-  ShowActive(f);
-  EXPECT_FALSE(g->verticalScrollBar()->isVisible());
-  EXPECT_EQ(FullyVisibleRows(g), 3);
-  EXPECT_EQ(f.width(), 247 + 16);
-  EXPECT_EQ(f.height(), 75 + 16);
-  // Centred on the screen.
-  const QRect avail = f.screen()->availableGeometry();
-  EXPECT_NEAR(f.x() - avail.x(), (avail.width() - f.width()) / 2, 1);
-  EXPECT_NEAR(f.y() - avail.y(), (avail.height() - f.height()) / 2, 1);
-  f.close();
-}
-
-TEST_F(ParListUiTest, FortyEntriesShowThirtyOneRows) {
-  UseFile(Entries(40));
-  FrmParList f;
-  f.SetShowPar(-1, -1);
-  f.Load();
-  QTableWidget* g = f.Grid();
-  EXPECT_EQ(g->rowCount(), 40);
-  EXPECT_EQ(f.Layout().rows, 41);
-  EXPECT_EQ(f.Layout().visibleRows, 31);
-  EXPECT_EQ(g->width(), 263);  // 3940 twips
-  EXPECT_EQ(g->height(), 31 * 17 + 7);
-  ShowActive(f);
-  EXPECT_TRUE(g->verticalScrollBar()->isVisible());
-  EXPECT_EQ(FullyVisibleRows(g), 30);  // plus the heading row: 31
-  // Both columns fit beside the scroll bar.
-  EXPECT_GE(g->viewport()->width(), 147 + 93);
-  f.close();
-}
-
-TEST_F(ParListUiTest, PositionRequestIsHonoured) {
-  UseFile(Entries(1));
-  FrmParList f;
-  f.SetShowPar(1500, 3000);
-  f.Load();
-  const QRect avail = f.screen()->availableGeometry();
-  EXPECT_EQ(f.x() - avail.x(), 200);
-  EXPECT_EQ(f.y() - avail.y(), 100);
-  f.done(0);
-}
-
-TEST_F(ParListUiTest, EditWithEnterIsWritten) {
-  UseFile(Entries(3));
-  FrmParList f;
-  f.Load();
-  ShowActive(f);
-  Click(f, 1, 1);
-  QLineEdit* field = f.Field();
-  ASSERT_EQ(field->objectName(), "txtField");
-  ASSERT_TRUE(field->isVisible());
-  EXPECT_EQ(field->text(), "10");
-  EXPECT_EQ(field->geometry(), f.Grid()->visualItemRect(f.Grid()->item(1, 1)));
-  Type(f, "777", Qt::Key_Return);
-  EXPECT_FALSE(field->isVisible());
-  EXPECT_EQ(f.Grid()->item(1, 1)->text(), "777");
-  EXPECT_TRUE(f.isVisible());  // Enter does not close the editor
-  f.close();
-  EXPECT_TRUE(f.Unloaded());
-  EXPECT_EQ(f.WriteResult(), 1);
-  EXPECT_EQ(tmp_.read("P.TXT"), "\"KEY0\",0\r\n\"KEY1\",777\r\n\"KEY2\",20\r\n");
-}
-
-TEST_F(ParListUiTest, EditWithoutEnterIsDropped) {
-  UseFile(Entries(3));
-  FrmParList f;
-  f.Load();
-  ShowActive(f);
-  Click(f, 2, 1);
-  QLineEdit* field = f.Field();
-  ASSERT_TRUE(field->isVisible());
-  Type(f, "999");
-  // The focus moves elsewhere: the edit box goes away, its text with it.
-  f.Grid()->setFocus();
-  QApplication::processEvents();
-  EXPECT_FALSE(field->isVisible());
-  EXPECT_EQ(f.Grid()->item(2, 1)->text(), "20");
-  // An open edit at closing time is dropped as well.
-  Click(f, 0, 1);
-  ASSERT_TRUE(field->isVisible());
-  Type(f, "555");
-  f.close();
-  EXPECT_EQ(tmp_.read("P.TXT"), Entries(3));
-}
-
-TEST_F(ParListUiTest, EscapeLeavesTheEditNotTheWindow) {
-  UseFile(Entries(2));
-  FrmParList f;
-  f.Load();
-  ShowActive(f);
-  Click(f, 0, 1);
-  Type(f, "1", Qt::Key_Escape);
-  EXPECT_FALSE(f.Field()->isVisible());
-  EXPECT_TRUE(f.isVisible());
-  EXPECT_EQ(f.Grid()->item(0, 1)->text(), "0");
-  f.close();
-}
-
-TEST_F(ParListUiTest, ChangedKeyCellKeepsTheEntry) {
-  UseFile(Entries(3));
-  FrmParList f;
-  f.Load();
-  ShowActive(f);
-  Click(f, 1, 0);
-  ASSERT_TRUE(f.Field()->isVisible());
-  EXPECT_EQ(f.Field()->text(), "KEY1");
-  Type(f, "OTHER", Qt::Key_Return);
-  EXPECT_EQ(f.Grid()->item(1, 0)->text(), "OTHER");
-  Click(f, 1, 1);
-  Type(f, "123", Qt::Key_Enter);
-  Click(f, 2, 1);
-  Type(f, "5", Qt::Key_Return);
-  f.close();
-  EXPECT_EQ(tmp_.read("P.TXT"), "\"KEY0\",0\r\n\"KEY1\",10\r\n\"KEY2\",5\r\n");
-}
-
-TEST_F(ParListUiTest, UnchangedRewriteNormalisesTheFile) {
-  UseFile("  \"A\" ,  1 , a remark\r\nxy\r\n\"B\",two words,x,y\n\"C\",3");
-  FrmParList f;
-  f.Load();
-  EXPECT_EQ(f.Grid()->rowCount(), 3);
-  f.done(0);
-  EXPECT_EQ(tmp_.read("P.TXT"), "\"A\",1\r\n\"B\",two words\r\n\"C\",3\r\n");
-}
-
-TEST_F(ParListUiTest, MissingFileOpensEmptyAndWritesNothing) {
-  UseFile(Entries(5), "OTHER.TXT");
-  ASSERT_EQ(ReadCurPar(), 1);
-  SetParFile("NONE.TXT");
-  FrmParList f;
-  f.Load();
+// The grid holds the entries (a missing file opens empty, with a box) and
+// is as large as its visible rows; more than 30 entries scroll.
+TEST_F(ParListUiTest, GridFitsTheEntries) {
+  const struct {
+    bool missing;
+    int entries, rows, visible, width;
+    bool scroll;
+    int fullyVisible, written;
+  } cases[] = {{false, 3, 4, 4, 247, false, 3, 1},     // 3700 twips
+               {false, 40, 41, 31, 263, true, 30, 1},  // 3940 twips; the heading row: 31
+               {false, 0, 1, 1, 247, false, 0, 1},
+               {true, 0, 1, 1, 247, false, 0, 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.entries);
+    UseFile(Entries(c.missing ? 5 : c.entries), c.missing ? "OTHER.TXT" : "P.TXT");
+    if (c.missing) {
+      ASSERT_EQ(ReadCurPar(), 1);  // another file's entries are in the list
+      SetParFile("NONE.TXT");
+    }
+    FrmParList f;
+    f.SetShowPar(-1, -1);
+    f.Load();
+    QTableWidget* g = f.Grid();
+    EXPECT_EQ(g->rowCount(), c.entries);
+    EXPECT_EQ(f.Layout().rows, c.rows);
+    EXPECT_EQ(f.Layout().visibleRows, c.visible);
+    EXPECT_EQ(g->width(), c.width);
+    EXPECT_EQ(g->height(), c.visible * 17 + 7);  // rows of 260 twips + 100
+    EXPECT_EQ(f.width(), c.width + 16);
+    ASSERT_TRUE(test::ShowActive(&f));
+    EXPECT_EQ(g->verticalScrollBar()->isVisible(), c.scroll);
+    EXPECT_EQ(FullyVisibleRows(g), c.fullyVisible);
+    EXPECT_GE(g->viewport()->width(),
+              147 + 93);  // both columns fit beside the scroll bar
+    f.done(0);
+    EXPECT_EQ(f.WriteResult(), c.written);
+  }
   ASSERT_EQ(ui_.boxes.size(), 1u);
   EXPECT_EQ(ui_.boxes[0].text, "File " + tmp_.file("NONE.TXT") + " does not exist");
-  EXPECT_EQ(f.Grid()->rowCount(), 0);
-  EXPECT_EQ(f.Grid()->height(), 17 + 7);  // the heading row only
-  f.done(0);
-  EXPECT_EQ(f.WriteResult(), 0);
   EXPECT_FALSE(std::filesystem::exists(tmp_.file("NONE.TXT")));
   EXPECT_EQ(tmp_.read("OTHER.TXT"), Entries(5));
 }
 
-TEST_F(ParListUiTest, EmptyListShowsHeadingOnly) {
-  UseFile("", "E.TXT");
+// Its headings, columns and place; then edits typed into the edit box over
+// a clicked cell: Return or keypad Enter confirms, Escape or leaving the box
+// drops the edit, and so does closing; a changed key cell keeps its entry.
+TEST_F(ParListUiTest, EditsConfirmedOrDropped) {
+  UseFile(Entries(3));
   FrmParList f;
+  f.SetShowPar(1500, 3000);
   f.Load();
-  EXPECT_EQ(f.Grid()->rowCount(), 0);
-  EXPECT_EQ(f.Layout().visibleRows, 1);
-  f.done(0);
+  QTableWidget* g = f.Grid();
+  ASSERT_EQ(g->objectName(), "fgrPar");
+  EXPECT_EQ(f.windowTitle().toStdString(), tmp_.file("P.TXT"));
+  EXPECT_EQ(g->columnCount(), 2);
+  EXPECT_EQ(g->horizontalHeaderItem(0)->text(), "Parameter");
+  EXPECT_EQ(g->horizontalHeaderItem(1)->text(), "Value");
+  const auto align = [](const QTableWidgetItem* i) {
+    return i->textAlignment() & Qt::AlignHorizontal_Mask;
+  };
+  EXPECT_EQ(align(g->horizontalHeaderItem(0)), Qt::AlignLeft);
+  EXPECT_EQ(align(g->horizontalHeaderItem(1)), Qt::AlignRight);
+  EXPECT_EQ(align(g->item(2, 1)), Qt::AlignRight);
+  EXPECT_EQ(g->columnWidth(0), 147);
+  EXPECT_EQ(g->columnWidth(1), 93);
+  EXPECT_EQ(g->rowHeight(0), 17);
+  EXPECT_EQ(g->horizontalHeader()->height(), 17);
+  EXPECT_EQ(g->item(0, 0)->text() + g->item(2, 1)->text(), "KEY020");
+  EXPECT_EQ(g->currentRow() * 10 + g->currentColumn(), 1);  // row 0, column 1
+  const QRect avail = f.screen()->availableGeometry();
+  EXPECT_EQ(f.pos() - avail.topLeft(), QPoint(200, 100));
+  ASSERT_TRUE(test::ShowActive(&f));
+  const struct {
+    int row, column;
+    const char *shown, *typed;
+    int key;  // 0: the focus moves elsewhere
+    const char* cell;
+  } steps[] = {
+      {1, 1, "10", "777", Qt::Key_Return, "777"}, {2, 1, "20", "999", 0, "20"},
+      {0, 1, "0", "1", Qt::Key_Escape, "0"},      {1, 0, "KEY1", "OTHER", Qt::Key_Return, "OTHER"},
+      {1, 1, "777", "123", Qt::Key_Enter, "123"}, {2, 1, "20", "5", Qt::Key_Return, "5"}};
+  QLineEdit* field = f.Field();
+  ASSERT_EQ(field->objectName(), "txtField");
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.typed);
+    Click(f, s.row, s.column);
+    ASSERT_TRUE(field->isVisible());
+    EXPECT_EQ(field->text(), s.shown);
+    EXPECT_EQ(field->geometry(), g->visualItemRect(g->item(s.row, s.column)));
+    Type(f, s.typed, s.key);
+    if (!s.key) g->setFocus();
+    QApplication::processEvents();
+    EXPECT_FALSE(field->isVisible());
+    EXPECT_EQ(g->item(s.row, s.column)->text(), s.cell);
+    EXPECT_TRUE(f.isVisible());  // neither Enter nor Escape closes the editor
+  }
+  Click(f, 0, 1);
+  Type(f, "555");
+  f.close();
+  EXPECT_TRUE(f.Unloaded());
   EXPECT_EQ(f.WriteResult(), 1);
+  EXPECT_EQ(tmp_.read("P.TXT"), "\"KEY0\",0\r\n\"KEY1\",10\r\n\"KEY2\",5\r\n");
 }
-
-TEST_F(ParListUiTest, ModalShowWritesBackWhenClosed) {
-  UseFile(Entries(2));
-  FrmParList f;
-  f.SetShowPar(-1, -1);
-  bool wasModal = false;
-  QTimer::singleShot(0, &f, [&] {
-    wasModal = f.isModal() && f.isVisible();
-    f.Grid()->item(0, 1)->setText("4");  // as if edited and confirmed
-    f.close();
-  });
-  f.Show();
-  EXPECT_TRUE(wasModal);
-  EXPECT_EQ(tmp_.read("P.TXT"), "\"KEY0\",4\r\n\"KEY1\",10\r\n");
-}
-
-}  // namespace
-}  // namespace nvx
 
 // The dialogs behind the main window's entries: "Read Par. File" through the
 // program's own file dialog, then "Parameters" through the editor.
-#include "ui/frm_files.h"
-#include "ui/ui_fixture.h"
-
-namespace nvx {
-namespace {
-
 template <typename T>
 T* OpenDialog() {
   for (QWidget* w : QApplication::topLevelWidgets())
@@ -293,13 +195,8 @@ TEST(DialogWiringTest, ReadParFileThroughFileDialogAndEditor) {
   const auto kind = sim::ControllerKind::kIM483I;
   test::UiFixture f(&kind);
   ASSERT_EQ(f.Start(), 1);
-  std::string par = f.app.dir.read("ZR_PARW1.TXT");
-  const size_t at = par.find("\"W1FILTPOSITIONS\",6");
-  ASSERT_NE(at, std::string::npos);
-  par.replace(at, 19, "\"W1FILTPOSITIONS\",7");
-  f.app.dir.writeRaw("ZR_PARW1_SEVEN.TXT", par);
+  f.WriteFilterCount(1, 7, "ZR_PARW1_SEVEN.TXT");
   f.w->parListEditor = [&] { FrmParList::EditCurrentFile(f.w); };
-
   std::vector<std::string> offered;
   std::string editorTitle;
   // The file dialog: choose the copy; then the editor: change the count to 8
@@ -308,9 +205,7 @@ TEST(DialogWiringTest, ReadParFileThroughFileDialogAndEditor) {
     FrmFiles* d = OpenDialog<FrmFiles>();
     ASSERT_NE(d, nullptr);
     offered = d->ListedFiles();
-    const auto files = d->ListedFiles();
-    for (size_t i = 0; i < files.size(); ++i)
-      if (files[i] == "ZR_PARW1_SEVEN.TXT") d->DoubleClickFile(static_cast<int>(i));
+    if (offered.size() == 2) d->DoubleClickFile(1);
     if (d->isVisible()) d->CancelClick();
     QTimer::singleShot(0, [&] {
       FrmParList* e = OpenDialog<FrmParList>();
@@ -328,7 +223,6 @@ TEST(DialogWiringTest, ReadParFileThroughFileDialogAndEditor) {
   EXPECT_NE(f.app.dir.read("ZR_PARW1.TXT").find("\"W1FILTPOSITIONS\",8\r\n"), std::string::npos);
   EXPECT_EQ(f.w->MessageText(), "F On");
   EXPECT_EQ(f.FilterCaptions(1).size(), 8u);
-
   // Cancelled in the file dialog: nothing copied, no editor.
   QTimer::singleShot(0, [&] {
     if (FrmFiles* d = OpenDialog<FrmFiles>()) d->CancelClick();
