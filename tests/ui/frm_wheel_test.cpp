@@ -295,23 +295,12 @@ TEST_F(FrmWheelTest, ConfigurationHidesAWheelMenu) {
   EXPECT_EQ(f.Dial(2), "0 ?");
 }
 
-TEST_F(FrmWheelTest, ParametersReinitialisesTheWheel) {
-  f.WriteFilterCount(1, 8);
-  f.w->ParametersClick(1);
-  EXPECT_EQ(f.w->MessageText(), "F On");
-  EXPECT_EQ(f.FilterCaptions(1).size(), 8u);
-  // A file that breaks the wheel: offline, entries gone but "Filter 1".
-  f.app.dir.write("ZR_PARW1.TXT", "\"W1CONTR\",1\n");
-  f.w->ParametersClick(1);
-  EXPECT_EQ(f.w->MessageText(), "F Off");
-  EXPECT_EQ(f.Dial(1), "0 ?");
-  EXPECT_EQ(WheelOnline(1), 0);
-  EXPECT_EQ(f.FilterCaptions(1), (std::vector<std::string>{"Filter 1"}));
-}
-
-TEST_F(FrmWheelTest, ReadParFile) {
-  const std::string par = f.WriteFilterCount(2, 4, "ZR_PARW2_FOUR.TXT");
-  const std::string own = f.app.dir.read("ZR_PARW2.TXT"), config = f.app.dir.read("ZR_CONFIG.TXT");
+// "Parameters" reads the wheel's file again; "Read Par. File" copies a
+// chosen one over it first (nothing to copy when it is the wheel's own). A
+// file that breaks the wheel leaves it offline with the entry "Filter 1".
+TEST_F(FrmWheelTest, ParametersAndReadParFile) {
+  const std::string four = f.WriteFilterCount(2, 4, "ZR_PARW2_FOUR.TXT");
+  const std::string own = f.WriteFilterCount(2, 8), config = f.app.dir.read("ZR_CONFIG.TXT");
   const std::string dir = f.app.dir.path().substr(0, f.app.dir.path().size() - 1);
   std::string chosen, seen;
   f.w->parFileChooser = [&](const std::string& start, const std::string& pattern,
@@ -321,61 +310,51 @@ TEST_F(FrmWheelTest, ReadParFile) {
     file = chosen;
   };
   const struct {
-    const char* chosen;  // empty: cancelled
+    const char* chosen;  // nullptr: "Parameters"; empty: cancelled
     const std::string& file;
     const char* msg;
-    int dial;  // filters drawn, 0: offline
-  } cases[] = {{"", own, "Parameter file not read", 6},
-               {"ZR_PARW2_FOUR.TXT", par, "B On", 4},   // Parameters ran after the copy
-               {"ZR_PARW2.TXT", par, "B On", 4},        // its own file: nothing to copy
-               {"ZR_CONFIG.TXT", config, "B Off", 0}};  // a wrong file: the wheel goes offline
+    int filters;  // 0: offline
+  } cases[] = {{nullptr, own, "B On", 8},
+               {"", own, "Parameter file not read", 8},
+               {"ZR_PARW2_FOUR.TXT", four, "B On", 4},
+               {"ZR_PARW2.TXT", four, "B On", 4},
+               {"ZR_CONFIG.TXT", config, "B Off", 0}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.chosen);
-    chosen = c.chosen;
-    f.w->ReadParFileClick(2);
-    EXPECT_EQ(seen, f.app.dir.path() + "|ZR_PARW2*.TXT|Select a parameter file to load");
+    SCOPED_TRACE(c.chosen ? c.chosen : "Parameters");
+    seen.clear();
+    chosen = c.chosen ? c.chosen : "";
+    c.chosen ? f.w->ReadParFileClick(2) : f.w->ParametersClick(2);
+    EXPECT_EQ(seen,
+              c.chosen ? f.app.dir.path() + "|ZR_PARW2*.TXT|Select a parameter file to load" : "");
     EXPECT_EQ(f.app.dir.read("ZR_PARW2.TXT"), c.file);
     EXPECT_EQ(f.w->MessageText(), c.msg);
-    EXPECT_EQ(f.Dial(2), c.dial ? std::to_string(c.dial) + " " + std::to_string(CurFilter(2))
-                                : std::string("0 ?"));
+    EXPECT_EQ(WheelOnline(2), c.filters ? 1 : 0);
+    EXPECT_EQ(f.FilterCaptions(2).size(), c.filters ? c.filters : 1u);
+    EXPECT_EQ(f.Dial(2), c.filters ? std::to_string(c.filters) + " " + std::to_string(CurFilter(2))
+                                   : std::string("0 ?"));
   }
 }
 
-TEST_F(FrmWheelTest, SpeedTestStepsFromFilterFive) {
-  struct Case {
-    int wheel;
-    std::string step, repetitions;
-    int16_t caption;  // the filter the panel shows afterwards
-    const char* title;
-    int16_t standsAt;  // where the wheel really is
-  } cases[] = {
-      {1, "1", "3", 2, "F-2", 2},    // 6, 1, 2: the panel follows
-      {2, "2.5", "2", 5, "B-5", 3},  // 1, then 3: the panel stays as it was
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.wheel);
-    f.w->FilterEntryClick(c.wheel, 4);  // filter 5
-    WaitWheel();
-    f.ui.prompts.clear();
-    f.ui.answers = {c.step, c.repetitions};
-    f.w->SpeedTestClick(c.wheel);
-    EXPECT_EQ(f.ui.prompts, (std::vector<std::string>{
-                                "Filter move test|Enter number of positions to switch (1 is "
-                                "switch to adjacent):",
-                                "Filter move test|Enter number of repetitions:"}));
-    EXPECT_TRUE(std::regex_match(f.w->MessageText(),
-                                 std::regex(c.repetitions + " repetitions -[0-9]+ msec")))
-        << f.w->MessageText();
-    EXPECT_EQ(CurFilter(c.wheel), c.caption);
-    EXPECT_EQ(Title(c.wheel), c.title);
-    EXPECT_EQ(f.Dial(c.wheel),
-              "6 " + std::to_string(c.standsAt));  // drawn where it stands
-    int16_t k = 0;
-    SelectWheel(static_cast<int16_t>(c.wheel));
-    ASSERT_EQ(GetFilter(k), 1);
-    EXPECT_EQ(k, c.standsAt);
-  }
-  // Input that is not a number moves nothing.
+// The speed test asks for the step and the repetitions and shows the
+// result; the panel keeps the filter it showed when the steps end between
+// filters. Input that is not a number moves nothing.
+TEST_F(FrmWheelTest, SpeedTest) {
+  f.w->FilterEntryClick(2, 4);  // filter 5
+  WaitWheel();
+  f.ui.answers = {std::string("2.5"), std::string("2")};
+  f.w->SpeedTestClick(2);
+  EXPECT_EQ(f.ui.prompts,
+            (std::vector<std::string>{"Filter move test|Enter number of positions to switch (1 is "
+                                      "switch to adjacent):",
+                                      "Filter move test|Enter number of repetitions:"}));
+  EXPECT_TRUE(std::regex_match(f.w->MessageText(), std::regex("2 repetitions -[0-9]+ msec")))
+      << f.w->MessageText();
+  EXPECT_EQ(CurFilter(2), 5);  // 1, then 3
+  EXPECT_EQ(Title(2), "B-5");
+  EXPECT_EQ(f.Dial(2), "6 3");  // drawn where it stands
+  int16_t k = 0;
+  ASSERT_EQ(GetFilter(k), 1);
+  EXPECT_EQ(k, 3);
   f.app.sim->ClearRequests();
   f.ui.answers = {std::string("1"), std::string("70000")};
   f.w->SpeedTestClick(1);
@@ -383,9 +362,9 @@ TEST_F(FrmWheelTest, SpeedTestStepsFromFilterFive) {
   EXPECT_TRUE(f.app.sim->Requests().empty());
 }
 
-// The error log in a text window and on the clipboard; with an empty log,
-// neither.
-TEST_F(FrmWheelOfflineTest, ErrorLogOpensATextWindowAndTheClipboard) {
+// The error log in a text window and on the clipboard, with an empty log
+// neither; the command description in a text window, or a box when missing.
+TEST_F(FrmWheelOfflineTest, ErrorLogAndCommandsInTextWindows) {
   const std::string log = CommErrLogText();
   ASSERT_FALSE(log.empty());
   f.w->ErrorLogClick();
@@ -407,16 +386,12 @@ TEST_F(FrmWheelOfflineTest, ErrorLogOpensATextWindowAndTheClipboard) {
   f.w->ErrorLogClick();
   EXPECT_EQ(ShownTextWindow(), nullptr);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "keep me");
-}
 
-TEST_F(FrmWheelTest, CommandsShowsTheDescriptionOrSaysItIsMissing) {
   f.app.dir.write("ZR_COMMANDS.TXT", "F n  move wheel F\n");
   f.w->CommandsClick();
-  TextWindow* tw = ShownTextWindow();
-  ASSERT_NE(tw, nullptr);
+  ASSERT_NE(tw = ShownTextWindow(), nullptr);
   EXPECT_EQ(tw->Text(), "F n  move wheel F\n");
   tw->close();
-  test::FlushDeletes();
   std::remove(f.app.dir.file("ZR_COMMANDS.TXT").c_str());
   f.w->CommandsClick();
   ASSERT_EQ(f.ui.boxes.size(), 1u);
