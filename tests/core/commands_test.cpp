@@ -2,6 +2,8 @@
 // with the simulated controllers on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "base/settings.h"
 #include "comm/comm.h"
 #include "core/app.h"
@@ -35,43 +37,23 @@ TEST_P(Commands, ReplyVocabulary) {
     const char* line;
     const char* reply;
   };
+  // clang-format off
   const Case cases[] = {
-      {"Ver", "4.0 ; "},
-      {"Ver 2", "4.0 ; "},
-      {"ver", "Error Unknown command ; "},
-      {"", ""},
-      {"   ", ""},
-      {";F 1", ""},
-      {"F 1;;B 2", "OK  ; "},
-      {"F 1; ;B 2", "OK  ;  ; OK  ; "},
-      {"F 1;B 2", "OK  ; OK  ; "},
-      {"F", "Error Missing Argument  ; "},
-      {"F   ", "Error Missing Argument  ; "},
-      {"F Foo", "Error  ; "},
-      {"F red", "Error  ; "},
-      {"F 40000", "Error  ; "},
-      {"F 1e300", "Error  ; "},
-      {"F HUGE", "Error  ; "},
-      {"F TEXT", "Error  ; "},
-      {"Delay", "Error Missing Argument  ; "},
-      {"Delay x", "Error Not a Number ; "},
-      {"Delay TEXT", "Error Not a Number ; "},
-      {"Delay 1e12", "Error  ; "},
-      {"Delay -5", "-5 ; "},
-      {"Delay RED", " 3 ; "},
-      {"Delay SLOW", " 40.5 ; "},
-      {"Joy", "Error Missing Argument  ; "},
-      {"Joy on", "Error  ; "},
-      {"Joy WZ", "OK  ; "},
-      {"! hello", " ; "},
-      {"!hello", "Error Unknown command ; "},
-      {"Stop", "OK  ; "},
-      {"End", "OK  ; "},
-      {"Call anything at all", "OK  ; "},
-      {"Endrepeat", "Error  ; "},
-      {"Repeat 2 Times", "Error  ; "},  // no program line is current
+      {"Ver", "4.0 ; "}, {"Ver 2", "4.0 ; "}, {"ver", "Error Unknown command ; "}, {"", ""},
+      {"   ", ""}, {";F 1", ""}, {"F 1;;B 2", "OK  ; "}, {"F 1; ;B 2", "OK  ;  ; OK  ; "},
+      {"F 1;B 2", "OK  ; OK  ; "}, {"F", "Error Missing Argument  ; "},
+      {"F   ", "Error Missing Argument  ; "}, {"F Foo", "Error  ; "}, {"F red", "Error  ; "},
+      {"F 40000", "Error  ; "}, {"F 1e300", "Error  ; "}, {"F HUGE", "Error  ; "},
+      {"F TEXT", "Error  ; "}, {"Delay", "Error Missing Argument  ; "},
+      {"Delay x", "Error Not a Number ; "}, {"Delay TEXT", "Error Not a Number ; "},
+      {"Delay 1e12", "Error  ; "}, {"Delay -5", "-5 ; "}, {"Delay RED", " 3 ; "},
+      {"Delay SLOW", " 40.5 ; "}, {"Joy", "Error Missing Argument  ; "}, {"Joy on", "Error  ; "},
+      {"Joy WZ", "OK  ; "}, {"! hello", " ; "}, {"!hello", "Error Unknown command ; "},
+      {"Stop", "OK  ; "}, {"End", "OK  ; "}, {"Call anything at all", "OK  ; "},
+      {"Endrepeat", "Error  ; "}, {"Repeat 2 Times", "Error  ; "},  // no program line is current
       {"Show;Hide", "OK  ; OK  ; "},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
     EXPECT_EQ(ExecCmdLine(c.line), c.reply);
@@ -163,42 +145,38 @@ TEST_P(Commands, WindowCommandsAndMessages) {
   EXPECT_EQ(app_->ui.msgLine, "");
 }
 
-TEST_P(Commands, NestedCommandOnTheOtherWheelDuringAWait) {
-  ASSERT_EQ(ExecCmdLine("F Home;B Home"), "OK  ; OK  ; ");
-  bool nested = false;
-  std::string nestedReply;
-  app_->ui.onProcessEvents = [&] {
-    if (nested) return;
-    nested = true;
-    nestedReply = ExecCmdLine("B 4;B Wait;B ?");
+TEST_P(Commands, NestedCommandOnTheOtherWheelDuringAWaitOrHoming) {
+  struct Case {
+    const char* before;
+    const char* line;
+    const char* reply;
+    const char* nested;
+    const char* nestedReply;
+    const char* after;
   };
-  EXPECT_EQ(ExecCmdLine("F 3;F Wait;F ?"), "OK  ; OK  ; 3 ; ");
-  app_->ui.onProcessEvents = nullptr;
-  EXPECT_TRUE(nested);
-  EXPECT_EQ(nestedReply, "OK  ; OK  ; 4 ; ");
-  EXPECT_EQ(ExecCmdLine("F ?;B ?"), "3 ; 4 ; ");
-}
-
-TEST_P(Commands, NestedCommandOnTheOtherWheelDuringHoming) {
-  ASSERT_EQ(ExecCmdLine("F Home;B Home;F 3;F Wait"), "OK  ; OK  ; OK  ; OK  ; ");
-  bool nested = false;
-  std::string nestedReply;
-  app_->ui.onProcessEvents = [&] {
-    if (nested) return;
-    nested = true;
-    nestedReply = ExecCmdLine("B 4;B Wait");
+  const Case cases[] = {
+      {"F Home;B Home", "F 3;F Wait;F ?", "OK  ; OK  ; 3 ; ", "B 4;B Wait;B ?", "OK  ; OK  ; 4 ; ",
+       "3 ; 4 ; "},
+      // The homed wheel's own reading, not the other wheel's, and its caption.
+      {"F 3;F Wait;B 2;B Wait", "F Home", "OK  ; ", "B 4;B Wait", "OK  ; OK  ; ", "1 ; 4 ; "},
   };
-  app_->ui.captionRefreshes.clear();
-  EXPECT_EQ(ExecCmd("F Home"), "OK ");
-  app_->ui.onProcessEvents = nullptr;
-  ASSERT_TRUE(nested);
-  EXPECT_EQ(nestedReply, "OK  ; OK  ; ");
-  // The homed wheel's own reading, not the other wheel's, and its caption.
-  EXPECT_EQ(CurFilter(1), 1);
-  EXPECT_EQ(CurFilter(2), 4);
-  ASSERT_FALSE(app_->ui.captionRefreshes.empty());
-  EXPECT_EQ(app_->ui.captionRefreshes.back(), 1);
-  EXPECT_EQ(ExecCmdLine("F ?;B ?"), "1 ; 4 ; ");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    ExecCmdLine(c.before);
+    std::string nestedReply;
+    bool nested = false;
+    app_->ui.onProcessEvents = [&] {
+      if (!std::exchange(nested, true)) nestedReply = ExecCmdLine(c.nested);
+    };
+    app_->ui.captionRefreshes.clear();
+    EXPECT_EQ(ExecCmdLine(c.line), c.reply);
+    app_->ui.onProcessEvents = nullptr;
+    EXPECT_EQ(nestedReply, c.nestedReply);
+    ASSERT_FALSE(app_->ui.captionRefreshes.empty());
+    EXPECT_EQ(app_->ui.captionRefreshes.back(), 1);
+    EXPECT_EQ(std::to_string(CurFilter(1)) + " ; " + std::to_string(CurFilter(2)) + " ; ", c.after);
+    EXPECT_EQ(ExecCmdLine("F ?;B ?"), c.after);
+  }
 }
 
 TEST_P(Commands, StartUpWithoutWindowsLoadsTheModelHidden) {

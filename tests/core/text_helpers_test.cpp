@@ -5,46 +5,27 @@
 namespace nvx {
 namespace {
 
-TEST(TextHelpers, SplitFirstWord) {
+TEST(TextHelpers, SplitFirstWordAndSplitAt) {
   struct Case {
     const char* in;
-    const char* word;
-    const char* rest;
-    int len;
-  };
-  const Case cases[] = {
-      {"F Home", "F", "Home", 1},
-      {"  F   Home  now ", "F", "Home  now", 1},
-      {"Ver", "Ver", "", 3},
-      {"", "", "", 0},
-      {"    ", "", "", 0},
-      {"\tF 1", "\tF", "1", 2},
-      {"CommandCount", "CommandCount", "", 12},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.in);
-    std::string text = c.in, word = "junk";
-    EXPECT_EQ(SplitFirstWord(text, word), c.len);
-    EXPECT_EQ(word, c.word);
-    EXPECT_EQ(text, c.rest);
-  }
-}
-
-TEST(TextHelpers, SplitAt) {
-  struct Case {
-    const char* in;
+    bool at;  // SplitAt ";" instead of SplitFirstWord
     const char* piece;
     const char* rest;
     int len;
   };
+  // clang-format off
   const Case cases[] = {
-      {"F 1;B 2", "F 1", "B 2", 3}, {"F 1", "F 1", "", 3}, {";F 1", "", "F 1", 0},
-      {"F 1;", "F 1", "", 3},       {"", "", "", 0},       {" ; ", " ", " ", 1},
+      {"F Home", false, "F", "Home", 1}, {"  F   Home  now ", false, "F", "Home  now", 1},
+      {"Ver", false, "Ver", "", 3}, {"", false, "", "", 0}, {"    ", false, "", "", 0},
+      {"\tF 1", false, "\tF", "1", 2}, {"CommandCount", false, "CommandCount", "", 12},
+      {"F 1;B 2", true, "F 1", "B 2", 3}, {"F 1", true, "F 1", "", 3}, {";F 1", true, "", "F 1", 0},
+      {"F 1;", true, "F 1", "", 3}, {"", true, "", "", 0}, {" ; ", true, " ", " ", 1},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.in);
     std::string text = c.in, piece = "junk";
-    EXPECT_EQ(SplitAt(text, piece, ";"), c.len);
+    EXPECT_EQ(c.at ? SplitAt(text, piece, ";") : SplitFirstWord(text, piece), c.len);
     EXPECT_EQ(piece, c.piece);
     EXPECT_EQ(text, c.rest);
   }
@@ -60,19 +41,13 @@ TEST(TextHelpers, IsNumOrConstSubstitutesConstants) {
     bool ok;
     const char* out;
   };
+  // clang-format off
   const Case cases[] = {
-      {"3", true, "3"},
-      {"2.5", true, "2.5"},
-      {" 7 ", true, " 7 "},
-      {"RED", true, " 3"},
-      {"red", false, "red"},
-      {"NEG", true, "-2"},
-      {"BIG", true, " 1000000000"},
-      {"BAD", false, "BAD"},
-      {"HALF", true, " .5"},
-      {"GREEN", false, "GREEN"},
-      {"", false, ""},
+      {"3", true, "3"}, {"2.5", true, "2.5"}, {" 7 ", true, " 7 "}, {"RED", true, " 3"},
+      {"red", false, "red"}, {"NEG", true, "-2"}, {"BIG", true, " 1000000000"},
+      {"BAD", false, "BAD"}, {"HALF", true, " .5"}, {"GREEN", false, "GREEN"}, {"", false, ""},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.in);
     std::string w = c.in;
