@@ -129,10 +129,10 @@ TEST_F(Faults, OnTheLine) {
       {"port closed by Unload", 3, How::kUnload, sim::Fault::kNone, 0, "Unload;F 2", kExchangeMs},
   };
   // clang-format on
-  for (size_t i = 0; i < 2 * std::size(cases); ++i) {
-    const LineFault& c = cases[i / 2];
-    const Kind kind = i % 2 ? Kind::kEZHR17 : Kind::kIM483I;
-    if (!(c.kinds & (i % 2 ? 2 : 1))) continue;
+  for (size_t row = 0; row < 2 * std::size(cases); ++row) {
+    const LineFault& c = cases[row / 2];
+    const Kind kind = row % 2 ? Kind::kEZHR17 : Kind::kIM483I;
+    if (!(c.kinds & (row % 2 ? 2 : 1))) continue;
     SCOPED_TRACE(std::string(c.name) + " on " + sim::ControllerKindName(kind));
     Start(kind);
     ASSERT_EQ(ExecCmdLine("F 3"), "OK  ; ");
