@@ -110,7 +110,7 @@ TEST(FilePathTest, JoinParentNormal) {
   EXPECT_EQ(NormalDir("/.."), "/");
 }
 
-TEST(MountPointsTest, RealFileSystemsOnly) {
+TEST(MountPointsTest, RealFileSystemsAndTheDriveOfAPath) {
   const std::string mounts =
       "overlay / overlay rw,relatime 0 0\n"
       "proc /proc proc rw 0 0\n"
@@ -132,15 +132,12 @@ TEST(MountPointsTest, RealFileSystemsOnly) {
   const auto sys = SystemMountPoints();
   ASSERT_FALSE(sys.empty());
   EXPECT_EQ(sys[0], "/");
-}
-
-TEST(MountPointsTest, DriveOfPath) {
-  const std::vector<std::string> mounts{"/", "/work", "/work/main", "/mnt"};
-  EXPECT_EQ(DriveOfPath("/work/main/src", mounts), "/work/main");
-  EXPECT_EQ(DriveOfPath("/work/other", mounts), "/work");
-  EXPECT_EQ(DriveOfPath("/workshop", mounts), "/");
-  EXPECT_EQ(DriveOfPath("/mnt", mounts), "/mnt");
-  EXPECT_EQ(DriveOfPath("/etc", mounts), "/");
+  const std::vector<std::string> points{"/", "/work", "/work/main", "/mnt"};
+  const std::pair<const char*, const char*> drives[] = {{"/work/main/src", "/work/main"},
+                                                        {"/work/other", "/work"},
+                                                        {"/workshop", "/"},
+                                                        {"/mnt", "/mnt"}};
+  for (const auto& [path, drive] : drives) EXPECT_EQ(DriveOfPath(path, points), drive) << path;
 }
 
 class FileOpsTest : public ::testing::Test {
@@ -236,20 +233,7 @@ TEST_F(FileOpsTest, NewFolderRules) {
   EXPECT_EQ(msg, "Folder " + tmp_.file("no/such/x") + " could not be created");
 }
 
-TEST_F(FileOpsTest, RemoveOnlyEmptyFolders) {
-  fs::create_directories(tmp_.file("full/inner"));
-  tmp_.writeRaw("full/inner/x", "data");
-  fs::create_directory(tmp_.file("empty"));
-  EXPECT_FALSE(RemoveEmptyFolder(tmp_.file("full")));
-  EXPECT_TRUE(fs::exists(tmp_.file("full/inner/x")));
-  EXPECT_TRUE(RemoveEmptyFolder(tmp_.file("empty")));
-  EXPECT_FALSE(fs::exists(tmp_.file("empty")));
-  EXPECT_FALSE(RemoveEmptyFolder(tmp_.file("empty")));
-  EXPECT_FALSE(RemoveEmptyFolder("/"));
-  EXPECT_FALSE(RemoveEmptyFolder(""));
-}
-
-TEST_F(FileOpsTest, DeleteFilesRules) {
+TEST_F(FileOpsTest, DeleteFilesAndEmptyFolders) {
   tmp_.writeRaw("a", "1");
   tmp_.writeRaw("b", "2");
   tmp_.writeRaw("ro", "3");
@@ -265,9 +249,18 @@ TEST_F(FileOpsTest, DeleteFilesRules) {
   EXPECT_TRUE(fs::exists(tmp_.file("ro")));
   EXPECT_TRUE(fs::exists(tmp_.file("d")));
   EXPECT_EQ(DeleteFiles(Dir(), {}).count, 0);
+  // Folders: only empty ones go.
+  tmp_.writeRaw("d/x", "data");
+  EXPECT_FALSE(RemoveEmptyFolder(tmp_.file("d")));
+  EXPECT_TRUE(fs::exists(tmp_.file("d/x")));
+  fs::remove(tmp_.file("d/x"));
+  EXPECT_TRUE(RemoveEmptyFolder(tmp_.file("d")));
+  EXPECT_FALSE(fs::exists(tmp_.file("d")));
+  for (const std::string& path : {tmp_.file("d"), std::string("/"), std::string()})
+    EXPECT_FALSE(RemoveEmptyFolder(path)) << path;
 }
 
-TEST_F(FileOpsTest, CopyFolderInto) {
+TEST_F(FileOpsTest, CopyFolderAndFilesInto) {
   fs::create_directories(tmp_.file("src/sub"));
   tmp_.writeRaw("src/sub/f", "abc");
   fs::create_directory(tmp_.file("dest"));
@@ -286,12 +279,10 @@ TEST_F(FileOpsTest, CopyFolderInto) {
   EXPECT_EQ(CopyFolderInto(tmp_.file("src"), tmp_.file("none"), msg), -1);
   EXPECT_EQ(msg, "Folder " + tmp_.file("none") + " does not exist");
   EXPECT_EQ(CopyFolderInto("/", tmp_.file("dest"), msg), -1);
-}
 
-TEST_F(FileOpsTest, CopyFilesInto) {
+  // Files: an existing target stays as it was.
   tmp_.writeRaw("a", "1");
   tmp_.writeRaw("b", "2");
-  fs::create_directory(tmp_.file("dest"));
   tmp_.writeRaw("dest/b", "old");
   const FileOpResult r = CopyFilesInto(Dir(), {"a", "b", "gone"}, tmp_.file("dest"));
   EXPECT_EQ(r.count, 1);
