@@ -105,9 +105,7 @@ TEST(WheelViewTest, DrawingPlacesFiltersRoundTheCircle) {
   EXPECT_TRUE(d.marks[1].labelled);
   EXPECT_TRUE(d.known);
   EXPECT_EQ(d.centreText, "2");
-}
-
-TEST(WheelViewTest, DrawingOfUnknownAndOddStates) {
+  // Unknown and odd states.
   const WheelDrawing unknown = MakeWheelDrawing(6, 0);
   EXPECT_EQ(unknown.centreText, "?");
   EXPECT_FALSE(unknown.known);
