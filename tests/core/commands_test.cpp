@@ -76,7 +76,7 @@ TEST_P(Commands, WheelMovesAndQueries) {
   EXPECT_EQ(app_->ui.msgLine, "F 1");
 }
 
-TEST_P(Commands, WaitAndCommandCount) {
+TEST_P(Commands, WaitCommandCountAndOfflineWheel) {
   // Start-up ran the joystick start command ("Ver") once.
   EXPECT_EQ(ExecCmd("CommandCount"), " 2");
   EXPECT_EQ(ExecCmdLine("Wait"), "1 ; ");
@@ -86,9 +86,7 @@ TEST_P(Commands, WaitAndCommandCount) {
   EXPECT_EQ(LastWheel(), "B");
   EXPECT_EQ(ExecCmd("F"), "Error Missing Argument ");
   EXPECT_EQ(LastWheel(), "F");
-}
-
-TEST_P(Commands, OfflineWheelAnswersOff) {
+  // An offline wheel answers "Off".
   WheelOnline(2) = 0;
   EXPECT_EQ(ExecCmdLine("B 2;B;B ??;F 1"), "Off  ; Off  ; Off  ; OK  ; ");
   EXPECT_EQ(LastWheel(), "F");
