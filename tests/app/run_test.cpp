@@ -121,25 +121,17 @@ TEST_F(RunProgram, JoystickButtonsAndFullDeflectionsStepWheelF) {
   auto B = [](uint8_t n, int16_t v) { return js_event{0, v, JS_EVENT_BUTTON, n}; };
   auto X = [](int16_t v) { return js_event{0, v, JS_EVENT_AXIS, 0}; };
   const double start = *sim_->Position('1');
+  // clang-format off
   const struct {
     std::vector<js_event> ev;
     int steps;
-  } rows[] = {{{}, 0},
-              {{}, 0},
-              {{B(0, 1)}, 1},
-              {{}, 1},  // (start-up readings) button 1 "F Next", held: once
-              {{B(1, 1)}, 1},
-              {{B(0, 0)}, 2},  // 1 and 2 read as none; 2: "F Next ;F 4" is one command
-              {{B(1, 0), X(32767)}, 2},
-              {{X(0), B(3, 1)}, 2},  // mode XY: no step; 4: no entry
-              {{B(3, 0)}, 2},
-              {{B(2, 1)}, 2},
-              {{B(2, 0), X(32767)}, 3},
-              {{}, 3},  // 3: "Joy WZ"; one step
-              {{X(12124)}, 3},
-              {{X(32767)}, 3},
-              {{X(0)}, 3},
-              {{X(32767)}, 4}};  // +300 is not back, 0 is
+  } rows[] = {
+      {{}, 0}, {{}, 0}, {{B(0, 1)}, 1}, {{}, 1},  // (start-up readings) button 1 "F Next", held: once
+      {{B(1, 1)}, 1}, {{B(0, 0)}, 2},  // 1 and 2 read as none; 2: "F Next ;F 4" is one command
+      {{B(1, 0), X(32767)}, 2}, {{X(0), B(3, 1)}, 2},  // mode XY: no step; 4: no entry
+      {{B(3, 0)}, 2}, {{B(2, 1)}, 2}, {{B(2, 0), X(32767)}, 3}, {{}, 3},  // 3: "Joy WZ"; one step
+      {{X(12124)}, 3}, {{X(32767)}, 3}, {{X(0)}, 3}, {{X(32767)}, 4}};  // +300 is not back, 0 is
+  // clang-format on
   for (const auto& r : rows) {
     for (const auto& ev : {r.ev, std::vector<js_event>{{0, 0, JS_EVENT_AXIS, 1}}}) {
       ASSERT_EQ(::write(fd, ev.data(), ev.size() * sizeof(js_event)),

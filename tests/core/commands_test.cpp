@@ -2,6 +2,8 @@
 // with the simulated controllers on a pseudo-terminal.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "base/settings.h"
 #include "comm/comm.h"
 #include "core/app.h"
@@ -35,43 +37,23 @@ TEST_P(Commands, ReplyVocabulary) {
     const char* line;
     const char* reply;
   };
+  // clang-format off
   const Case cases[] = {
-      {"Ver", "4.0 ; "},
-      {"Ver 2", "4.0 ; "},
-      {"ver", "Error Unknown command ; "},
-      {"", ""},
-      {"   ", ""},
-      {";F 1", ""},
-      {"F 1;;B 2", "OK  ; "},
-      {"F 1; ;B 2", "OK  ;  ; OK  ; "},
-      {"F 1;B 2", "OK  ; OK  ; "},
-      {"F", "Error Missing Argument  ; "},
-      {"F   ", "Error Missing Argument  ; "},
-      {"F Foo", "Error  ; "},
-      {"F red", "Error  ; "},
-      {"F 40000", "Error  ; "},
-      {"F 1e300", "Error  ; "},
-      {"F HUGE", "Error  ; "},
-      {"F TEXT", "Error  ; "},
-      {"Delay", "Error Missing Argument  ; "},
-      {"Delay x", "Error Not a Number ; "},
-      {"Delay TEXT", "Error Not a Number ; "},
-      {"Delay 1e12", "Error  ; "},
-      {"Delay -5", "-5 ; "},
-      {"Delay RED", " 3 ; "},
-      {"Delay SLOW", " 40.5 ; "},
-      {"Joy", "Error Missing Argument  ; "},
-      {"Joy on", "Error  ; "},
-      {"Joy WZ", "OK  ; "},
-      {"! hello", " ; "},
-      {"!hello", "Error Unknown command ; "},
-      {"Stop", "OK  ; "},
-      {"End", "OK  ; "},
-      {"Call anything at all", "OK  ; "},
-      {"Endrepeat", "Error  ; "},
-      {"Repeat 2 Times", "Error  ; "},  // no program line is current
+      {"Ver", "4.0 ; "}, {"Ver 2", "4.0 ; "}, {"ver", "Error Unknown command ; "}, {"", ""},
+      {"   ", ""}, {";F 1", ""}, {"F 1;;B 2", "OK  ; "}, {"F 1; ;B 2", "OK  ;  ; OK  ; "},
+      {"F 1;B 2", "OK  ; OK  ; "}, {"F", "Error Missing Argument  ; "},
+      {"F   ", "Error Missing Argument  ; "}, {"F Foo", "Error  ; "}, {"F red", "Error  ; "},
+      {"F 40000", "Error  ; "}, {"F 1e300", "Error  ; "}, {"F HUGE", "Error  ; "},
+      {"F TEXT", "Error  ; "}, {"Delay", "Error Missing Argument  ; "},
+      {"Delay x", "Error Not a Number ; "}, {"Delay TEXT", "Error Not a Number ; "},
+      {"Delay 1e12", "Error  ; "}, {"Delay -5", "-5 ; "}, {"Delay RED", " 3 ; "},
+      {"Delay SLOW", " 40.5 ; "}, {"Joy", "Error Missing Argument  ; "}, {"Joy on", "Error  ; "},
+      {"Joy WZ", "OK  ; "}, {"! hello", " ; "}, {"!hello", "Error Unknown command ; "},
+      {"Stop", "OK  ; "}, {"End", "OK  ; "}, {"Call anything at all", "OK  ; "},
+      {"Endrepeat", "Error  ; "}, {"Repeat 2 Times", "Error  ; "},  // no program line is current
       {"Show;Hide", "OK  ; OK  ; "},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.line);
     EXPECT_EQ(ExecCmdLine(c.line), c.reply);
@@ -94,7 +76,7 @@ TEST_P(Commands, WheelMovesAndQueries) {
   EXPECT_EQ(app_->ui.msgLine, "F 1");
 }
 
-TEST_P(Commands, WaitAndCommandCount) {
+TEST_P(Commands, WaitCommandCountAndOfflineWheel) {
   // Start-up ran the joystick start command ("Ver") once.
   EXPECT_EQ(ExecCmd("CommandCount"), " 2");
   EXPECT_EQ(ExecCmdLine("Wait"), "1 ; ");
@@ -104,9 +86,7 @@ TEST_P(Commands, WaitAndCommandCount) {
   EXPECT_EQ(LastWheel(), "B");
   EXPECT_EQ(ExecCmd("F"), "Error Missing Argument ");
   EXPECT_EQ(LastWheel(), "F");
-}
-
-TEST_P(Commands, OfflineWheelAnswersOff) {
+  // An offline wheel answers "Off".
   WheelOnline(2) = 0;
   EXPECT_EQ(ExecCmdLine("B 2;B;B ??;F 1"), "Off  ; Off  ; Off  ; OK  ; ");
   EXPECT_EQ(LastWheel(), "F");
@@ -163,42 +143,38 @@ TEST_P(Commands, WindowCommandsAndMessages) {
   EXPECT_EQ(app_->ui.msgLine, "");
 }
 
-TEST_P(Commands, NestedCommandOnTheOtherWheelDuringAWait) {
-  ASSERT_EQ(ExecCmdLine("F Home;B Home"), "OK  ; OK  ; ");
-  bool nested = false;
-  std::string nestedReply;
-  app_->ui.onProcessEvents = [&] {
-    if (nested) return;
-    nested = true;
-    nestedReply = ExecCmdLine("B 4;B Wait;B ?");
+TEST_P(Commands, NestedCommandOnTheOtherWheelDuringAWaitOrHoming) {
+  struct Case {
+    const char* before;
+    const char* line;
+    const char* reply;
+    const char* nested;
+    const char* nestedReply;
+    const char* after;
   };
-  EXPECT_EQ(ExecCmdLine("F 3;F Wait;F ?"), "OK  ; OK  ; 3 ; ");
-  app_->ui.onProcessEvents = nullptr;
-  EXPECT_TRUE(nested);
-  EXPECT_EQ(nestedReply, "OK  ; OK  ; 4 ; ");
-  EXPECT_EQ(ExecCmdLine("F ?;B ?"), "3 ; 4 ; ");
-}
-
-TEST_P(Commands, NestedCommandOnTheOtherWheelDuringHoming) {
-  ASSERT_EQ(ExecCmdLine("F Home;B Home;F 3;F Wait"), "OK  ; OK  ; OK  ; OK  ; ");
-  bool nested = false;
-  std::string nestedReply;
-  app_->ui.onProcessEvents = [&] {
-    if (nested) return;
-    nested = true;
-    nestedReply = ExecCmdLine("B 4;B Wait");
+  const Case cases[] = {
+      {"F Home;B Home", "F 3;F Wait;F ?", "OK  ; OK  ; 3 ; ", "B 4;B Wait;B ?", "OK  ; OK  ; 4 ; ",
+       "3 ; 4 ; "},
+      // The homed wheel's own reading, not the other wheel's, and its caption.
+      {"F 3;F Wait;B 2;B Wait", "F Home", "OK  ; ", "B 4;B Wait", "OK  ; OK  ; ", "1 ; 4 ; "},
   };
-  app_->ui.captionRefreshes.clear();
-  EXPECT_EQ(ExecCmd("F Home"), "OK ");
-  app_->ui.onProcessEvents = nullptr;
-  ASSERT_TRUE(nested);
-  EXPECT_EQ(nestedReply, "OK  ; OK  ; ");
-  // The homed wheel's own reading, not the other wheel's, and its caption.
-  EXPECT_EQ(CurFilter(1), 1);
-  EXPECT_EQ(CurFilter(2), 4);
-  ASSERT_FALSE(app_->ui.captionRefreshes.empty());
-  EXPECT_EQ(app_->ui.captionRefreshes.back(), 1);
-  EXPECT_EQ(ExecCmdLine("F ?;B ?"), "1 ; 4 ; ");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    ExecCmdLine(c.before);
+    std::string nestedReply;
+    bool nested = false;
+    app_->ui.onProcessEvents = [&] {
+      if (!std::exchange(nested, true)) nestedReply = ExecCmdLine(c.nested);
+    };
+    app_->ui.captionRefreshes.clear();
+    EXPECT_EQ(ExecCmdLine(c.line), c.reply);
+    app_->ui.onProcessEvents = nullptr;
+    EXPECT_EQ(nestedReply, c.nestedReply);
+    ASSERT_FALSE(app_->ui.captionRefreshes.empty());
+    EXPECT_EQ(app_->ui.captionRefreshes.back(), 1);
+    EXPECT_EQ(std::to_string(CurFilter(1)) + " ; " + std::to_string(CurFilter(2)) + " ; ", c.after);
+    EXPECT_EQ(ExecCmdLine("F ?;B ?"), c.after);
+  }
 }
 
 TEST_P(Commands, StartUpWithoutWindowsLoadsTheModelHidden) {
@@ -233,6 +209,59 @@ TEST(CommandsWithoutController, UnknownControllerTypeSendsNothing) {
   app.sim->ClearRequests();
   EXPECT_EQ(ExecCmdLine("CON 1Z;F 1"), " ; Off  ; ");
   EXPECT_TRUE(app.sim->Requests().empty());
+}
+
+// The words and numbers of a command line.
+TEST(TextHelpers, SplitFirstWordAndSplitAt) {
+  struct Case {
+    const char* in;
+    bool at;  // SplitAt ";" instead of SplitFirstWord
+    const char* piece;
+    const char* rest;
+    int len;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"F Home", false, "F", "Home", 1}, {"  F   Home  now ", false, "F", "Home  now", 1},
+      {"Ver", false, "Ver", "", 3}, {"", false, "", "", 0}, {"    ", false, "", "", 0},
+      {"\tF 1", false, "\tF", "1", 2}, {"CommandCount", false, "CommandCount", "", 12},
+      {"F 1;B 2", true, "F 1", "B 2", 3}, {"F 1", true, "F 1", "", 3}, {";F 1", true, "", "F 1", 0},
+      {"F 1;", true, "F 1", "", 3}, {"", true, "", "", 0}, {" ; ", true, " ", " ", 1},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    std::string text = c.in, piece = "junk";
+    EXPECT_EQ(c.at ? SplitAt(text, piece, ";") : SplitFirstWord(text, piece), c.len);
+    EXPECT_EQ(piece, c.piece);
+    EXPECT_EQ(text, c.rest);
+  }
+}
+
+TEST(TextHelpers, IsNumOrConstSubstitutesConstants) {
+  ResetCommandState();
+  SymConst() = {{"RED", std::string("3")},  {"BIG", std::string("1e9")},
+                {"NEG", std::string("-2")}, {"BAD", std::string("abc")},
+                {"RED", std::string("9")},  {"HALF", 0.5}};
+  struct Case {
+    const char* in;
+    bool ok;
+    const char* out;
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"3", true, "3"}, {"2.5", true, "2.5"}, {" 7 ", true, " 7 "}, {"RED", true, " 3"},
+      {"red", false, "red"}, {"NEG", true, "-2"}, {"BIG", true, " 1000000000"},
+      {"BAD", false, "BAD"}, {"HALF", true, " .5"}, {"GREEN", false, "GREEN"}, {"", false, ""},
+  };
+  // clang-format on
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    std::string w = c.in;
+    EXPECT_EQ(IsNumOrConst(w), c.ok);
+    EXPECT_EQ(w, c.out);
+  }
+  ResetCommandState();
 }
 
 }  // namespace

@@ -19,117 +19,65 @@ TEST(FilePatternTest, Matching) {
     const char* name;
     const char* pattern;
     bool match;
-  } cases[] = {
-      {"PROG.PRG", "*.PRG", true},
-      {"prog.prg", "*.PRG", true},  // without regard to case
-      {"PROG.PRGX", "*.PRG", false},
-      {"PROG.TXT", "*.PRG", false},
-      {"README", "*.*", true},  // "*.*" takes names without a dot
-      {"a.b.c", "*.*", true},
-      {"ZR_PARW1.TXT", "ZR_PARW1*.TXT", true},
-      {"ZR_PARW1_OLD.TXT", "ZR_PARW1*.TXT", true},
-      {"ZR_PARW2.TXT", "ZR_PARW1*.TXT", false},
-      {"A1.TXT", "A?.TXT", true},
-      {"A12.TXT", "A?.TXT", false},
-      {"X.TXT", "*.PRG;*.TXT", true},
-      {"X.DAT", "*.PRG; *.TXT", false},
-      {"X.TXT", "*.PRG; *.TXT", true},
-      {"NAME", "NAME.*", true},
-      {"NAMES", "NAME.*", false},
-      {"anything", "", true},
-      {"abc", "a*b*c", true},
-      {"abxc", "a*b*c", true},
-      {"acb", "a*b*c", false},
-      {"", "*", true},
+  };
+  // clang-format off
+  const Case cases[] = {
+      {"PROG.PRG", "*.PRG", true}, {"prog.prg", "*.PRG", true},  // without regard to case
+      {"PROG.PRGX", "*.PRG", false}, {"PROG.TXT", "*.PRG", false},
+      {"README", "*.*", true}, {"a.b.c", "*.*", true},  // "*.*" takes names without a dot
+      {"ZR_PARW1.TXT", "ZR_PARW1*.TXT", true}, {"ZR_PARW1_OLD.TXT", "ZR_PARW1*.TXT", true},
+      {"ZR_PARW2.TXT", "ZR_PARW1*.TXT", false}, {"A1.TXT", "A?.TXT", true},
+      {"A12.TXT", "A?.TXT", false}, {"X.TXT", "*.PRG;*.TXT", true}, {"X.DAT", "*.PRG; *.TXT", false},
+      {"X.TXT", "*.PRG; *.TXT", true}, {"NAME", "NAME.*", true}, {"NAMES", "NAME.*", false},
+      {"anything", "", true}, {"abc", "a*b*c", true}, {"abxc", "a*b*c", true},
+      {"acb", "a*b*c", false}, {"", "*", true},
       {"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaab", "*a*a*a*a*a*a*a*a*c", false},
   };
+  // clang-format on
   for (const Case& c : cases)
     EXPECT_EQ(MatchPattern(c.name, c.pattern), c.match) << c.name << " ~ " << c.pattern;
-}
-
-TEST(FilePatternTest, SplitPatterns) {
   using V = std::vector<std::string>;
   EXPECT_EQ(SplitPatterns("*.PRG *.*"), (V{"*.PRG", "*.*"}));
-  EXPECT_EQ(SplitPatterns("*.TXT"), (V{"*.TXT"}));
   EXPECT_EQ(SplitPatterns("a  b"), (V{"a", "", "b"}));
   EXPECT_EQ(SplitPatterns("a "), (V{"a", ""}));
   EXPECT_EQ(SplitPatterns(""), (V{""}));
 }
 
-TEST(FileTextTest, GroupedSize) {
-  struct Case {
-    uint64_t size;
-    const char* text;
-  } cases[] = {{0, ""},
-               {1, "1"},
-               {999, "999"},
-               {1000, "1,000"},
-               {65535, "65,535"},
-               {123456, "123,456"},
-               {1234567, "1,234,567"},
-               {18446744073709551615ull, "18,446,744,073,709,551,615"}};
-  for (const Case& c : cases) EXPECT_EQ(GroupedSize(c.size), c.text) << c.size;
+TEST(FileTextTest, SizesDatesAndPadding) {
+  // clang-format off
+  const std::pair<uint64_t, const char*> sizes[] = {{0, ""}, {999, "999"}, {1000, "1,000"},
+      {123456, "123,456"}, {1234567, "1,234,567"},
+      {18446744073709551615ull, "18,446,744,073,709,551,615"}};
+  // clang-format on
+  for (const auto& [size, text] : sizes) EXPECT_EQ(GroupedSize(size), text) << size;
   EXPECT_EQ(GroupedSize(1234567, "."), "1.234.567");
-}
-
-TEST(FileTextTest, Dates) {
-  struct Case {
+  struct Date {
     FileTime t;
     const char* listing;
     const char* general;
-  } cases[] = {
+  };
+  const Date dates[] = {
       {{2026, 3, 7, 21, 5, 4}, "03-07-2026 09:05PM", "3/7/2026 9:05:04 PM"},
       {{2026, 1, 1, 0, 0, 0}, "01-01-2026 12:00AM", "1/1/2026 12:00:00 AM"},
       {{1999, 12, 31, 12, 59, 59}, "12-31-1999 12:59PM", "12/31/1999 12:59:59 PM"},
-      {{2000, 10, 10, 11, 30, 1}, "10-10-2000 11:30AM", "10/10/2000 11:30:01 AM"},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ListingDate(c.t), c.listing);
-    EXPECT_EQ(GeneralDate(c.t), c.general);
+  for (const Date& d : dates) {
+    EXPECT_EQ(ListingDate(d.t), d.listing);
+    EXPECT_EQ(GeneralDate(d.t), d.general);
   }
-}
-
-TEST(FileTextTest, PadLeft) {
-  EXPECT_EQ(PadLeft("ab", 5), "   ab");
-  EXPECT_EQ(PadLeft("abcde", 5), "abcde");
-  EXPECT_EQ(PadLeft("abcdef", 5), "abcdef");
-  EXPECT_EQ(PadLeft("", 3), "   ");
   // Widths count characters, not bytes of the UTF-8 text.
-  EXPECT_EQ(PadLeft("Gr\xC3\xB6\xC3\x9F"
-                    "e",
-                    7),
-            "  Gr\xC3\xB6\xC3\x9F"
-            "e");
-  EXPECT_EQ(PadLeft("1\xE2\x80\xAF"
-                    "234",
-                    7),
-            "  1\xE2\x80\xAF"
-            "234");
-  EXPECT_EQ(PadLeft("\xC3\xA9\xC3\xA9\xC3\xA9", 3), "\xC3\xA9\xC3\xA9\xC3\xA9");
+  const std::pair<std::string, std::string> pads[] = {
+      {"ab", "   ab"},
+      {"abcde", "abcde"},
+      {"abcdef", "abcdef"},
+      {"", "     "},
+      {"Gr\xC3\xB6\xC3\x9F", " Gr\xC3\xB6\xC3\x9F"},
+      {"a\xE2\x80\xAFz", "  a\xE2\x80\xAFz"},
+      {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"}};
+  for (const auto& [in, out] : pads) EXPECT_EQ(PadLeft(in, 5), out) << in;
 }
 
-TEST(FileListingTest, NonAsciiNameAndSeparatorKeepTheColumns) {
-  // A name with two two-byte characters and a three-byte group separator:
-  // every column still ends at 30, 42 and 62 characters.
-  const FileEntry e{"\xC3\xA4\xC3\xB6.TXT", 1234567, {2026, 1, 2, 3, 4, 5}};
-  const std::string line = ListingLine(e, "\xE2\x80\xAF");
-  const std::string expected = std::string(24, ' ') + "\xC3\xA4\xC3\xB6.TXT" + std::string(3, ' ') +
-                               "1\xE2\x80\xAF"
-                               "234\xE2\x80\xAF"
-                               "567" +
-                               "  01-02-2026 03:04AM";
-  EXPECT_EQ(line, expected);
-}
-
-TEST(FileListingTest, OneEmptyFile) {
-  const FileEntry e{"A.TXT", 0, {2026, 12, 6, 20, 52, 3}};
-  const std::string expected = std::string("/data/progs/*.PRG\r\n") + "\r\n" +
-                               std::string(25, ' ') + "A.TXT" + std::string(12, ' ') + "  " +
-                               "12-06-2026 08:52PM";
-  EXPECT_EQ(FileListing("/data/progs", "*.PRG", {e}), expected);
-}
-
-TEST(FileListingTest, LargerFilesLongNamesAndNoTrailingLineEnd) {
+TEST(FileListingTest, ColumnsLongNamesAndNonAsciiText) {
   const std::string longName(35, 'n');
   const std::vector<FileEntry> entries{
       {"B.DAT", 1234567, {2001, 2, 3, 4, 5, 6}},
@@ -140,14 +88,12 @@ TEST(FileListingTest, LargerFilesLongNamesAndNoTrailingLineEnd) {
                                "         999" + "  11-12-2020 01:14PM";
   EXPECT_EQ(FileListing("/x/", "*.*", entries), expected);
   EXPECT_EQ(FileListing("/", "*.*", {}), "/*.*\r\n");
-}
-
-TEST(FileListingTest, LineColumnsHaveFixedWidths) {
-  const std::string line = ListingLine({"N", 12345, {2026, 5, 6, 7, 8, 9}});
-  ASSERT_EQ(line.size(), 62u);
-  EXPECT_EQ(line.substr(0, 30), std::string(29, ' ') + "N");
-  EXPECT_EQ(line.substr(30, 12), "      12,345");
-  EXPECT_EQ(line.substr(42), "  05-06-2026 07:08AM");
+  // A name with two two-byte characters and a three-byte group separator:
+  // every column still ends at 30, 42 and 62 characters.
+  const FileEntry e{"\xC3\xA4\xC3\xB6.TXT", 1234567, {2026, 1, 2, 3, 4, 5}};
+  const std::string nnbsp = "\xE2\x80\xAF";
+  EXPECT_EQ(ListingLine(e, nnbsp), std::string(24, ' ') + "\xC3\xA4\xC3\xB6.TXT   1" + nnbsp +
+                                       "234" + nnbsp + "567  01-02-2026 03:04AM");
 }
 
 TEST(FilePathTest, JoinParentNormal) {
@@ -164,7 +110,7 @@ TEST(FilePathTest, JoinParentNormal) {
   EXPECT_EQ(NormalDir("/.."), "/");
 }
 
-TEST(MountPointsTest, RealFileSystemsOnly) {
+TEST(MountPointsTest, RealFileSystemsAndTheDriveOfAPath) {
   const std::string mounts =
       "overlay / overlay rw,relatime 0 0\n"
       "proc /proc proc rw 0 0\n"
@@ -186,15 +132,12 @@ TEST(MountPointsTest, RealFileSystemsOnly) {
   const auto sys = SystemMountPoints();
   ASSERT_FALSE(sys.empty());
   EXPECT_EQ(sys[0], "/");
-}
-
-TEST(MountPointsTest, DriveOfPath) {
-  const std::vector<std::string> mounts{"/", "/work", "/work/main", "/mnt"};
-  EXPECT_EQ(DriveOfPath("/work/main/src", mounts), "/work/main");
-  EXPECT_EQ(DriveOfPath("/work/other", mounts), "/work");
-  EXPECT_EQ(DriveOfPath("/workshop", mounts), "/");
-  EXPECT_EQ(DriveOfPath("/mnt", mounts), "/mnt");
-  EXPECT_EQ(DriveOfPath("/etc", mounts), "/");
+  const std::vector<std::string> points{"/", "/work", "/work/main", "/mnt"};
+  const std::pair<const char*, const char*> drives[] = {{"/work/main/src", "/work/main"},
+                                                        {"/work/other", "/work"},
+                                                        {"/workshop", "/"},
+                                                        {"/mnt", "/mnt"}};
+  for (const auto& [path, drive] : drives) EXPECT_EQ(DriveOfPath(path, points), drive) << path;
 }
 
 class FileOpsTest : public ::testing::Test {
@@ -238,13 +181,7 @@ TEST_F(FileOpsTest, ListFilesAndSubdirs) {
 TEST_F(FileOpsTest, StatFileGivesLocalModificationTime) {
   tmp_.writeRaw("t.txt", "12345");
   // 2021-06-15 14:30:00 local time.
-  struct tm tmv {};
-  tmv.tm_year = 121;
-  tmv.tm_mon = 5;
-  tmv.tm_mday = 15;
-  tmv.tm_hour = 14;
-  tmv.tm_min = 30;
-  tmv.tm_isdst = -1;
+  struct tm tmv = {0, 30, 14, 15, 5, 121, 0, 0, -1, 0, nullptr};
   const time_t t = mktime(&tmv);
   struct timeval tv[2] = {{t, 0}, {t, 0}};
   ASSERT_EQ(utimes(tmp_.file("t.txt").c_str(), tv), 0);
@@ -296,20 +233,7 @@ TEST_F(FileOpsTest, NewFolderRules) {
   EXPECT_EQ(msg, "Folder " + tmp_.file("no/such/x") + " could not be created");
 }
 
-TEST_F(FileOpsTest, RemoveOnlyEmptyFolders) {
-  fs::create_directories(tmp_.file("full/inner"));
-  tmp_.writeRaw("full/inner/x", "data");
-  fs::create_directory(tmp_.file("empty"));
-  EXPECT_FALSE(RemoveEmptyFolder(tmp_.file("full")));
-  EXPECT_TRUE(fs::exists(tmp_.file("full/inner/x")));
-  EXPECT_TRUE(RemoveEmptyFolder(tmp_.file("empty")));
-  EXPECT_FALSE(fs::exists(tmp_.file("empty")));
-  EXPECT_FALSE(RemoveEmptyFolder(tmp_.file("empty")));
-  EXPECT_FALSE(RemoveEmptyFolder("/"));
-  EXPECT_FALSE(RemoveEmptyFolder(""));
-}
-
-TEST_F(FileOpsTest, DeleteFilesRules) {
+TEST_F(FileOpsTest, DeleteFilesAndEmptyFolders) {
   tmp_.writeRaw("a", "1");
   tmp_.writeRaw("b", "2");
   tmp_.writeRaw("ro", "3");
@@ -325,9 +249,18 @@ TEST_F(FileOpsTest, DeleteFilesRules) {
   EXPECT_TRUE(fs::exists(tmp_.file("ro")));
   EXPECT_TRUE(fs::exists(tmp_.file("d")));
   EXPECT_EQ(DeleteFiles(Dir(), {}).count, 0);
+  // Folders: only empty ones go.
+  tmp_.writeRaw("d/x", "data");
+  EXPECT_FALSE(RemoveEmptyFolder(tmp_.file("d")));
+  EXPECT_TRUE(fs::exists(tmp_.file("d/x")));
+  fs::remove(tmp_.file("d/x"));
+  EXPECT_TRUE(RemoveEmptyFolder(tmp_.file("d")));
+  EXPECT_FALSE(fs::exists(tmp_.file("d")));
+  for (const std::string& path : {tmp_.file("d"), std::string("/"), std::string()})
+    EXPECT_FALSE(RemoveEmptyFolder(path)) << path;
 }
 
-TEST_F(FileOpsTest, CopyFolderInto) {
+TEST_F(FileOpsTest, CopyFolderAndFilesInto) {
   fs::create_directories(tmp_.file("src/sub"));
   tmp_.writeRaw("src/sub/f", "abc");
   fs::create_directory(tmp_.file("dest"));
@@ -346,12 +279,10 @@ TEST_F(FileOpsTest, CopyFolderInto) {
   EXPECT_EQ(CopyFolderInto(tmp_.file("src"), tmp_.file("none"), msg), -1);
   EXPECT_EQ(msg, "Folder " + tmp_.file("none") + " does not exist");
   EXPECT_EQ(CopyFolderInto("/", tmp_.file("dest"), msg), -1);
-}
 
-TEST_F(FileOpsTest, CopyFilesInto) {
+  // Files: an existing target stays as it was.
   tmp_.writeRaw("a", "1");
   tmp_.writeRaw("b", "2");
-  fs::create_directory(tmp_.file("dest"));
   tmp_.writeRaw("dest/b", "old");
   const FileOpResult r = CopyFilesInto(Dir(), {"a", "b", "gone"}, tmp_.file("dest"));
   EXPECT_EQ(r.count, 1);

@@ -22,27 +22,28 @@ struct FakeWheel {
   // A command run nested inside every wait selects this wheel meanwhile.
   int16_t nestedSelects = 0;
   std::vector<int16_t> movedWheels;  // the selected wheel at each move
-  std::vector<std::string> calls;
-  std::vector<int16_t> moves;  // targets reached, in order
+  std::string calls;                 // s<wheel> select, g get, <n> go, w wait, n next
+  std::vector<int16_t> moves;        // targets reached, in order
   std::vector<std::string> progress;
 
+  void Call(const std::string& c) { calls += (calls.empty() ? "" : " ") + c; }
   SpeedTestOps Ops() {
     SpeedTestOps o;
     o.selectWheel = [this](int16_t n) {
       selected = n;
-      calls.push_back("select " + std::to_string(n));
+      Call("s" + std::to_string(n));
       return count;
     };
     o.getFilter = [this](int16_t& k) -> int16_t {
       clock += 7;
-      calls.push_back("get");
+      Call("g");
       if (readingFails) return -1;
       k = filter;
       return 1;
     };
     o.goToFilter = [this](int16_t n) -> int16_t {
       clock += 7;
-      calls.push_back("go " + std::to_string(n));
+      Call(std::to_string(n));
       movedWheels.push_back(selected);
       if (n < 1 || n > count) return -1;
       filter = n;
@@ -51,13 +52,13 @@ struct FakeWheel {
     };
     o.waitWheel = [this]() -> int16_t {
       clock += 7;
-      calls.push_back("wait");
+      Call("w");
       if (nestedSelects != 0) selected = nestedSelects;
       return 1;
     };
     o.nextFilter = [this]() -> int16_t {
       clock += 7;
-      calls.push_back("next");
+      Call("n");
       movedWheels.push_back(selected);
       curFilter = static_cast<int16_t>(curFilter >= count ? 1 : curFilter + 1);
       filter = curFilter;
@@ -70,109 +71,71 @@ struct FakeWheel {
   }
 };
 
-TEST(SpeedTestTest, InputRules) {
-  struct Case {
-    std::optional<std::string> text;
-    std::optional<int16_t> value;
-  };
-  const Case cases[] = {
-      {std::nullopt, std::nullopt},         {std::string(""), std::nullopt},
-      {std::string("abc"), std::nullopt},   {std::string("2.5"), int16_t{2}},
-      {std::string("3.5"), int16_t{4}},     {std::string(" 7 "), int16_t{7}},
-      {std::string("-1"), int16_t{-1}},     {std::string("32767"), int16_t{32767}},
-      {std::string("32768"), std::nullopt}, {std::string("-32769"), std::nullopt},
-      {std::string("1e9"), std::nullopt},   {std::string("0x10"), std::nullopt},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.text.value_or("<cancel>"));
-    EXPECT_EQ(SpeedTestInput(c.text), c.value);
-  }
-}
-
-TEST(SpeedTestTest, ResultText) {
+TEST(SpeedTestTest, InputTargetAndResultText) {
+  using S = std::string;
+  // clang-format off
+  const std::pair<std::optional<S>, std::optional<int16_t>> inputs[] = {
+      {std::nullopt, std::nullopt}, {S(""), std::nullopt}, {S("abc"), std::nullopt}, {S("2.5"), 2},
+      {S("3.5"), 4}, {S(" 7 "), 7}, {S("-1"), -1}, {S("32767"), 32767}, {S("32768"), std::nullopt},
+      {S("-32769"), std::nullopt}, {S("1e9"), std::nullopt}, {S("0x10"), std::nullopt}};
+  // From p, n filters on, on a wheel of count filters.
+  const int16_t targets[][4] = {{5, 2, 6, 1}, {1, 2, 6, 3}, {6, 6, 6, 6}, {0, 2, 6, 2},
+      {3, 20, 6, 17}, {0, 5, 0, 5}, {32767, 32767, 0, 32767}, {4, 3, 8, 7}};
+  // clang-format on
+  for (const auto& [text, value] : inputs)
+    EXPECT_EQ(SpeedTestInput(text), value) << text.value_or("<cancel>");
+  for (const auto& t : targets)
+    EXPECT_EQ(SpeedTestTarget(t[0], t[1], t[2]), t[3]) << t[0] << "+" << t[1];
   EXPECT_EQ(SpeedTestResultText(10, 4523), "10 repetitions -4523 msec");
-  EXPECT_EQ(SpeedTestResultText(0, 0), "0 repetitions -0 msec");
-  EXPECT_EQ(SpeedTestResultText(-3, 1), "-3 repetitions -1 msec");
+  EXPECT_EQ(SpeedTestResultText(-3, 0), "-3 repetitions -0 msec");
 }
 
-TEST(SpeedTestTest, Targets) {
+TEST(SpeedTestTest, MovesOfOneRun) {
+  // A wheel of 6 filters at 5; every call but a selection takes 7 ms.
   struct Case {
-    int16_t p, n, count, target;
+    const char* name;
+    int16_t wheel, n, reps;
+    bool readingFails;
+    int16_t nestedSelects;  // the wheel a command nested in each wait selects
+    std::vector<int16_t> moves;
+    const char* calls;
+    int16_t curFilter;
+    uint32_t elapsedMs;
   };
-  const Case cases[] = {{5, 2, 6, 1},
-                        {1, 2, 6, 3},
-                        {6, 6, 6, 6},
-                        {0, 2, 6, 2},
-                        {3, 20, 6, 17},
-                        {0, 5, 0, 5},
-                        {32767, 32767, 0, 32767},
-                        {4, 3, 8, 7}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.p) + "+" + std::to_string(c.n));
-    EXPECT_EQ(SpeedTestTarget(c.p, c.n, c.count), c.target);
-  }
-}
-
-TEST(SpeedTestTest, StepOneUsesNextFilterWithWrap) {
-  FakeWheel w;  // 6 filters at 5
-  RunSpeedTestMoves(1, 1, 3, w.Ops());
-  EXPECT_EQ(w.moves, (std::vector<int16_t>{6, 1, 2}));
-  EXPECT_EQ(w.curFilter, 2);
-  EXPECT_EQ(w.calls, (std::vector<std::string>{"select 1", "next", "wait", "select 1", "next",
-                                               "wait", "select 1", "next", "wait", "select 1"}));
-}
-
-TEST(SpeedTestTest, StepTwoReadsAndMovesWithoutTouchingCurFilter) {
-  FakeWheel w;
-  const uint32_t elapsed = RunSpeedTestMoves(2, 2, 2, w.Ops());
-  EXPECT_EQ(w.selected, 2);
-  EXPECT_EQ(w.moves, (std::vector<int16_t>{1, 3}));
-  EXPECT_EQ(w.curFilter, 5);
-  EXPECT_EQ(w.calls, (std::vector<std::string>{"select 2", "get", "go 1", "wait", "select 2", "get",
-                                               "go 3", "wait", "select 2"}));
-  EXPECT_EQ(elapsed, 6u * 7u);
-}
-
-TEST(SpeedTestTest, NestedSelectionOfTheOtherWheelDoesNotRedirectTheTest) {
-  for (const int16_t n : {int16_t{1}, int16_t{2}}) {
-    SCOPED_TRACE(n);
+  // clang-format off
+  const Case cases[] = {
+      {"step one: next filter with wrap", 1, 1, 3, false, 0, {6, 1, 2}, "s1 n w s1 n w s1 n w s1", 2, 42},
+      {"step two: read and move, the model's filter kept", 2, 2, 2, false, 0, {1, 3},
+       "s2 g 1 w s2 g 3 w s2", 5, 42},
+      {"nested selection, step one", 1, 1, 3, false, 2, {6, 1, 2}, "s1 n w s1 n w s1 n w s1", 2, 42},
+      {"nested selection, step two", 2, 2, 3, false, 1, {1, 3, 5},
+       "s2 g 1 w s2 g 3 w s2 g 5 w s2", 5, 63},
+      {"failed reading keeps the last target", 1, 2, 3, true, 0, {2, 4, 6},
+       "s1 g 2 w s1 g 4 w s1 g 6 w s1", 5, 63},
+      {"large step exceeds the count after one subtraction", 1, 20, 1, false, 0, {},
+       "s1 g 19 w s1", 5, 21},
+      {"no step", 1, 0, 5, false, 0, {}, "s1", 5, 0}, {"negative step", 1, -1, 5, false, 0, {}, "s1", 5, 0},
+      {"no repetition", 1, 1, 0, false, 0, {}, "s1", 5, 0},
+      {"negative repetitions", 1, 2, -4, false, 0, {}, "s1", 5, 0},
+  };
+  // clang-format on
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
     FakeWheel w;
-    w.nestedSelects = 2;
-    RunSpeedTestMoves(1, n, 3, w.Ops());
-    EXPECT_EQ(w.movedWheels, (std::vector<int16_t>{1, 1, 1}));
-    EXPECT_EQ(w.selected, 1);  // the tested wheel stays selected
+    w.readingFails = c.readingFails;
+    w.nestedSelects = c.nestedSelects;
+    const uint32_t elapsed = RunSpeedTestMoves(c.wheel, c.n, c.reps, w.Ops());
+    EXPECT_EQ(w.moves, c.moves);
+    EXPECT_EQ(w.calls, c.calls);
+    EXPECT_EQ(w.curFilter, c.curFilter);
+    EXPECT_EQ(elapsed, c.elapsedMs);
+    // The tested wheel stays selected and every move was on it.
+    EXPECT_EQ(w.selected, c.wheel);
+    EXPECT_EQ(w.movedWheels, std::vector<int16_t>(w.movedWheels.size(), c.wheel));
   }
-}
-
-TEST(SpeedTestTest, FailedReadingKeepsLastTarget) {
-  FakeWheel w;
-  w.readingFails = true;
-  RunSpeedTestMoves(1, 2, 3, w.Ops());
-  // p starts at 0 and keeps its value: 2, 4, 6.
-  EXPECT_EQ(w.moves, (std::vector<int16_t>{2, 4, 6}));
-}
-
-TEST(SpeedTestTest, LargeStepExceedsCountAfterOneSubtraction) {
-  FakeWheel w;  // at 5 of 6
-  RunSpeedTestMoves(1, 20, 1, w.Ops());
-  EXPECT_EQ(w.calls, (std::vector<std::string>{"select 1", "get", "go 19", "wait", "select 1"}));
-  EXPECT_TRUE(w.moves.empty());
-}
-
-TEST(SpeedTestTest, NothingMovesForZeroOrNegative) {
-  const int16_t pairs[][2] = {{0, 5}, {-1, 5}, {1, 0}, {2, -4}, {0, 0}};
-  for (const auto& pr : pairs) {
-    FakeWheel w;
-    const uint32_t elapsed = RunSpeedTestMoves(1, pr[0], pr[1], w.Ops());
-    EXPECT_EQ(w.calls, (std::vector<std::string>{"select 1"}));
-    EXPECT_EQ(elapsed, 0u);
-  }
-}
-
-TEST(SpeedTestTest, ElapsedIsWrapSafe) {
   FakeWheel w;
   w.clock = 0xFFFFFFF0u;
-  EXPECT_EQ(RunSpeedTestMoves(1, 1, 3, w.Ops()), 42u);
+  EXPECT_EQ(RunSpeedTestMoves(1, 1, 3, w.Ops()), 42u);  // wrap-safe
 }
 
 TEST(SpeedTestTest, ProgressIsShownForSeveralRepetitionsOnly) {
@@ -192,25 +155,24 @@ TEST(SpeedTestTest, ProgressIsShownForSeveralRepetitionsOnly) {
   EXPECT_EQ(quiet.calls, three.calls);
 }
 
-struct WholeTestCase {
-  std::vector<std::optional<std::string>> answers;
-  const char* msg;
-  size_t moves;
-  bool refreshed;
-};
-
 TEST(SpeedTestTest, WholeEntryWithInputBoxes) {
-  const WholeTestCase cases[] = {
-      {{std::string("1"), std::string("3")}, "3 repetitions -42 msec", 3, true},
-      {{std::string("2.5"), std::string("2")}, "2 repetitions -42 msec", 2, true},
-      {{std::string("0"), std::string("4")}, "4 repetitions -0 msec", 0, true},
-      {{std::nullopt}, "Error in input - not a number", 0, false},
-      {{std::string("")}, "Error in input - not a number", 0, false},
-      {{std::string("abc")}, "Error in input - not a number", 0, false},
-      {{std::string("1"), std::nullopt}, "Error in input - not a number", 0, false},
-      {{std::string("1"), std::string("40000")}, "Error in input - not a number", 0, false},
-      {{std::string("99999"), std::string("1")}, "Error in input - not a number", 0, false},
+  using S = std::string;
+  const char* const bad = "Error in input - not a number";
+  struct Case {
+    std::vector<std::optional<S>> answers;
+    const char* msg;
+    size_t moves;
+    bool refreshed;
   };
+  // clang-format off
+  const Case cases[] = {
+      {{S("1"), S("3")}, "3 repetitions -42 msec", 3, true},
+      {{S("2.5"), S("2")}, "2 repetitions -42 msec", 2, true},
+      {{S("0"), S("4")}, "4 repetitions -0 msec", 0, true},
+      {{std::nullopt}, bad, 0, false}, {{S("1"), std::nullopt}, bad, 0, false},
+      {{S("99999"), S("1")}, bad, 0, false}, {{S("1"), S("40000")}, bad, 0, false},
+  };
+  // clang-format on
   for (const auto& c : cases) {
     test::RecordingUi ui;
     test::ScopedUi scoped(ui);

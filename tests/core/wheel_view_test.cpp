@@ -34,14 +34,10 @@ TEST(WheelViewTest, CaptionsAndMessages) {
     EXPECT_EQ(WheelButtonCaption(c.cur), c.button);
     EXPECT_EQ(WheelFilterMsg(c.wheel, c.cur), c.msg);
   }
-}
-
-TEST(WheelViewTest, PanelAndOnlineTexts) {
-  EXPECT_EQ(WheelPanelCaption(1), "F-Filter");
-  EXPECT_EQ(WheelPanelCaption(2), "B-Filter");
-  EXPECT_EQ(WheelOnlineMsg(1, true), "F On");
-  EXPECT_EQ(WheelOnlineMsg(2, false), "B Off");
+  EXPECT_EQ(WheelPanelCaption(1) + WheelPanelCaption(2), "F-FilterB-Filter");
+  EXPECT_EQ(WheelOnlineMsg(1, true) + WheelOnlineMsg(2, false), "F OnB Off");
   EXPECT_EQ(WheelLetter(3), "");
+  EXPECT_EQ(TimeLineText(0) + TimeLineText(4294967295u), " 0 4294967295");
 }
 
 TEST(WheelViewTest, FilterEntriesForCounts) {
@@ -79,34 +75,19 @@ TEST(WheelViewTest, CheckedEntry) {
   }
 }
 
-TEST(WheelViewTest, HistoryKeepsLastThirtyNewestFirst) {
-  std::vector<std::string> h;
+TEST(WheelViewTest, HistoryNewestFirstWithinTheLimit) {
+  using V = std::vector<std::string>;
+  V h;
   for (int i = 1; i <= 31; ++i) RememberInHistory(h, "cmd " + std::to_string(i), 30);
   ASSERT_EQ(h.size(), 30u);
-  EXPECT_EQ(h.front(), "cmd 31");
-  EXPECT_EQ(h.back(), "cmd 2");
-}
-
-TEST(WheelViewTest, HistoryKeepsEmptyAndRepeatedLines) {
-  std::vector<std::string> h;
-  RememberInHistory(h, "F 1", 30);
-  RememberInHistory(h, "F 1", 30);
-  RememberInHistory(h, "", 30);
-  EXPECT_EQ(h, (std::vector<std::string>{"", "F 1", "F 1"}));
-}
-
-TEST(WheelViewTest, HistoryLimitEdgeCases) {
-  std::vector<std::string> h = {"a", "b", "c", "d"};
+  EXPECT_EQ(h.front() + "|" + h.back(), "cmd 31|cmd 2");
+  h = {"a", "b", "c", "d"};
   RememberInHistory(h, "x", 3);  // already over the limit: trimmed to it
-  EXPECT_EQ(h, (std::vector<std::string>{"x", "a", "b"}));
+  RememberInHistory(h, "x", 3);  // repeated and empty lines are kept
+  RememberInHistory(h, "", 3);
+  EXPECT_EQ(h, (V{"", "x", "x"}));
   RememberInHistory(h, "y", 0);  // a limit below 1 still keeps the newest line
-  EXPECT_EQ(h, (std::vector<std::string>{"y"}));
-}
-
-TEST(WheelViewTest, TimeLine) {
-  EXPECT_EQ(TimeLineText(0), " 0");
-  EXPECT_EQ(TimeLineText(125), " 125");
-  EXPECT_EQ(TimeLineText(4294967295u), " 4294967295");
+  EXPECT_EQ(h, (V{"y"}));
 }
 
 TEST(WheelViewTest, DrawingPlacesFiltersRoundTheCircle) {
@@ -124,9 +105,7 @@ TEST(WheelViewTest, DrawingPlacesFiltersRoundTheCircle) {
   EXPECT_TRUE(d.marks[1].labelled);
   EXPECT_TRUE(d.known);
   EXPECT_EQ(d.centreText, "2");
-}
-
-TEST(WheelViewTest, DrawingOfUnknownAndOddStates) {
+  // Unknown and odd states.
   const WheelDrawing unknown = MakeWheelDrawing(6, 0);
   EXPECT_EQ(unknown.centreText, "?");
   EXPECT_FALSE(unknown.known);
@@ -145,61 +124,42 @@ TEST(WheelViewTest, DrawingOfUnknownAndOddStates) {
   EXPECT_FALSE(many.marks.front().labelled);
 }
 
-TEST(WheelViewTest, ParFileNames) {
-  EXPECT_EQ(WheelParFileName(1), "ZR_PARW1.TXT");
+TEST(WheelViewTest, CopyParFile) {
+  test::TempDir program, other;
+  const std::string w1 = "\"W1FILTPOSITIONS\",6\r\n", five = "\"W1FILTPOSITIONS\",5\r\n";
+  std::string dir = other.path();
+  dir.pop_back();  // the dialog gives the directory without its '/'
+  other.writeRaw("ZR_PARW1.TXT", "someone else's");
+  other.writeRaw("SLOW.TXT", five);
+  struct Case {
+    std::string dir, file;
+    int16_t result;
+    std::string after;  // the program's ZR_PARW1.TXT
+  };
+  const Case cases[] = {
+      {program.path(), "ZR_PARW1.TXT", 2, w1},  // onto itself: kept
+      {program.path(), "MISSING.TXT", -1, w1},
+      {program.path(), "", 0, w1},
+      {"", "X.TXT", 0, w1},
+      {"/", "tmp", -1, w1},  // a directory is not a file to copy
+      {dir, "SLOW.TXT", 1, five},
+      // The other folder's own wheel file is a file like any other there.
+      {other.path(), "ZR_PARW1.TXT", 1, "someone else's"},
+  };
+  program.writeRaw("ZR_PARW1.TXT", w1);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.dir + c.file);
+    std::string source;
+    EXPECT_EQ(CopyWheelParFile(1, c.dir, c.file, program.path(), source), c.result);
+    EXPECT_EQ(program.read("ZR_PARW1.TXT"), c.after);
+    const std::string path = c.dir + (c.dir.ends_with('/') ? "" : "/") + c.file;
+    if (c.result > 0) { EXPECT_EQ(source, path); }
+  }
+  EXPECT_EQ(other.read("ZR_PARW1.TXT"), "someone else's");
+  EXPECT_EQ(other.read("SLOW.TXT"), five);
   EXPECT_EQ(WheelParFileName(2), "ZR_PARW2.TXT");
   EXPECT_EQ(WheelParFilePattern(1), "ZR_PARW1*.TXT");
   EXPECT_EQ(ParFileReadMsg("/x/ZR_PARW1_OLD.TXT"), "Parameter file /x/ZR_PARW1_OLD.TXT read");
-  EXPECT_STREQ(kParFileNotRead, "Parameter file not read");
-}
-
-TEST(WheelViewTest, CopyParFileReplacesTheWheelFile) {
-  test::TempDir d;
-  d.writeRaw("ZR_PARW2.TXT", "old");
-  d.writeRaw("ZR_PARW2_FAST.TXT", "\"W2FILTPOSITIONS\",8\r\n");
-  std::string source;
-  std::string dir = d.path();
-  dir.pop_back();  // the dialog gives the directory without its '/'
-  EXPECT_EQ(CopyWheelParFile(2, dir, "ZR_PARW2_FAST.TXT", d.path(), source), 1);
-  EXPECT_EQ(source, d.file("ZR_PARW2_FAST.TXT"));
-  EXPECT_EQ(d.read("ZR_PARW2.TXT"), "\"W2FILTPOSITIONS\",8\r\n");
-  EXPECT_EQ(d.read("ZR_PARW2_FAST.TXT"), "\"W2FILTPOSITIONS\",8\r\n");
-}
-
-TEST(WheelViewTest, CopyParFileFromAnotherFolderReplacesTheProgramsWheelFile) {
-  test::TempDir program, other;
-  program.writeRaw("ZR_PARW1.TXT", "old");
-  other.writeRaw("ZR_PARW1.TXT", "someone else's");
-  other.writeRaw("SLOW.TXT", "\"W1FILTPOSITIONS\",5\r\n");
-  std::string source;
-  EXPECT_EQ(CopyWheelParFile(1, other.path(), "SLOW.TXT", program.path(), source), 1);
-  EXPECT_EQ(program.read("ZR_PARW1.TXT"), "\"W1FILTPOSITIONS\",5\r\n");
-  EXPECT_EQ(other.read("ZR_PARW1.TXT"), "someone else's");
-  // The other folder's own wheel file is a file like any other there.
-  EXPECT_EQ(CopyWheelParFile(1, other.path(), "ZR_PARW1.TXT", program.path(), source), 1);
-  EXPECT_EQ(program.read("ZR_PARW1.TXT"), "someone else's");
-}
-
-TEST(WheelViewTest, CopyParFileOntoItselfKeepsIt) {
-  test::TempDir d;
-  d.writeRaw("ZR_PARW1.TXT", "\"W1FILTPOSITIONS\",6\r\n");
-  std::string source;
-  EXPECT_EQ(CopyWheelParFile(1, d.path(), "ZR_PARW1.TXT", d.path(), source), 2);
-  EXPECT_EQ(source, d.file("ZR_PARW1.TXT"));
-  EXPECT_EQ(d.read("ZR_PARW1.TXT"), "\"W1FILTPOSITIONS\",6\r\n");
-}
-
-TEST(WheelViewTest, CopyParFileFailures) {
-  test::TempDir d;
-  d.writeRaw("ZR_PARW1.TXT", "keep");
-  std::string source;
-  EXPECT_EQ(CopyWheelParFile(1, d.path(), "MISSING.TXT", d.path(), source), -1);
-  EXPECT_EQ(d.read("ZR_PARW1.TXT"), "keep");
-  EXPECT_EQ(CopyWheelParFile(1, d.path(), "", d.path(), source), 0);
-  EXPECT_EQ(CopyWheelParFile(1, "", "X.TXT", d.path(), source), 0);
-  // A directory is not a file to copy.
-  EXPECT_EQ(CopyWheelParFile(1, "/", "tmp", d.path(), source), -1);
-  EXPECT_EQ(d.read("ZR_PARW1.TXT"), "keep");
 }
 
 }  // namespace

@@ -27,24 +27,21 @@ TEST(Program, CheckIndentsBlocksAndFindsUnbalancedOnes) {
     Lines in, out;
     int16_t result;
   };
+  // clang-format off
   const Case cases[] = {
       {{"Repeat 3 Times", "F Home", "Endrepeat", "End"},
-       {"Repeat 3 Times", "    F Home", "Endrepeat", "End"},
-       1},
+       {"Repeat 3 Times", "    F Home", "Endrepeat", "End"}, 1},
       {{"Endrepeat", "  F 1"}, {"Endrepeat", "  F 1"}, -1},
       {{" Repeat 2 Times", "Repeat 3 Times", "F 1 ", "Endrepeat"},
-       {"Repeat 2 Times", "    Repeat 3 Times", "        F 1", "    Endrepeat"},
-       -1},
+       {"Repeat 2 Times", "    Repeat 3 Times", "        F 1", "    Endrepeat"}, -1},
       {{"  repeat 2 Times", "F 1", "Repeat3", "B 1", "  "},
-       {"repeat 2 Times", "F 1", "Repeat3", "B 1", "  "},
-       1},
+       {"repeat 2 Times", "F 1", "Repeat3", "B 1", "  "}, 1},
       {{"Repeat 2 Times", "Repeat 3 Times", "F 1", "Endrepeat", "", "Endrepeat"},
-       {"Repeat 2 Times", "    Repeat 3 Times", "        F 1", "    Endrepeat", "", "Endrepeat"},
-       1},
+       {"Repeat 2 Times", "    Repeat 3 Times", "        F 1", "    Endrepeat", "", "Endrepeat"}, 1},
       {{"Repeat 2 Times", "  F 1", "Endrepeat", "  Endrepeat", "  B 1"},
-       {"Repeat 2 Times", "    F 1", "Endrepeat", "  Endrepeat", "  B 1"},
-       -1},
+       {"Repeat 2 Times", "    F 1", "Endrepeat", "  Endrepeat", "  B 1"}, -1},
   };
+  // clang-format on
   for (Case c : cases) {
     EXPECT_EQ(CheckProgram(c.in), c.result) << c.out[0];
     EXPECT_EQ(c.in, c.out);
