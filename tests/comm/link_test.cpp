@@ -14,17 +14,15 @@
 namespace nvx::test {
 namespace {
 
+using Strings = std::vector<std::string>;
+
 TEST_F(LinkOnPty, OpenSetsNineSixHundredEightNoneOneRaw) {
   termios tio{};
   ASSERT_EQ(tcgetattr(pty.MasterFd(), &tio), 0);
   EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B9600));
   EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
-  EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-  EXPECT_EQ(tio.c_cflag & PARENB, 0u);
-  EXPECT_EQ(tio.c_cflag & CSTOPB, 0u);
-  EXPECT_EQ(tio.c_cflag & CRTSCTS, 0u);
-  EXPECT_NE(tio.c_cflag & CLOCAL, 0u);
-  EXPECT_NE(tio.c_cflag & CREAD, 0u);
+  EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD),
+            static_cast<tcflag_t>(CS8 | CLOCAL | CREAD));
   EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
   EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL), 0u);
   EXPECT_EQ(tio.c_oflag & OPOST, 0u);
@@ -47,6 +45,8 @@ struct FramingCase {
   std::string reply;
 };
 
+void PrintTo(const FramingCase& c, std::ostream* os) { *os << c.name; }
+
 class Framing : public LinkOnPty, public ::testing::WithParamInterface<FramingCase> {};
 
 TEST_P(Framing, ReplyIsTakenOrTimesOut) {
@@ -68,31 +68,28 @@ TEST_P(Framing, ReplyIsTakenOrTimesOut) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Link, Framing,
-    ::testing::Values(
-        FramingCase{"Im483iOneRead", false, {"123\n"}, 1, "123"},
-        FramingCase{"Im483iInPieces", false, {"1", "2", "3", "\n"}, 1, "123"},
-        FramingCase{"Im483iEmptyReply", false, {"\n"}, 1, ""},
-        FramingCase{"Im483iCarriageReturnIsKept", false, {"12\r\n"}, 1, "12\r"},
-        FramingCase{"Im483iTerminatorThenMoreInOneRead", false, {"12\n3"}, -1, "12\n3"},
-        FramingCase{"Im483iPartialReply", false, {"12"}, -1, "12"},
-        FramingCase{"Im483iNothing", false, {}, -1, ""},
-        FramingCase{"Ezhr17OneRead", true, {"/0`123\r\n"}, 1, "/0`123"},
-        FramingCase{"Ezhr17InPieces", true, {"/0", "`12", "3\r", "\n"}, 1, "/0`123"},
-        FramingCase{"Ezhr17TerminatorSplitByteByByte", true, {"a", "\r", "\n"}, 1, "a"},
-        FramingCase{"Ezhr17OnlyTerminator", true, {"\r\n"}, 1, ""},
-        FramingCase{"Ezhr17LineFeedAloneTimesOut", true, {"abc\n"}, -1, "abc\n"},
-        FramingCase{"Ezhr17CarriageReturnAloneTimesOut", true, {"abc\r"}, -1, "abc\r"},
-        FramingCase{"Ezhr17SingleLineFeedTimesOut", true, {"\n"}, -1, "\n"},
-        FramingCase{"Ezhr17TerminatorThenMore", true, {"ab\r\nc"}, -1, "ab\r\nc"},
-        FramingCase{"Ezhr17ReversedTerminator", true, {"ab\n\r"}, -1, "ab\n\r"},
-        FramingCase{"BinaryBytesPassUnchanged",
-                    false,
-                    {std::string("\x00\xff\x7f", 3) + "\n"},
-                    1,
-                    std::string("\x00\xff\x7f", 3)}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(Link, Framing, ::testing::Values(
+    FramingCase{"Im483iOneRead", false, {"123\n"}, 1, "123"},
+    FramingCase{"Im483iInPieces", false, {"1", "2", "3", "\n"}, 1, "123"},
+    FramingCase{"Im483iEmptyReply", false, {"\n"}, 1, ""},
+    FramingCase{"Im483iCarriageReturnIsKept", false, {"12\r\n"}, 1, "12\r"},
+    FramingCase{"Im483iTerminatorThenMoreInOneRead", false, {"12\n3"}, -1, "12\n3"},
+    FramingCase{"Im483iPartialReply", false, {"12"}, -1, "12"},
+    FramingCase{"Im483iNothing", false, {}, -1, ""},
+    FramingCase{"Ezhr17OneRead", true, {"/0`123\r\n"}, 1, "/0`123"},
+    FramingCase{"Ezhr17InPieces", true, {"/0", "`12", "3\r", "\n"}, 1, "/0`123"},
+    FramingCase{"Ezhr17TerminatorSplitByteByByte", true, {"a", "\r", "\n"}, 1, "a"},
+    FramingCase{"Ezhr17OnlyTerminator", true, {"\r\n"}, 1, ""},
+    FramingCase{"Ezhr17LineFeedAloneTimesOut", true, {"abc\n"}, -1, "abc\n"},
+    FramingCase{"Ezhr17CarriageReturnAloneTimesOut", true, {"abc\r"}, -1, "abc\r"},
+    FramingCase{"Ezhr17SingleLineFeedTimesOut", true, {"\n"}, -1, "\n"},
+    FramingCase{"Ezhr17TerminatorThenMore", true, {"ab\r\nc"}, -1, "ab\r\nc"},
+    FramingCase{"Ezhr17ReversedTerminator", true, {"ab\n\r"}, -1, "ab\n\r"},
+    FramingCase{"BinaryBytesPassUnchanged", false, {std::string("\x00\xff\x7f\n", 4)}, 1,
+                std::string("\x00\xff\x7f", 3)}),
+    [](const auto& p) { return std::string(p.param.name); });
+// clang-format on
 
 TEST_F(LinkOnPty, ReplyAtTheEdgeOfTheDefaultTimeOut) {
   // The receive's first poll costs 1 ms: the reply comes 999 ms, then
@@ -118,16 +115,16 @@ TEST_F(LinkOnPty, TimeOutMirrorsToTheMessageLineAndKeepsThePartialReply) {
   EXPECT_GT(FakeSince(t0), 150);
   EXPECT_EQ(reply, "/0`");
   EXPECT_EQ(label.text, "Port TimeOut");
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"Port TimeOut"});
+  EXPECT_EQ(LogLines(), Strings{"Port TimeOut"});
 }
 
+// CommInOut writes the request, then reads its reply only: what came late
+// for the request before is dropped.
 TEST_F(LinkOnPty, LateBytesAreDroppedBeforeTheNextRequest) {
   SetPortTimeout(100);
   std::string reply;
   ASSERT_TRUE(Send("la"));
   EXPECT_EQ(CommIn(reply), -1);
-  // The rest of the late reply comes after the time-out; the next request
-  // reads its own reply only.
   ASSERT_TRUE(Send("te\n"));
   {
     // Waits until the bytes are in the port's input (without reading them).
@@ -145,29 +142,6 @@ TEST_F(LinkOnPty, LateBytesAreDroppedBeforeTheNextRequest) {
   EXPECT_EQ(reply, "abc");
 }
 
-TEST_F(LinkOnPty, InOutSendsThenReceives) {
-  SetPortTimeout(500);
-  sent += 8;
-  std::thread peer([this] {
-    std::string got = pty.ReadUntil("\n", 1000);
-    pty.Write(got == "PR\n" ? "echo PR\n" : "wrong\n");
-  });
-  std::string reply;
-  EXPECT_EQ(CommInOut("PR", reply), 1);
-  peer.join();
-  EXPECT_EQ(reply, "echo PR");
-
-  UseEzhr17Framing();
-  sent += 9;
-  std::thread peer2([this] {
-    std::string got = pty.ReadUntil("\r", 1000);
-    pty.Write(got == "/1?0R\r" ? "/0`800\r\n" : "wrong\r\n");
-  });
-  EXPECT_EQ(CommInOut2("/1?0R", reply), 1);
-  peer2.join();
-  EXPECT_EQ(reply, "/0`800");
-}
-
 TEST_F(LinkOnPty, PortNotOpenLogsEachFailureOnceAndTimesOut) {
   ASSERT_EQ(CommClosePort(), -1);
   EXPECT_EQ(CommPortIsOpen(), 0);
@@ -177,14 +151,14 @@ TEST_F(LinkOnPty, PortNotOpenLogsEachFailureOnceAndTimesOut) {
   EXPECT_EQ(CommInOut("V", reply), -1);
   EXPECT_GT(FakeSince(t0), 120);
   EXPECT_EQ(reply, "");
-  EXPECT_EQ(LogLines(), (std::vector<std::string>{"CommOut  9 Port is not open",
-                                                  "CommIn  9 Port is not open", "Port TimeOut"}));
   EXPECT_EQ(CommInOut2("V", reply), -1);
-  EXPECT_EQ(LastLogLine(), "Port TimeOut");
-  EXPECT_EQ(LogLines().size(), 6u);
-  EXPECT_EQ(LogLines()[4], "CommIn2  9 Port is not open");
+  EXPECT_EQ(LogLines(), (Strings{"CommOut  9 Port is not open", "CommIn  9 Port is not open",
+                                 "Port TimeOut", "CommOut  9 Port is not open",
+                                 "CommIn2  9 Port is not open", "Port TimeOut"}));
 }
 
+// A hang-up ends a receive by its time-out and becomes one event; a write to
+// the dead line fails with an I/O error, one event however many failed.
 TEST_F(LinkOnPty, HangUpEndsByTheTimeOutAndBecomesAnEvent) {
   SetPortTimeout(200);
   ASSERT_TRUE(Send("12"));
@@ -195,8 +169,6 @@ TEST_F(LinkOnPty, HangUpEndsByTheTimeOutAndBecomesAnEvent) {
   EXPECT_EQ(CommIn(reply), -1);
   EXPECT_GT(FakeSince(t0), 200);
   EXPECT_EQ(LastLogLine(), "Port TimeOut");
-  // A second receive on the dead line behaves the same and the hang-up is
-  // reported once.
   EXPECT_EQ(CommIn(reply), -1);
   CommDeliverEvents();
   EXPECT_EQ(LastLogLine(), "ERROR # 1007");
@@ -211,7 +183,6 @@ TEST_F(LinkOnPty, WritingToAHungUpLineFailsWithAnIoErrorEvent) {
   EXPECT_EQ(LastLogLine(), "CommOut  5 Input/output error");
   EXPECT_EQ(CommOut("V"), -1);
   CommDeliverEvents();
-  // One I/O error event, however many writes failed before the delivery.
   EXPECT_EQ(LastLogLine(), "ERROR # 1011");
   auto lines = LogLines();
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "ERROR # 1011"), 1);
@@ -240,23 +211,28 @@ TEST_F(LinkOnPty, OpenFailureIsLoggedWithCodeAndText) {
   EXPECT_EQ(CommOpenPort(1), 0);
   EXPECT_EQ(LastLogLine(), "CommOpenPort  2 No such file or directory");
   EXPECT_EQ(label.text, "CommOpenPort  2 No such file or directory");
-  // The port stays as it was: still open on the pty.
-  EXPECT_EQ(CommPortIsOpen(), -1);
-  SetPortDevice("/dev/null");  // not a terminal
+  EXPECT_EQ(CommPortIsOpen(), -1);  // still open on the pty
+  SetPortDevice("/dev/null");       // not a terminal
   EXPECT_EQ(CommOpenPort(1), 0);
   EXPECT_EQ(LastLogLine(), "CommOpenPort  25 Inappropriate ioctl for device");
 }
 
-TEST(LinkPaths, PortNumberNamesTheTtyUnlessADeviceIsSet) {
+TEST_F(LinkOnPty, UnloadClosesThePort) {
+  CommUnload();
+  EXPECT_EQ(CommPortIsOpen(), 0);
+  SetPortTimeout(30);
+  std::string reply;
+  EXPECT_EQ(CommIn(reply), -1);
+  EXPECT_EQ(LogLines().back(), "Port TimeOut");
+}
+
+TEST(LinkLifecycle, InitUnloadDefaultsAndPortPath) {
   SetPortDevice("");
   EXPECT_EQ(PortDevicePath(1), "/dev/ttyS0");
   EXPECT_EQ(PortDevicePath(4), "/dev/ttyS3");
   SetPortDevice("/dev/ttyUSB0");
   EXPECT_EQ(PortDevicePath(4), "/dev/ttyUSB0");
   SetPortDevice("");
-}
-
-TEST(LinkLifecycle, InitUnloadAndDefaults) {
   CommUnload();
   EXPECT_EQ(CommIsLoaded(), 0);
   int calls = 0;
@@ -274,17 +250,6 @@ TEST(LinkLifecycle, InitUnloadAndDefaults) {
   CommInit();
   EXPECT_EQ(GetPortTimeout(), 1000);
   CommUnload();
-}
-
-TEST_F(LinkOnPty, UnloadClosesThePort) {
-  CommUnload();
-  EXPECT_EQ(CommPortIsOpen(), 0);
-  // The pty master sees the slave closed: writes from it go nowhere useful,
-  // and the link's next receive reports the closed port.
-  SetPortTimeout(30);
-  std::string reply;
-  EXPECT_EQ(CommIn(reply), -1);
-  EXPECT_EQ(LogLines().back(), "Port TimeOut");
 }
 
 }  // namespace

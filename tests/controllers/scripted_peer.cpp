@@ -19,19 +19,19 @@ ScriptedPeer::~ScriptedPeer() {
 
 void ScriptedPeer::Script(const std::string& request, std::vector<PeerReply> replies) {
   std::lock_guard<std::mutex> lock(mu_);
-  script_[request] = std::move(replies);
-  used_[request] = 0;
+  script_[request] = {std::move(replies), 0};
+}
+
+void ScriptedPeer::Reset(bool script) {
+  std::lock_guard<std::mutex> lock(mu_);
+  requests_.clear();
+  bytes_.clear();
+  if (script) script_.clear();
 }
 
 std::vector<std::string> ScriptedPeer::Requests() const {
   std::lock_guard<std::mutex> lock(mu_);
   return requests_;
-}
-
-void ScriptedPeer::ClearRequests() {
-  std::lock_guard<std::mutex> lock(mu_);
-  requests_.clear();
-  bytes_.clear();
 }
 
 std::string ScriptedPeer::Bytes() const {
@@ -44,13 +44,9 @@ void ScriptedPeer::Run() {
   while (!stop_) {
     pollfd p{fd_, POLLIN, 0};
     const int r = ::poll(&p, 1, 10);
-    if (r <= 0 || (p.revents & POLLIN) == 0) {
-      if (r > 0) ::usleep(5000);  // hang-up or error: do not spin
-      continue;
-    }
-    const ssize_t n = ::read(fd_, buf, sizeof buf);
+    const ssize_t n = r > 0 && (p.revents & POLLIN) ? ::read(fd_, buf, sizeof buf) : 0;
     if (n <= 0) {
-      ::usleep(5000);
+      if (r > 0) ::usleep(5000);  // hang-up or error: do not spin
       continue;
     }
     for (ssize_t i = 0; i < n; ++i) {
@@ -76,10 +72,9 @@ void ScriptedPeer::Answer(const std::string& request) {
     std::lock_guard<std::mutex> lock(mu_);
     requests_.push_back(request);
     auto it = script_.find(request);
-    if (it != script_.end() && !it->second.empty()) {
-      size_t& k = used_[request];
-      reply = it->second[k < it->second.size() ? k : it->second.size() - 1];
-      ++k;
+    if (it != script_.end() && !it->second.first.empty()) {
+      auto& [replies, used] = it->second;
+      reply = replies[std::min(used++, replies.size() - 1)];
     }
   }
   std::string out;
@@ -88,18 +83,16 @@ void ScriptedPeer::Answer(const std::string& request) {
     case PeerReply::Kind::Raw: out = reply.text; break;
     case PeerReply::Kind::Echo: out = request + reply.text + "\n"; break;
   }
-  size_t done = 0;
-  while (done < out.size()) {
+  for (size_t done = 0; done < out.size();) {
     const ssize_t w = ::write(fd_, out.data() + done, out.size() - done);
-    if (w < 0) {
-      if (errno == EAGAIN || errno == EINTR) {
-        ::usleep(1000);
-        continue;
-      }
+    if (w < 0 && (errno == EAGAIN || errno == EINTR)) {
+      ::usleep(1000);
+    } else if (w < 0) {
       return;
+    } else {
+      done += static_cast<size_t>(w);
+      sent_ += static_cast<uint64_t>(w);
     }
-    done += static_cast<size_t>(w);
-    sent_ += static_cast<uint64_t>(w);
   }
 }
 

@@ -6,14 +6,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "support/pty_pair.h"
 
 namespace nvx::test {
 
@@ -50,9 +47,11 @@ class ScriptedPeer {
   // Replies to `request` (text without its end character), in order; the last
   // one repeats.
   void Script(const std::string& request, std::vector<PeerReply> replies);
+  // Forgets the requests and bytes received so far (and with `script`, the
+  // script too).
+  void Reset(bool script = false);
   // Requests received so far, without their end characters.
   std::vector<std::string> Requests() const;
-  void ClearRequests();
   // Every byte received so far, end characters included.
   std::string Bytes() const;
   // Bytes taken from the line and answered, and bytes written to it (for
@@ -68,13 +67,10 @@ class ScriptedPeer {
   char end_;
   PeerReply fallback_;
   mutable std::mutex mu_;
-  std::map<std::string, std::vector<PeerReply>> script_;
-  std::map<std::string, size_t> used_;
+  std::map<std::string, std::pair<std::vector<PeerReply>, size_t>> script_;  // replies, used
   std::vector<std::string> requests_;
-  std::string bytes_;
-  std::string pending_;
-  std::atomic<uint64_t> handled_{0};
-  std::atomic<uint64_t> sent_{0};
+  std::string bytes_, pending_;
+  std::atomic<uint64_t> handled_{0}, sent_{0};
   std::atomic<bool> stop_{false};
   std::thread thread_;
 };
