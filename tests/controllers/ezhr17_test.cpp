@@ -126,7 +126,7 @@ TEST_F(Ezhr17Test, RequestChecksReplyAndStatus) {
 }
 
 TEST_F(Ezhr17Test, NestedRequestInsideExchangeIsRefused) {
-  HookLabel label;
+  RecordingLabel label;
   int16_t nested = 0;
   label.onSetText = [&] {
     std::string r;

@@ -116,7 +116,7 @@ TEST_F(Im483iTest, NestedRequestInsideExchangeIsRefused) {
   // The error log mirrors into the message line while the exchange is still
   // inside its receive ("Port TimeOut"); a request issued from there is
   // nested in the first one.
-  HookLabel label;
+  RecordingLabel label;
   int16_t nested = 0;
   label.onSetText = [&] {
     std::string r;

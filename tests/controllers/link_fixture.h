@@ -23,26 +23,6 @@ namespace nvx::test {
 
 using Strings = std::vector<std::string>;
 
-// Records every text the error log mirrors into the message line; a hook may
-// run inside SetText (it is not re-entered).
-class HookLabel : public StatusLabel {
- public:
-  std::string text;
-  std::function<void()> onSetText;
-  std::string Text() const override { return text; }
-  void SetText(const std::string& t) override {
-    text = t;
-    if (onSetText && !inHook_) {
-      inHook_ = true;
-      onSetText();
-      inHook_ = false;
-    }
-  }
-
- private:
-  bool inHook_ = false;
-};
-
 // One operation of the dispatch and the requests it puts on the line.
 struct RequestRow {
   const char* name;
