@@ -17,11 +17,15 @@ const char kReady = EzStatus(true);  // '`', code 96
 const char kBusy = EzStatus(false);  // '@'
 const PeerReply kErr = Ez(EzStatus(true, 2));
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const char* const kHomeErr = "EZHR17_MotorHomeSmart: error homing";
 const char* const kSeekLimit = "/1v1000V10000L12gD10S13G0D1gD1S03G0D1R";
 
 class Ezhr17Test : public ::testing::Test, public LinkFixture {
  protected:
-  void SetUp() override { OpenLink("EZHR17", '1', Ez(kReady)); }
+  void SetUp() override {
+    OpenLink("EZHR17", '1', Ez(kReady));
+    script_ = {{"/1?2", {Ez(kReady, "8000")}}};
+  }
   void TearDown() override { CloseLink(); }
 };
 
@@ -67,6 +71,28 @@ TEST_F(Ezhr17Test, SendsExactRequests) {
       {"ModeSel0", [] { return MotorSetModeSel(0); }, {"/1n2R"}, 1},
       {"ModeBit1ClearLast", [] { return MotorSetModeBit1(0); }, {"/1n0R"}, 1},
       {"ModeBit1FiveSetsOnlyBitOne", [] { return MotorSetModeBit1(5); }, {"/1n2R"}, 1},
+      // Homing saves the top speed, homes, waits and restores the speed, even
+      // after a failure.
+      {"HomeSmart", [] { return MotorHome(-500, 99); },
+       {"/1?2", "/1V500R", "/1Z1000000000R", "/1Q", "/1Q", "/1V8000R"}, 1,
+       {{"/1Q", {Ez(kBusy), Ez(kReady)}}}},
+      {"HomeReadTopSpeedFails", [] { return MotorHome(500, 0); }, {"/1?2"}, -1,
+       {{"/1?2", {kErr}}}, {"EZHR17_MotorHomeSmart: error reading max speedb\x03"}},
+      {"HomeTopSpeedNotANumber", [] { return MotorHome(500, 0); }, {"/1?2"}, -1,
+       {{"/1?2", {Ez(kReady, "fast")}}}, {"EZHR17_MotorHomeSmart: bad read of max speedfast"}},
+      {"HomeZeroSpeedStillRestores", [] { return MotorHome(0, 0); }, {"/1?2", "/1V8000R"}, -1,
+       {}, {"EZHR17_MotorHome: zero home speed", kHomeErr}},
+      {"HomeSpeedRefused", [] { return MotorHome(300, 0); }, {"/1?2", "/1V300R", "/1V8000R"}, -1,
+       {{"/1V300R", {kErr}}}, {"EZHR17_MotorHome: error setting home speed", kHomeErr}},
+      {"HomingRefused", [] { return MotorHome(300, 0); },
+       {"/1?2", "/1V300R", "/1Z1000000000R", "/1V8000R"}, -1,
+       {{"/1Z1000000000R", {kErr}}}, {"EZHR17_MotorHome: error homing", kHomeErr}},
+      {"HomeRestoreFails", [] { return MotorHome(300, 0); },
+       {"/1?2", "/1V300R", "/1Z1000000000R", "/1Q", "/1V8000R"}, -1,
+       {{"/1V8000R", {kErr}}}, {"EZHR17_MotorHomeSmart: error restoring max speed"}},
+      // The limit search runs its program and waits.
+      {"SeekLimit", [] { return MotorSeekLimit(); }, {kSeekLimit, "/1Q", "/1Q"}, 1,
+       {{"/1Q", {Ez(kBusy), Ez(kReady)}}}},
   });
   // clang-format on
 }
@@ -184,65 +210,6 @@ TEST_F(Ezhr17Test, WaitStopOnAClosedPortEndsAfterOneQuery) {
 
 // --- homing and the limit search ---
 
-TEST_F(Ezhr17Test, HomeSmartSavesHomesWaitsRestores) {
-  peer_->Script("/1?2", {Ez(kReady, "8000")});
-  peer_->Script("/1Q", {Ez(kBusy), Ez(kReady)});
-  EXPECT_EQ(MotorHome(-500, 99), 1);
-  EXPECT_EQ(Requests(), (Strings{"/1?2", "/1V500R", "/1Z1000000000R", "/1Q", "/1Q", "/1V8000R"}));
-}
-
-TEST_F(Ezhr17Test, HomeSmartFailures) {
-  const char* const kHomeErr = "EZHR17_MotorHomeSmart: error homing";
-  const struct {
-    const char* name;
-    int32_t speed;
-    std::pair<std::string, PeerReply> script;
-    Strings expected;
-    Strings logTail;  // the last log entries, in order
-  } cases[] = {
-      {"ReadTopSpeedFails",
-       500,
-       {"/1?2", kErr},
-       {"/1?2"},
-       {"EZHR17_MotorHomeSmart: error reading max speedb\x03"}},
-      {"TopSpeedNotANumber",
-       500,
-       {"/1?2", Ez(kReady, "fast")},
-       {"/1?2"},
-       {"EZHR17_MotorHomeSmart: bad read of max speedfast"}},
-      {"ZeroSpeedStillRestores",
-       0,
-       {},
-       {"/1?2", "/1V8000R"},
-       {"EZHR17_MotorHome: zero home speed", kHomeErr}},
-      {"SpeedRefused",
-       300,
-       {"/1V300R", kErr},
-       {"/1?2", "/1V300R", "/1V8000R"},
-       {"EZHR17_MotorHome: error setting home speed", kHomeErr}},
-      {"HomingRefused",
-       300,
-       {"/1Z1000000000R", kErr},
-       {"/1?2", "/1V300R", "/1Z1000000000R", "/1V8000R"},
-       {"EZHR17_MotorHome: error homing", kHomeErr}},
-      {"RestoreFails",
-       300,
-       {"/1V8000R", kErr},
-       {"/1?2", "/1V300R", "/1Z1000000000R", "/1Q", "/1V8000R"},
-       {"EZHR17_MotorHomeSmart: error restoring max speed"}},
-  };
-  MotorSetMoveTimeout(0);
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    peer_->Reset(true);
-    peer_->Script("/1?2", {Ez(kReady, "8000")});
-    if (!c.script.first.empty()) peer_->Script(c.script.first, {c.script.second});
-    EXPECT_EQ(AllMotionCntrl::EZHR17_MotorHomeSmart(c.speed, 0), -1);
-    EXPECT_EQ(Requests(), c.expected);
-    EXPECT_EQ(LogTail(c.logTail.size()), c.logTail);
-  }
-}
-
 TEST_F(Ezhr17Test, HomeSmartTimesOutAndStillRestoresSpeed) {
   MotorSetMoveTimeout(0);
   peer_->Script("/1?2", {Ez(kReady, "8000")});
@@ -255,13 +222,8 @@ TEST_F(Ezhr17Test, HomeSmartTimesOutAndStillRestoresSpeed) {
   EXPECT_EQ(LogLines().back(), "EZHR17_MotorHomeSmart: timeout");
 }
 
-// The limit search runs its program and waits; the program's status is not
-// looked at.
-TEST_F(Ezhr17Test, SeekLimitRunsProgramAndWaits) {
-  peer_->Script("/1Q", {Ez(kBusy), Ez(kReady)});
-  EXPECT_EQ(AllMotionCntrl::EZHR17_SeekLimit(), 1);
-  EXPECT_EQ(Requests(), (Strings{kSeekLimit, "/1Q", "/1Q"}));
-  peer_->Reset(true);
+// The limit search does not look at its program's status.
+TEST_F(Ezhr17Test, SeekLimitIgnoresProgramStatusAndTimesOut) {
   MotorSetMoveTimeout(0);
   peer_->Script(kSeekLimit, {kErr});
   peer_->Script("/1Q", {Ez(kBusy)});

@@ -15,11 +15,15 @@ namespace nvx::test {
 namespace {
 
 const PeerReply kBad = Raw("?\n");
+int16_t Home() { return MotorHome(-500, 200); }
 const double kInf = std::numeric_limits<double>::infinity();
 
 class Im483iTest : public ::testing::Test, public LinkFixture {
  protected:
-  void SetUp() override { OpenLink("IM483I", 'A', Echo()); }
+  void SetUp() override {
+    OpenLink("IM483I", 'A', Echo());
+    script_ = {{"A^", {Echo(" 0")}}, {"A] 1", {Echo(" 0")}}};
+  }
   void TearDown() override { CloseLink(); }
 };
 
@@ -60,14 +64,43 @@ TEST_F(Im483iTest, SendsExactRequests) {
       {"FilterStepsNothingSent", [] { return MotorSetFilterSteps(533); }, {}, 1},
       {"ProbeUnaddressed", [] { return MotorProbe(); }, {"AX"}, 1},
       {"CommandRaw", [] { std::string r; return MotorCommand("BV 20", r); }, {"BV 20"}, 1},
-  });
-  // The resolution does not look at its first request's status; a settle
-  // returns a request failure without waiting.
-  peer_->Script("AH 0", {kBad});
-  peer_->Script("AE 50", {Raw("xx 50\n")});
-  ExpectRequests({
-      {"ResolutionIgnoresFirstStatus", [] { return MotorSetResolution(4); }, {"AH 0", "AD 4"}, 1},
-      {"SettleFails", [] { return MotorSettle(500); }, {"AE 50"}, -2},
+      // The resolution does not look at its first request's status; a settle
+      // returns a request failure without waiting.
+      {"ResolutionIgnoresFirstStatus", [] { return MotorSetResolution(4); }, {"AH 0", "AD 4"}, 1,
+       {{"AH 0", {kBad}}}},
+      {"SettleFails", [] { return MotorSettle(500); }, {"AE 50"}, -2,
+       {{"AE 50", {Raw("xx 50\n")}}}},
+      // The home search: lower the initial velocity, search, wait, back off at
+      // a quarter of the speed (at least 20) until the switch opens, restore.
+      {"HomeBackOffUntilSwitchOpens", Home,
+       {"AI 125", "AF 500 1", "A^", "A^", "A] 1", "AM125", "A] 1", "A] 1", "A] 1", "AI 200", "AM0"},
+       1, {{"A^", {Echo(" 1"), Echo(" 0")}},
+           {"A] 1", {Echo(" 1"), Echo(" 3"), Echo(" 1"), Echo(" 2")}}}},
+      {"HomePositiveSpeedSwitchOpen", [] { return MotorHome(500, 100); },
+       {"AF 500 0", "A^", "A] 1", "AM0"}, 1},
+      {"HomeSlowBackOffRaisedTo20", [] { return MotorHome(40, 5); },
+       {"AF 40 0", "A^", "A] 1", "AM-20", "A] 1", "AM0"}, 1, {{"A] 1", {Echo(" 1"), Echo(" 0")}}}},
+      {"HomeQuarterHalfToEven", [] { return MotorHome(-10, 3); },
+       {"AI 2", "AF 10 1", "A^", "A] 1", "AI 3", "AM0"}, 1},
+      {"HomeZeroSpeed", [] { return MotorHome(0, 0); }, {"AM0"}, -1},
+      {"HomeZeroSpeedAfterLowering", [] { return MotorHome(0, 10); }, {"AI 0", "AM0"}, -1},
+      {"HomeLoweringFails", Home, {"AI 125", "AM0"}, -7,
+       {{"AI 125", {kBad}}}},
+      {"HomeCommandFails", Home, {"AI 125", "AF 500 1", "AM0"}, -1,
+       {{"AF 500 1", {kBad}}}},
+      {"HomeWaitFails", Home, {"AI 125", "AF 500 1", "A^", "AM0"}, -2,
+       {{"A^", {Echo(" x")}}}},
+      {"HomeInputUnreadable", Home,
+       {"AI 125", "AF 500 1", "A^", "A] 1", "AM0"}, -3, {{"A] 1", {Echo("")}}}},
+      {"HomeBackOffRefused", Home,
+       {"AI 125", "AF 500 1", "A^", "A] 1", "AM125", "AM0"}, -4,
+       {{"A] 1", {Echo(" 1")}}, {"AM125", {kBad}}}},
+      {"HomeInputUnreadableDuringBackOff", Home,
+       {"AI 125", "AF 500 1", "A^", "A] 1", "AM125", "A] 1", "A] 1", "AM0"}, -6,
+       {{"A] 1", {Echo(" 1"), Echo(" 1"), kBad}}}},
+      {"HomeRestoringFails", Home,
+       {"AI 125", "AF 500 1", "A^", "A] 1", "AI 200", "AM0"}, -8, {{"AI 200", {kBad}}}},
+      // Last: they change the time-out and the address.
       {"WaitStopNegativeTimeout", [] { MotorSetMoveTimeout(-1); return MotorWaitStop(); }, {}, -2},
       {"AddressOutOfRange", [] { MotorSelect(300); return MotorSetSlewVel(10); }, {}, kOut},
   });
@@ -164,73 +197,6 @@ TEST_F(Im483iTest, WaitStopFailsOnUnreadableStatusAndTimesOut) {
   peer_->Script("A^", {Echo(" 1")});
   EXPECT_EQ(MotorWaitStop(), -2);
   EXPECT_GE(Requests().size(), 2u);
-}
-
-// --- the home search ---
-
-TEST_F(Im483iTest, HomeRunsInOrder) {
-  using Script = std::vector<std::pair<std::string, std::vector<PeerReply>>>;
-  const struct {
-    const char* name;
-    int32_t speed, initVel;
-    Script script;
-    Strings expected;
-    int16_t result;
-  } cases[] = {
-      {"BackOffUntilSwitchOpens",
-       -500,
-       200,
-       {{"A^", {Echo(" 1"), Echo(" 0")}},
-        {"A] 1", {Echo(" 1"), Echo(" 3"), Echo(" 1"), Echo(" 2")}}},
-       {"AI 125", "AF 500 1", "A^", "A^", "A] 1", "AM125", "A] 1", "A] 1", "A] 1", "AI 200", "AM0"},
-       1},
-      {"PositiveSpeedSwitchOpen", 500, 100, {}, {"AF 500 0", "A^", "A] 1", "AM0"}, 1},
-      {"SlowBackOffRaisedTo20",
-       40,
-       5,
-       {{"A] 1", {Echo(" 1"), Echo(" 0")}}},
-       {"AF 40 0", "A^", "A] 1", "AM-20", "A] 1", "AM0"},
-       1},
-      {"QuarterHalfToEven", -10, 3, {}, {"AI 2", "AF 10 1", "A^", "A] 1", "AI 3", "AM0"}, 1},
-      {"ZeroSpeed", 0, 0, {}, {"AM0"}, -1},
-      {"ZeroSpeedAfterLowering", 0, 10, {}, {"AI 0", "AM0"}, -1},
-      {"LoweringFails", -500, 200, {{"AI 125", {kBad}}}, {"AI 125", "AM0"}, -7},
-      {"HomeCommandFails", -500, 200, {{"AF 500 1", {kBad}}}, {"AI 125", "AF 500 1", "AM0"}, -1},
-      {"WaitFails", -500, 200, {{"A^", {Echo(" x")}}}, {"AI 125", "AF 500 1", "A^", "AM0"}, -2},
-      {"InputUnreadable",
-       -500,
-       200,
-       {{"A] 1", {Echo("")}}},
-       {"AI 125", "AF 500 1", "A^", "A] 1", "AM0"},
-       -3},
-      {"BackOffRefused",
-       -500,
-       200,
-       {{"A] 1", {Echo(" 1")}}, {"AM125", {kBad}}},
-       {"AI 125", "AF 500 1", "A^", "A] 1", "AM125", "AM0"},
-       -4},
-      {"InputUnreadableDuringBackOff",
-       -500,
-       200,
-       {{"A] 1", {Echo(" 1"), Echo(" 1"), kBad}}},
-       {"AI 125", "AF 500 1", "A^", "A] 1", "AM125", "A] 1", "A] 1", "AM0"},
-       -6},
-      {"RestoringFails",
-       -500,
-       200,
-       {{"AI 200", {kBad}}},
-       {"AI 125", "AF 500 1", "A^", "A] 1", "AI 200", "AM0"},
-       -8},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.name);
-    peer_->Reset(true);
-    peer_->Script("A^", {Echo(" 0")});
-    peer_->Script("A] 1", {Echo(" 0")});
-    for (const auto& [req, replies] : c.script) peer_->Script(req, replies);
-    EXPECT_EQ(MotorHome(c.speed, c.initVel), c.result);
-    EXPECT_EQ(Requests(), c.expected);
-  }
 }
 
 TEST_F(Im483iTest, SwitchThatStaysEngagedTimesOut) {

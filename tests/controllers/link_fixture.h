@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/settings.h"
@@ -23,12 +24,16 @@ namespace nvx::test {
 
 using Strings = std::vector<std::string>;
 
+using PeerScript = std::vector<std::pair<std::string, std::vector<PeerReply>>>;
+
 // One operation of the dispatch and the requests it puts on the line.
 struct RequestRow {
   const char* name;
   std::function<int16_t()> op;
   Strings expected;  // requests, without their end character
   int16_t status;
+  PeerScript script = {};  // the peer's replies, over the fixture's own
+  Strings logTail = {};    // the last log entries after it, in order
 };
 
 // The last log entries, oldest first.
@@ -70,17 +75,21 @@ class LinkFixture {
     SetPortDevice("");
   }
 
-  // Runs each row's operation: its status, the requests, and that each went
-  // out followed by the end character and nothing else.
+  // Runs each row's operation against a fresh script: its status, the
+  // requests, that each went out followed by the end character and nothing
+  // else, and what was logged.
   void ExpectRequests(const std::vector<RequestRow>& rows) {
     for (const RequestRow& r : rows) {
       SCOPED_TRACE(r.name);
-      peer_->Reset();
+      peer_->Reset(true);
+      for (const auto& [request, replies] : script_) peer_->Script(request, replies);
+      for (const auto& [request, replies] : r.script) peer_->Script(request, replies);
       EXPECT_EQ(r.op(), r.status);
       EXPECT_EQ(Requests(), r.expected);
       std::string bytes;
       for (const auto& q : r.expected) bytes += q + end_;
       EXPECT_EQ(peer_->Bytes(), bytes);
+      if (!r.logTail.empty()) { EXPECT_EQ(LogTail(r.logTail.size()), r.logTail); }
     }
   }
 
@@ -88,6 +97,7 @@ class LinkFixture {
 
   FakeTime time_;
   char end_ = '\n';
+  PeerScript script_;  // the replies every row of ExpectRequests starts with
   std::unique_ptr<PtyPair> pty_;
   std::unique_ptr<ScriptedPeer> peer_;
 };
