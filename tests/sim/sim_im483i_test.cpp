@@ -40,7 +40,13 @@ TEST_F(Im483iTest, Dialogs) {
       // With a fixed speed "V" does not matter; the move still ends on its target.
       {"fixed speed", {Unit('A')}, {.fixed_steps_per_s = 100000}, {
           {"AV 1\n", "AV 1\n"}, {"A+3200\n", "A+3200\n"}, {"A", kStill}, {"AZ\n", "AZ 3200\n"}}},
-      // Searching upwards from 1000 stops at the lower edge of the switch.
+      // The home search as the driver runs it: searching downwards from 1000,
+      // the switch (2400..2439 of each turn) is met at its upper edge one turn
+      // lower; upwards, at its lower edge. (Backing off the switch is the
+      // constant-velocity run below; tests/wheels home whole wheels.)
+      {"home search downwards", {Unit('A', 1000)}, {.speed_factor = 20}, {
+          {"AI 125\n", "AI 125\n"}, {"AF 500 1\n", "AF 500 1\n"}, {"A", kStill},
+          {"A] 1\n", "A] 1 1\n"}}, 2439 - 3200},
       {"home search upwards", {Unit('A', 1000)}, {.speed_factor = 20}, {
           {"AF 500 0\n", "AF 500 0\n"}, {"A", kStill}, {"A] 1\n", "A] 1 1\n"}}, 2400},
       {"malformed moves are echoed and ignored", {Unit('A')}, {}, {
@@ -84,29 +90,6 @@ TEST_F(Im483iTest, MoveTakesTimeAndStopsOnM0) {
   EXPECT_EQ(p, std::round(p));  // stops on a whole step
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_EQ(*sim_->Position('A'), p);  // and stays there
-}
-
-// The home search as the driver runs it: lower the initial velocity, "F",
-// poll "^", read the switch, back off at a quarter of the speed until the
-// switch clears, restore, stop.
-TEST_F(Im483iTest, HomeSearchFindsSwitchAndBacksOff) {
-  Open({Unit('A', 1000)}, {.speed_factor = 20});
-  EXPECT_EQ(Ask("AI 125\n"), "AI 125\n");
-  EXPECT_EQ(Ask("AF 500 1\n"), "AF 500 1\n");
-  ASSERT_TRUE(WaitStill('A'));
-  // Searching downwards from 1000, the switch (2400..2439 of each turn) is
-  // met at its upper edge one turn lower.
-  EXPECT_EQ(*sim_->MechanicalPosition('A'), 2439 - 3200);
-  EXPECT_EQ(Ask("A] 1\n"), "A] 1 1\n");
-  EXPECT_EQ(Ask("AM125\n"), "AM125\n");
-  EXPECT_TRUE(AskUntil("A] 1\n", "A] 1 0\n"));
-  EXPECT_EQ(Ask("AI 200\n"), "AI 200\n");
-  EXPECT_EQ(Ask("AM0\n"), "AM0\n");
-  EXPECT_EQ(Ask("A^\n"), "A^ 0\n");
-  double p = *sim_->MechanicalPosition('A');
-  EXPECT_GE(p, 2440 - 3200);  // just off the switch, on the upper side
-  EXPECT_LT(p, 2440 - 3200 + 200);
-  EXPECT_FALSE(*sim_->SwitchEngaged('A'));
 }
 
 // Without a switch a search runs until stopped; "M" runs both ways.
