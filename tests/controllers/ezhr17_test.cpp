@@ -71,6 +71,12 @@ TEST_F(Ezhr17Test, SendsExactRequests) {
       {"ModeSel0", [] { return MotorSetModeSel(0); }, {"/1n2R"}, 1},
       {"ModeBit1ClearLast", [] { return MotorSetModeBit1(0); }, {"/1n0R"}, 1},
       {"ModeBit1FiveSetsOnlyBitOne", [] { return MotorSetModeBit1(5); }, {"/1n2R"}, 1},
+      // The position is between the status and the trailing character.
+      {"Position", GetPos(-1234), {"/1?0"}, 1, {{"/1?0", {Ez(kReady, "-1234")}}}},
+      {"PositionNotANumber", GetPos(5), {"/1?0"}, -1, {{"/1?0", {Ez(kReady, "12a")}}},
+       {"error reading position:12a"}},
+      {"PositionMissing", GetPos(5), {"/1?0"}, -1, {{"/1?0", {NoReply()}}},
+       {"error reading position:"}},
       // Homing saves the top speed, homes, waits and restores the speed, even
       // after a failure.
       {"HomeSmart", [] { return MotorHome(-500, 99); },
@@ -98,24 +104,6 @@ TEST_F(Ezhr17Test, SendsExactRequests) {
 }
 
 // --- replies and status ---
-
-TEST_F(Ezhr17Test, PositionIsBetweenStatusAndTrailingCharacter) {
-  const struct {
-    PeerReply reply;  // to "/1?0"
-    int16_t status;
-    double pos;       // 5 before the read
-    std::string log;  // the last log entry ("" when not looked at)
-  } cases[] = {{Ez(kReady, "-1234"), 1, -1234.0, ""},
-               {Ez(kReady, "12a"), -1, 5.0, "error reading position:12a"},
-               {NoReply(), -1, 5.0, "error reading position:"}};
-  for (const auto& c : cases) {
-    peer_->Script("/1?0", {c.reply});
-    double pos = 5;
-    EXPECT_EQ(MotorGetPos(pos), c.status) << c.log;
-    EXPECT_DOUBLE_EQ(pos, c.pos) << c.log;
-    if (!c.log.empty()) { EXPECT_EQ(LogLines().back(), c.log); }
-  }
-}
 
 TEST_F(Ezhr17Test, RequestChecksReplyAndStatus) {
   const struct {

@@ -36,6 +36,16 @@ struct RequestRow {
   Strings logTail = {};    // the last log entries after it, in order
 };
 
+// Reads the position into a value of 5 and expects `want` in it after.
+inline std::function<int16_t()> GetPos(double want) {
+  return [want] {
+    double pos = 5;
+    const int16_t r = MotorGetPos(pos);
+    EXPECT_DOUBLE_EQ(pos, want);
+    return r;
+  };
+}
+
 // The last log entries, oldest first.
 inline Strings LogTail(size_t n) {
   const Strings log = LogLines();

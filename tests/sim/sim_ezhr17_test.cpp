@@ -46,6 +46,11 @@ TEST_F(Ezhr17Test, Dialogs) {
       {"only configured addresses answer", {Drive('1'), Drive('A')}, {}, {
           {"/2?0\r", ""}, {"/a?0\r", ""}, {"/F?Q\r", ""}, {"1?0\r", ""}, {"/\r", ""},
           {"/A?0\r", Reply(kReady, "0")}, {"\n/1?0\r", Reply(kReady, "0")}}},
+      // 2000 steps/s: 20000 steps take 10 s. A run is refused while busy,
+      // queries are still answered, and T stops the move.
+      {"busy until terminated", {Drive('1')}, {}, {
+          {"/1P20000R\r", busy}, {"/1Q\r", busy}, {"/1D533R\r", Reply(kBusy | 15)},
+          {"/1?2\r", Reply(kBusy, "2000")}, {"/1T\r", ready}, {"/1Q\r", ready}}},
       {"move P", {Drive('1')}, fast, {{"/1P533R\r", busy}, {"1", kStill}}, 533},
       {"move D", {Drive('1')}, fast, {{"/1D533R\r", busy}, {"1", kStill}}, -533},
       {"move A", {Drive('1')}, fast, {{"/1A1600R\r", busy}, {"1", kStill}}, 1600},
@@ -101,19 +106,6 @@ TEST_F(Ezhr17Test, ProbeSweepIsLoggedAndAnsweredOnlyByPresentDrives) {
     EXPECT_EQ(Ask(expected.back(), a == '3' ? "\r\n" : ""), a == '3' ? Reply(kReady | 2) : "");
   }
   EXPECT_EQ(sim_->Requests(), expected);
-}
-
-TEST_F(Ezhr17Test, MoveIsBusyRefusesNewRunAndStopsOnT) {
-  Open({Drive('1')});  // 2000 steps/s: 20000 steps take 10 s
-  EXPECT_EQ(Ask("/1P20000R\r"), Reply(kBusy));
-  EXPECT_EQ(Ask("/1Q\r"), Reply(kBusy));
-  EXPECT_EQ(Ask("/1D533R\r"), Reply(kBusy | 15));  // refused while busy
-  EXPECT_EQ(Ask("/1?2\r"), Reply(kBusy, "2000"));  // queries still answered
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  EXPECT_EQ(Ask("/1T\r"), Reply(kReady));
-  double p = *sim_->Position('1');
-  EXPECT_GT(p, 0);
-  EXPECT_LT(p, 20000);
 }
 
 // A search without a switch, or a loop without motion, stays busy until
