@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,11 +19,24 @@
 
 namespace nvx::test {
 
+// Records the text the error log mirrors into the message line; a hook may
+// run inside SetText (it is not re-entered).
 class RecordingLabel : public StatusLabel {
  public:
-  std::string Text() const override { return text; }
-  void SetText(const std::string& t) override { text = t; }
   std::string text;
+  std::function<void()> onSetText;
+  std::string Text() const override { return text; }
+  void SetText(const std::string& t) override {
+    text = t;
+    if (onSetText && !inHook_) {
+      inHook_ = true;
+      onSetText();
+      inHook_ = false;
+    }
+  }
+
+ private:
+  bool inHook_ = false;
 };
 
 // The log as a list of lines, oldest first.

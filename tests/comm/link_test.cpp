@@ -14,17 +14,15 @@
 namespace nvx::test {
 namespace {
 
+using Strings = std::vector<std::string>;
+
 TEST_F(LinkOnPty, OpenSetsNineSixHundredEightNoneOneRaw) {
   termios tio{};
   ASSERT_EQ(tcgetattr(pty.MasterFd(), &tio), 0);
   EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B9600));
   EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
-  EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
-  EXPECT_EQ(tio.c_cflag & PARENB, 0u);
-  EXPECT_EQ(tio.c_cflag & CSTOPB, 0u);
-  EXPECT_EQ(tio.c_cflag & CRTSCTS, 0u);
-  EXPECT_NE(tio.c_cflag & CLOCAL, 0u);
-  EXPECT_NE(tio.c_cflag & CREAD, 0u);
+  EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD),
+            static_cast<tcflag_t>(CS8 | CLOCAL | CREAD));
   EXPECT_EQ(tio.c_lflag & (ICANON | ECHO | ISIG), 0u);
   EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL), 0u);
   EXPECT_EQ(tio.c_oflag & OPOST, 0u);
@@ -39,60 +37,55 @@ TEST_F(LinkOnPty, CommOutAppendsTheEndCharacterInOneWrite) {
   EXPECT_EQ(pty.ReadCount(6, 1000), "/1?0R\r");
 }
 
-struct FramingCase {
-  const char* name;
-  bool two;                         // CommIn2 (EZHR17) instead of CommIn (IM483I)
-  std::vector<std::string> pieces;  // as they arrive on the line
-  int16_t result;
-  std::string reply;
-};
-
-class Framing : public LinkOnPty, public ::testing::WithParamInterface<FramingCase> {};
-
-TEST_P(Framing, ReplyIsTakenOrTimesOut) {
-  const FramingCase& c = GetParam();
-  if (c.two) UseEzhr17Framing();
+// A reply is taken up to its terminator (CommIn: LF, IM483I; CommIn2: CR LF,
+// EZHR17), as it arrives on the line, or the receive times out with what came.
+TEST_F(LinkOnPty, ReplyIsTakenOrTimesOut) {
+  const struct {
+    const char* name;
+    bool two;                         // CommIn2 instead of CommIn
+    std::vector<std::string> pieces;  // as they arrive on the line
+    int16_t result;
+    std::string reply;
+  } cases[] = {
+      // clang-format off
+      {"Im483iOneRead", false, {"123\n"}, 1, "123"},
+      {"Im483iInPieces", false, {"1", "2", "3", "\n"}, 1, "123"},
+      {"Im483iEmptyReply", false, {"\n"}, 1, ""},
+      {"Im483iCarriageReturnIsKept", false, {"12\r\n"}, 1, "12\r"},
+      {"Im483iTerminatorThenMoreInOneRead", false, {"12\n3"}, -1, "12\n3"},
+      {"Im483iPartialReply", false, {"12"}, -1, "12"},
+      {"Im483iNothing", false, {}, -1, ""},
+      {"BinaryBytesPassUnchanged", false, {std::string("\x00\xff\x7f\n", 4)}, 1,
+       std::string("\x00\xff\x7f", 3)},
+      {"Ezhr17OneRead", true, {"/0`123\r\n"}, 1, "/0`123"},
+      {"Ezhr17InPieces", true, {"/0", "`12", "3\r", "\n"}, 1, "/0`123"},
+      {"Ezhr17TerminatorSplitByteByByte", true, {"a", "\r", "\n"}, 1, "a"},
+      {"Ezhr17OnlyTerminator", true, {"\r\n"}, 1, ""},
+      {"Ezhr17LineFeedAloneTimesOut", true, {"abc\n"}, -1, "abc\n"},
+      {"Ezhr17CarriageReturnAloneTimesOut", true, {"abc\r"}, -1, "abc\r"},
+      {"Ezhr17SingleLineFeedTimesOut", true, {"\n"}, -1, "\n"},
+      {"Ezhr17TerminatorThenMore", true, {"ab\r\nc"}, -1, "ab\r\nc"},
+      {"Ezhr17ReversedTerminator", true, {"ab\n\r"}, -1, "ab\n\r"},
+      // clang-format on
+  };
   SetPortTimeout(300);
-  std::thread feeder = Feed(c.pieces, 15);
-  std::string reply = "stale";
-  const uint32_t t0 = TimeMs();
-  int16_t r = c.two ? CommIn2(reply) : CommIn(reply);
-  feeder.join();
-  EXPECT_EQ(r, c.result);
-  EXPECT_EQ(reply, c.reply);
-  if (c.result < 0) {
-    EXPECT_EQ(LastLogLine(), "Port TimeOut");
-    EXPECT_GT(FakeSince(t0), 300);
-  } else {
-    EXPECT_TRUE(LogLines().empty()) << LastLogLine();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.two) UseEzhr17Framing();
+    const size_t logged = LogLines().size();
+    std::thread feeder = Feed(c.pieces, 15);
+    std::string reply = "stale";
+    const uint32_t t0 = TimeMs();
+    EXPECT_EQ(c.two ? CommIn2(reply) : CommIn(reply), c.result);
+    feeder.join();
+    EXPECT_EQ(reply, c.reply);
+    EXPECT_EQ(LogLines().size(), logged + (c.result < 0 ? 1 : 0));
+    if (c.result < 0) {
+      EXPECT_EQ(LastLogLine(), "Port TimeOut");
+      EXPECT_GT(FakeSince(t0), 300);
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Link, Framing,
-    ::testing::Values(
-        FramingCase{"Im483iOneRead", false, {"123\n"}, 1, "123"},
-        FramingCase{"Im483iInPieces", false, {"1", "2", "3", "\n"}, 1, "123"},
-        FramingCase{"Im483iEmptyReply", false, {"\n"}, 1, ""},
-        FramingCase{"Im483iCarriageReturnIsKept", false, {"12\r\n"}, 1, "12\r"},
-        FramingCase{"Im483iTerminatorThenMoreInOneRead", false, {"12\n3"}, -1, "12\n3"},
-        FramingCase{"Im483iPartialReply", false, {"12"}, -1, "12"},
-        FramingCase{"Im483iNothing", false, {}, -1, ""},
-        FramingCase{"Ezhr17OneRead", true, {"/0`123\r\n"}, 1, "/0`123"},
-        FramingCase{"Ezhr17InPieces", true, {"/0", "`12", "3\r", "\n"}, 1, "/0`123"},
-        FramingCase{"Ezhr17TerminatorSplitByteByByte", true, {"a", "\r", "\n"}, 1, "a"},
-        FramingCase{"Ezhr17OnlyTerminator", true, {"\r\n"}, 1, ""},
-        FramingCase{"Ezhr17LineFeedAloneTimesOut", true, {"abc\n"}, -1, "abc\n"},
-        FramingCase{"Ezhr17CarriageReturnAloneTimesOut", true, {"abc\r"}, -1, "abc\r"},
-        FramingCase{"Ezhr17SingleLineFeedTimesOut", true, {"\n"}, -1, "\n"},
-        FramingCase{"Ezhr17TerminatorThenMore", true, {"ab\r\nc"}, -1, "ab\r\nc"},
-        FramingCase{"Ezhr17ReversedTerminator", true, {"ab\n\r"}, -1, "ab\n\r"},
-        FramingCase{"BinaryBytesPassUnchanged",
-                    false,
-                    {std::string("\x00\xff\x7f", 3) + "\n"},
-                    1,
-                    std::string("\x00\xff\x7f", 3)}),
-    [](const auto& param_info) { return std::string(param_info.param.name); });
 
 TEST_F(LinkOnPty, ReplyAtTheEdgeOfTheDefaultTimeOut) {
   // The receive's first poll costs 1 ms: the reply comes 999 ms, then
@@ -118,16 +111,16 @@ TEST_F(LinkOnPty, TimeOutMirrorsToTheMessageLineAndKeepsThePartialReply) {
   EXPECT_GT(FakeSince(t0), 150);
   EXPECT_EQ(reply, "/0`");
   EXPECT_EQ(label.text, "Port TimeOut");
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"Port TimeOut"});
+  EXPECT_EQ(LogLines(), Strings{"Port TimeOut"});
 }
 
+// CommInOut writes the request, then reads its reply only: what came late
+// for the request before is dropped.
 TEST_F(LinkOnPty, LateBytesAreDroppedBeforeTheNextRequest) {
   SetPortTimeout(100);
   std::string reply;
   ASSERT_TRUE(Send("la"));
   EXPECT_EQ(CommIn(reply), -1);
-  // The rest of the late reply comes after the time-out; the next request
-  // reads its own reply only.
   ASSERT_TRUE(Send("te\n"));
   {
     // Waits until the bytes are in the port's input (without reading them).
@@ -145,29 +138,6 @@ TEST_F(LinkOnPty, LateBytesAreDroppedBeforeTheNextRequest) {
   EXPECT_EQ(reply, "abc");
 }
 
-TEST_F(LinkOnPty, InOutSendsThenReceives) {
-  SetPortTimeout(500);
-  sent += 8;
-  std::thread peer([this] {
-    std::string got = pty.ReadUntil("\n", 1000);
-    pty.Write(got == "PR\n" ? "echo PR\n" : "wrong\n");
-  });
-  std::string reply;
-  EXPECT_EQ(CommInOut("PR", reply), 1);
-  peer.join();
-  EXPECT_EQ(reply, "echo PR");
-
-  UseEzhr17Framing();
-  sent += 9;
-  std::thread peer2([this] {
-    std::string got = pty.ReadUntil("\r", 1000);
-    pty.Write(got == "/1?0R\r" ? "/0`800\r\n" : "wrong\r\n");
-  });
-  EXPECT_EQ(CommInOut2("/1?0R", reply), 1);
-  peer2.join();
-  EXPECT_EQ(reply, "/0`800");
-}
-
 TEST_F(LinkOnPty, PortNotOpenLogsEachFailureOnceAndTimesOut) {
   ASSERT_EQ(CommClosePort(), -1);
   EXPECT_EQ(CommPortIsOpen(), 0);
@@ -177,14 +147,15 @@ TEST_F(LinkOnPty, PortNotOpenLogsEachFailureOnceAndTimesOut) {
   EXPECT_EQ(CommInOut("V", reply), -1);
   EXPECT_GT(FakeSince(t0), 120);
   EXPECT_EQ(reply, "");
-  EXPECT_EQ(LogLines(), (std::vector<std::string>{"CommOut  9 Port is not open",
-                                                  "CommIn  9 Port is not open", "Port TimeOut"}));
   EXPECT_EQ(CommInOut2("V", reply), -1);
-  EXPECT_EQ(LastLogLine(), "Port TimeOut");
-  EXPECT_EQ(LogLines().size(), 6u);
-  EXPECT_EQ(LogLines()[4], "CommIn2  9 Port is not open");
+  EXPECT_EQ(LogLines(), (Strings{"CommOut  9 Port is not open", "CommIn  9 Port is not open",
+                                 "Port TimeOut", "CommOut  9 Port is not open",
+                                 "CommIn2  9 Port is not open", "Port TimeOut"}));
 }
 
+// A hang-up ends a receive by its time-out and becomes one event; a write to
+// the dead line fails with an I/O error, one event however many failed; the
+// port opened again on another line works.
 TEST_F(LinkOnPty, HangUpEndsByTheTimeOutAndBecomesAnEvent) {
   SetPortTimeout(200);
   ASSERT_TRUE(Send("12"));
@@ -195,35 +166,22 @@ TEST_F(LinkOnPty, HangUpEndsByTheTimeOutAndBecomesAnEvent) {
   EXPECT_EQ(CommIn(reply), -1);
   EXPECT_GT(FakeSince(t0), 200);
   EXPECT_EQ(LastLogLine(), "Port TimeOut");
-  // A second receive on the dead line behaves the same and the hang-up is
-  // reported once.
   EXPECT_EQ(CommIn(reply), -1);
   CommDeliverEvents();
   EXPECT_EQ(LastLogLine(), "ERROR # 1007");
-  auto before = LogLines().size();
   CommDeliverEvents();
-  EXPECT_EQ(LogLines().size(), before);
-}
-
-TEST_F(LinkOnPty, WritingToAHungUpLineFailsWithAnIoErrorEvent) {
-  pty.CloseMaster();
+  EXPECT_EQ(LastLogLine(), "ERROR # 1007");  // once
   EXPECT_EQ(CommOut("V"), -1);
   EXPECT_EQ(LastLogLine(), "CommOut  5 Input/output error");
   EXPECT_EQ(CommOut("V"), -1);
   CommDeliverEvents();
-  // One I/O error event, however many writes failed before the delivery.
-  EXPECT_EQ(LastLogLine(), "ERROR # 1011");
-  auto lines = LogLines();
+  const auto lines = LogLines();
+  EXPECT_EQ(lines.back(), "ERROR # 1011");
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "ERROR # 1011"), 1);
-}
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "ERROR # 1007"), 1);
 
-TEST_F(LinkOnPty, ReopeningAfterAHangUpWorksAgain) {
   PtyPair other;
   ASSERT_TRUE(other.Ok());
-  pty.CloseMaster();
-  SetPortTimeout(50);
-  std::string reply;
-  EXPECT_EQ(CommIn(reply), -1);
   ASSERT_EQ(CommClosePort(), -1);
   SetPortDevice(other.SlavePath());
   ASSERT_EQ(CommOpenPort(1), -1);
@@ -240,23 +198,28 @@ TEST_F(LinkOnPty, OpenFailureIsLoggedWithCodeAndText) {
   EXPECT_EQ(CommOpenPort(1), 0);
   EXPECT_EQ(LastLogLine(), "CommOpenPort  2 No such file or directory");
   EXPECT_EQ(label.text, "CommOpenPort  2 No such file or directory");
-  // The port stays as it was: still open on the pty.
-  EXPECT_EQ(CommPortIsOpen(), -1);
-  SetPortDevice("/dev/null");  // not a terminal
+  EXPECT_EQ(CommPortIsOpen(), -1);  // still open on the pty
+  SetPortDevice("/dev/null");       // not a terminal
   EXPECT_EQ(CommOpenPort(1), 0);
   EXPECT_EQ(LastLogLine(), "CommOpenPort  25 Inappropriate ioctl for device");
 }
 
-TEST(LinkPaths, PortNumberNamesTheTtyUnlessADeviceIsSet) {
+TEST_F(LinkOnPty, UnloadClosesThePort) {
+  CommUnload();
+  EXPECT_EQ(CommPortIsOpen(), 0);
+  SetPortTimeout(30);
+  std::string reply;
+  EXPECT_EQ(CommIn(reply), -1);
+  EXPECT_EQ(LogLines().back(), "Port TimeOut");
+}
+
+TEST(LinkLifecycle, InitUnloadDefaultsAndPortPath) {
   SetPortDevice("");
   EXPECT_EQ(PortDevicePath(1), "/dev/ttyS0");
   EXPECT_EQ(PortDevicePath(4), "/dev/ttyS3");
   SetPortDevice("/dev/ttyUSB0");
   EXPECT_EQ(PortDevicePath(4), "/dev/ttyUSB0");
   SetPortDevice("");
-}
-
-TEST(LinkLifecycle, InitUnloadAndDefaults) {
   CommUnload();
   EXPECT_EQ(CommIsLoaded(), 0);
   int calls = 0;
@@ -274,17 +237,6 @@ TEST(LinkLifecycle, InitUnloadAndDefaults) {
   CommInit();
   EXPECT_EQ(GetPortTimeout(), 1000);
   CommUnload();
-}
-
-TEST_F(LinkOnPty, UnloadClosesThePort) {
-  CommUnload();
-  EXPECT_EQ(CommPortIsOpen(), 0);
-  // The pty master sees the slave closed: writes from it go nowhere useful,
-  // and the link's next receive reports the closed port.
-  SetPortTimeout(30);
-  std::string reply;
-  EXPECT_EQ(CommIn(reply), -1);
-  EXPECT_EQ(LogLines().back(), "Port TimeOut");
 }
 
 }  // namespace

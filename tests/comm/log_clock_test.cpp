@@ -9,52 +9,42 @@
 namespace nvx::test {
 namespace {
 
-using std::chrono::steady_clock;
-
-// Elapsed milliseconds of the steady clock since t0.
-long long MsSince(steady_clock::time_point t0) {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(steady_clock::now() - t0).count();
-}
+using Strings = std::vector<std::string>;
 
 class LogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { Reload(); }
+  void TearDown() override { CommUnload(); }
+  static void Reload() {
     CommUnload();
     SetSerialPortFactory(nullptr);
     CommInit();
   }
-  void TearDown() override { CommUnload(); }
 };
 
-struct RingCase {
-  int count;
-  std::string first;
-  std::string last;
-  std::size_t lines;
-};
-
-class Ring : public LogTest, public ::testing::WithParamInterface<RingCase> {};
-
-TEST_P(Ring, KeepsTheLast101OldestFirst) {
-  const RingCase& c = GetParam();
-  for (int i = 1; i <= c.count; ++i) CommLog("m" + std::to_string(i));
-  auto lines = LogLines();
-  ASSERT_EQ(lines.size(), c.lines);
-  EXPECT_EQ(lines.front(), c.first);
-  EXPECT_EQ(lines.back(), c.last);
-  for (std::size_t i = 1; i < lines.size(); ++i) {
-    EXPECT_EQ(std::stoi(lines[i].substr(1)), std::stoi(lines[i - 1].substr(1)) + 1);
+TEST_F(LogTest, RingKeepsTheLast101OldestFirst) {
+  const struct {
+    int count;
+    std::string first, last;
+    std::size_t lines;
+  } cases[] = {{1, "m1", "m1", 1},
+               {100, "m1", "m100", 100},
+               {101, "m1", "m101", 101},
+               {102, "m2", "m102", 101},
+               {250, "m150", "m250", 101}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.count);
+    Reload();
+    for (int i = 1; i <= c.count; ++i) CommLog("m" + std::to_string(i));
+    auto lines = LogLines();
+    ASSERT_EQ(lines.size(), c.lines);
+    EXPECT_EQ(lines.front(), c.first);
+    EXPECT_EQ(lines.back(), c.last);
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+      EXPECT_EQ(std::stoi(lines[i].substr(1)), std::stoi(lines[i - 1].substr(1)) + 1);
+    }
   }
-  const std::string text = CommErrLogText();
-  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
 }
-
-INSTANTIATE_TEST_SUITE_P(Log, Ring,
-                         ::testing::Values(RingCase{1, "m1", "m1", 1},
-                                           RingCase{100, "m1", "m100", 100},
-                                           RingCase{101, "m1", "m101", 101},
-                                           RingCase{102, "m2", "m102", 101},
-                                           RingCase{250, "m150", "m250", 101}));
 
 TEST_F(LogTest, InitClearsTheSlotsButKeepsThePosition) {
   for (int i = 1; i <= 5; ++i) CommLog("old" + std::to_string(i));
@@ -86,35 +76,16 @@ TEST_F(LogTest, MessageLineMirror) {
   label.text = "OK ";
   CommLogAppend("E1");
   EXPECT_EQ(label.text, "OK , E1");
-  EXPECT_EQ(LogLines(),
-            (std::vector<std::string>{"before", "before too", "msg", "more", "replaced", "E1"}));
+  EXPECT_EQ(LogLines(), (Strings{"before", "before too", "msg", "more", "replaced", "E1"}));
   CommInit();  // clears the label reference
   CommLog("after init");
   EXPECT_EQ(label.text, "OK , E1");
 }
 
-struct EventCase {
-  int16_t code;
-  std::string logged;  // empty: nothing logged
-};
-
-class Events : public LogTest, public ::testing::WithParamInterface<EventCase> {};
-
-TEST_P(Events, OnlyErrorEventsAreLogged) {
-  CommEvent(GetParam().code);
-  if (GetParam().logged.empty()) {
-    EXPECT_EQ(CommErrLogText(), "");
-  } else {
-    EXPECT_EQ(LogLines(), std::vector<std::string>{GetParam().logged});
-  }
+TEST_F(LogTest, OnlyErrorEventsAreLogged) {
+  for (int code : {1001, 1004, 1011, 1000, 2, 0, -1007}) CommEvent(static_cast<int16_t>(code));
+  EXPECT_EQ(LogLines(), (Strings{"ERROR # 1001", "ERROR # 1004", "ERROR # 1011"}));
 }
-
-INSTANTIATE_TEST_SUITE_P(Log, Events,
-                         ::testing::Values(EventCase{1001, "ERROR # 1001"},
-                                           EventCase{1004, "ERROR # 1004"},
-                                           EventCase{1011, "ERROR # 1011"}, EventCase{1000, ""},
-                                           EventCase{2, ""}, EventCase{0, ""},
-                                           EventCase{-1007, ""}));
 
 // --- a scripted port ---
 class FakePort : public SerialPort {
@@ -126,10 +97,7 @@ class FakePort : public SerialPort {
   };
   explicit FakePort(Script* s) : s_(s) {}
   bool Open(const std::string&) override { return open_ = true; }
-  bool Close() override {
-    open_ = false;
-    return true;
-  }
+  bool Close() override { return !(open_ = false); }
   bool IsOpen() const override { return open_; }
   // The scripted replies answer requests: they arrive once the link waits
   // for them, and none is waiting before a request.
@@ -142,9 +110,8 @@ class FakePort : public SerialPort {
     return true;
   }
   bool Write(std::string_view data, int) override {
-    if (s_->write_fails) return false;
-    s_->written += data;
-    return true;
+    if (!s_->write_fails) s_->written += data;
+    return !s_->write_fails;
   }
   Wait WaitReadable(int timeout_ms) override {
     if (!s_->reads.empty()) return Wait::Readable;
@@ -177,10 +144,14 @@ class LinkOnFake : public ::testing::Test {
   FakeTime time;
 };
 
-TEST_F(LinkOnFake, FailedWriteStillReceivesButGivesMinusOne) {
+TEST_F(LinkOnFake, WriteFailureStillReceivesButGivesMinusOne) {
+  std::string reply;
+  script.reads = {"1", "2\n"};
+  EXPECT_EQ(CommInOut("Z", reply), 1);
+  EXPECT_EQ(script.written, "Z\n");
+  EXPECT_EQ(reply, "12");
   script.write_fails = true;
   script.reads = {"OK\n"};
-  std::string reply;
   EXPECT_EQ(CommOut("V"), -1);
   EXPECT_EQ(LastLogLine(), "CommOut  5 Input/output error");
   EXPECT_EQ(CommInOut("V", reply), -1);
@@ -192,14 +163,6 @@ TEST_F(LinkOnFake, FailedWriteStillReceivesButGivesMinusOne) {
   EXPECT_EQ(reply, "/0`");
 }
 
-TEST_F(LinkOnFake, GoodWriteAndGoodReplyGiveOne) {
-  script.reads = {"1", "2\n"};
-  std::string reply;
-  EXPECT_EQ(CommInOut("Z", reply), 1);
-  EXPECT_EQ(script.written, "Z\n");
-  EXPECT_EQ(reply, "12");
-}
-
 TEST_F(LinkOnFake, AFloodIsCutToTheReplyLimitAndStillEnds) {
   std::string big(kMaxReplyBytes + 5000, 'x');
   script.reads = {big.substr(0, 40000), big.substr(40000) + "\n"};
@@ -209,15 +172,11 @@ TEST_F(LinkOnFake, AFloodIsCutToTheReplyLimitAndStillEnds) {
   script.reads = {big};
   EXPECT_EQ(CommIn(reply), -1);
   EXPECT_EQ(reply.size(), kMaxReplyBytes);
-}
-
-TEST_F(LinkOnFake, ATerminatorJustPastTheLimitIsStripped) {
+  // A terminator just past the limit is stripped: "\r" is the last byte kept.
   UseEzhr17Framing();
-  std::string body(kMaxReplyBytes - 1, 'y');
-  script.reads = {body + "\r\n"};  // "\r" is the last byte kept
-  std::string reply;
+  script.reads = {big.substr(0, kMaxReplyBytes - 1) + "\r\n"};
   EXPECT_EQ(CommIn2(reply), 1);
-  EXPECT_EQ(reply, body);
+  EXPECT_EQ(reply, big.substr(0, kMaxReplyBytes - 1));
 }
 
 TEST_F(LinkOnFake, UnsetFramingEndsAtNul) {
@@ -233,50 +192,42 @@ TEST_F(LinkOnFake, UnsetFramingEndsAtNul) {
 
 // --- clock and wait ---
 
-TEST(Clock, DifferencesAreWrapSafe) {
+TEST(Clock, DifferencesAndReceiveTimeOutAreWrapSafe) {
   FakeTime time(0xFFFFFFFFu - 20);  // the counter wraps in 21 ms
-  const uint32_t start = TimeMs();
+  uint32_t start = TimeMs();
   WaitMs(60);
   const uint32_t now = TimeMs();
   EXPECT_LT(now, start);  // it did wrap
   EXPECT_EQ(static_cast<uint32_t>(now - start), 61u);
   time.clock.SleepUntilMs(start + 100);
   EXPECT_EQ(static_cast<uint32_t>(TimeMs() - start), 100u);
-}
 
-TEST(Clock, ReceiveTimeOutAcrossTheWrap) {
   CommUnload();
   CommInit(UseIm483iFraming);  // the port stays closed: nothing arrives
-  FakeTime time(0xFFFFFFFFu - 30);
+  FakeTime wrap(0xFFFFFFFFu - 30);
   SetPortTimeout(100);
   std::string reply;
-  const uint32_t start = TimeMs();
+  start = TimeMs();
   EXPECT_EQ(CommIn(reply), -1);
   EXPECT_EQ(static_cast<uint32_t>(TimeMs() - start), 101u);
   EXPECT_EQ(LastLogLine(), "Port TimeOut");
   CommUnload();
 }
 
-struct WaitCase {
-  int32_t n;
-  long long at_least_ms;
-};
-
-class Wait : public ::testing::TestWithParam<WaitCase> {};
-
-TEST_P(Wait, ReturnsNoEarlierThanNPlusOne) {
-  auto t0 = steady_clock::now();
-  const uint32_t start = TimeMs();
-  WaitMs(GetParam().n);
-  EXPECT_GE(MsSince(t0), GetParam().at_least_ms);
-  if (GetParam().n >= 0) {
-    EXPECT_GT(static_cast<int64_t>(static_cast<uint32_t>(TimeMs() - start)), GetParam().n);
+// On the real clock: a wait of n ms returns no earlier than n + 1 ms later.
+TEST(Clock, WaitReturnsNoEarlierThanNPlusOne) {
+  for (const int32_t n : {100, 0, 1, 37, -5}) {
+    const auto t0 = std::chrono::steady_clock::now();
+    const uint32_t start = TimeMs();
+    WaitMs(n);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - t0);
+    EXPECT_GE(ms.count(), std::max(n + 1, 0)) << n;
+    if (n >= 0) {
+      EXPECT_GT(static_cast<int64_t>(static_cast<uint32_t>(TimeMs() - start)), n) << n;
+    }
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(Clock, Wait,
-                         ::testing::Values(WaitCase{100, 101}, WaitCase{0, 1}, WaitCase{1, 2},
-                                           WaitCase{37, 38}, WaitCase{-5, 0}));
 
 }  // namespace
 }  // namespace nvx::test

@@ -4,14 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/settings.h"
 #include "base/ui.h"
 #include "comm/comm.h"
+#include "comm/comm_test_util.h"
 #include "controllers/allmotion.h"
 #include "controllers/motcon.h"
 #include "scripted_peer.h"
@@ -20,42 +22,34 @@
 
 namespace nvx::test {
 
-// Records every text the error log mirrors into the message line; a hook may
-// run inside SetText (it is not re-entered).
-class HookLabel : public StatusLabel {
- public:
-  std::string text;
-  std::vector<std::string> history;
-  std::function<void()> onSetText;
-  std::string Text() const override { return text; }
-  void SetText(const std::string& t) override {
-    text = t;
-    history.push_back(t);
-    if (onSetText && !inHook_) {
-      inHook_ = true;
-      onSetText();
-      inHook_ = false;
-    }
-  }
+using Strings = std::vector<std::string>;
 
- private:
-  bool inHook_ = false;
+using PeerScript = std::vector<std::pair<std::string, std::vector<PeerReply>>>;
+
+// One operation of the dispatch and the requests it puts on the line.
+struct RequestRow {
+  const char* name;
+  std::function<int16_t()> op;
+  Strings expected;  // requests, without their end character
+  int16_t status;
+  PeerScript script = {};  // the peer's replies, over the fixture's own
+  Strings logTail = {};    // the last log entries after it, in order
 };
 
-inline std::vector<std::string> LogLines() {
-  std::vector<std::string> lines;
-  const std::string text = CommErrLogText();
-  size_t pos = 0;
-  while (pos < text.size()) {
-    const size_t e = text.find("\r\n", pos);
-    if (e == std::string::npos) {
-      lines.push_back(text.substr(pos));
-      break;
-    }
-    lines.push_back(text.substr(pos, e - pos));
-    pos = e + 2;
-  }
-  return lines;
+// Reads the position into a value of 5 and expects `want` in it after.
+inline std::function<int16_t()> GetPos(double want) {
+  return [want] {
+    double pos = 5;
+    const int16_t r = MotorGetPos(pos);
+    EXPECT_DOUBLE_EQ(pos, want);
+    return r;
+  };
+}
+
+// The last log entries, oldest first.
+inline Strings LogTail(size_t n) {
+  const Strings log = LogLines();
+  return Strings(log.end() - static_cast<long>(std::min(n, log.size())), log.end());
 }
 
 class LinkFixture {
@@ -71,8 +65,8 @@ class LinkFixture {
     SetPortDevice(pty_->SlavePath());
     ASSERT_EQ(CommOpenPort(1), -1);
     SetPortTimeout(250);
-    peer_ = std::make_unique<ScriptedPeer>(pty_->MasterFd(), type == "EZHR17" ? '\r' : '\n',
-                                           std::move(fallback));
+    end_ = type == "EZHR17" ? '\r' : '\n';
+    peer_ = std::make_unique<ScriptedPeer>(pty_->MasterFd(), end_, std::move(fallback));
     ScriptedPeer& peer = *peer_;
     time_.FollowPeer([&peer] { return peer.BytesHandled(); }, [&peer] { return peer.BytesSent(); });
     MotorSelect(address);
@@ -91,9 +85,29 @@ class LinkFixture {
     SetPortDevice("");
   }
 
-  std::vector<std::string> Requests() const { return peer_->Requests(); }
+  // Runs each row's operation against a fresh script: its status, the
+  // requests, that each went out followed by the end character and nothing
+  // else, and what was logged.
+  void ExpectRequests(const std::vector<RequestRow>& rows) {
+    for (const RequestRow& r : rows) {
+      SCOPED_TRACE(r.name);
+      peer_->Reset(true);
+      for (const auto& [request, replies] : script_) peer_->Script(request, replies);
+      for (const auto& [request, replies] : r.script) peer_->Script(request, replies);
+      EXPECT_EQ(r.op(), r.status);
+      EXPECT_EQ(Requests(), r.expected);
+      std::string bytes;
+      for (const auto& q : r.expected) bytes += q + end_;
+      EXPECT_EQ(peer_->Bytes(), bytes);
+      if (!r.logTail.empty()) { EXPECT_EQ(LogTail(r.logTail.size()), r.logTail); }
+    }
+  }
+
+  Strings Requests() const { return peer_->Requests(); }
 
   FakeTime time_;
+  char end_ = '\n';
+  PeerScript script_;  // the replies every row of ExpectRequests starts with
   std::unique_ptr<PtyPair> pty_;
   std::unique_ptr<ScriptedPeer> peer_;
 };

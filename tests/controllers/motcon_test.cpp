@@ -17,8 +17,6 @@
 namespace nvx::test {
 namespace {
 
-using Strings = std::vector<std::string>;
-
 struct Op {
   const char* name;
   std::function<int16_t()> call;
@@ -27,21 +25,12 @@ struct Op {
 
 std::vector<Op> AllOperations() {
   static int32_t pos = 5;
+  // clang-format off
   return {
-      {"MotorCommand",
-       [] {
-         std::string r;
-         return MotorCommand("AZ", r);
-       },
-       "command AZ"},
+      {"MotorCommand", [] { std::string r; return MotorCommand("AZ", r); }, "command AZ"},
       {"MotorHome", [] { return MotorHome(-500, 200); }, "home -500 200"},
       {"MotorMoveRel", [] { return MotorMoveRel(10); }, "moveRel 10"},
-      {"MotorGetPos",
-       [] {
-         double p = 0;
-         return MotorGetPos(p);
-       },
-       "getPos"},
+      {"MotorGetPos", [] { double p = 0; return MotorGetPos(p); }, "getPos"},
       {"MotorSettle", [] { return MotorSettle(10); }, "settle 10"},
       {"MotorSetCurrents", [] { return MotorSetCurrents(10, 50); }, "setCurrents 10 50"},
       {"MotorSetAccel", [] { return MotorSetAccel(1, 2); }, "setAccel 1 2"},
@@ -58,6 +47,7 @@ std::vector<Op> AllOperations() {
       {"MotorProbe", [] { return MotorProbe(); }, "probe"},
       {"MotorSeekLimit", [] { return MotorSeekLimit(); }, "seekLimit"},
   };
+  // clang-format on
 }
 
 // A driver table that writes down each operation with its arguments and
@@ -78,26 +68,19 @@ struct RecordingDriver {
     auto r = [this](const char* name) {
       return [this, name](const auto&... a) { return Rec(name, a...); };
     };
+    // clang-format off
     return {.setLineEnds = [this] { Rec("setLineEnds"); },
             .command = [this](const std::string& q, std::string&) { return Rec("command", q); },
-            .home = r("home"),
-            .moveRel = r("moveRel"),
+            .home = r("home"), .moveRel = r("moveRel"),
             .getPos = [this](double&) { return Rec("getPos"); },
-            .settle = r("settle"),
-            .setCurrents = r("setCurrents"),
-            .setAccel = r("setAccel"),
-            .setAuxFlag = r("setAuxFlag"),
-            .setAuxPair = r("setAuxPair"),
-            .setSlewVel = r("setSlewVel"),
-            .setResolution = r("setResolution"),
-            .setInitVel = r("setInitVel"),
-            .setPos = r("setPos"),
-            .waitStop = r("waitStop"),
-            .setModeBit1 = r("setModeBit1"),
-            .setModeSel = r("setModeSel"),
-            .setFilterSteps = r("setFilterSteps"),
-            .probe = r("probe"),
+            .settle = r("settle"), .setCurrents = r("setCurrents"), .setAccel = r("setAccel"),
+            .setAuxFlag = r("setAuxFlag"), .setAuxPair = r("setAuxPair"),
+            .setSlewVel = r("setSlewVel"), .setResolution = r("setResolution"),
+            .setInitVel = r("setInitVel"), .setPos = r("setPos"), .waitStop = r("waitStop"),
+            .setModeBit1 = r("setModeBit1"), .setModeSel = r("setModeSel"),
+            .setFilterSteps = r("setFilterSteps"), .probe = r("probe"),
             .seekLimit = r("seekLimit")};
+    // clang-format on
   }
 };
 
@@ -131,12 +114,12 @@ TEST(MotorDriverTest, InstalledDriverGetsEveryOperationWithItsArguments) {
   EXPECT_EQ(MotorProbe(), 0);  // the configured type's table again
 }
 
-class UnknownTypeTest : public ::testing::Test, public LinkFixture {
+class DispatchTest : public ::testing::Test, public LinkFixture {
  protected:
   void TearDown() override { CloseLink(); }
 };
 
-TEST_F(UnknownTypeTest, EveryOperationAnswersZeroWithoutTraffic) {
+TEST_F(DispatchTest, UnknownTypeAnswersZeroWithoutTraffic) {
   OpenLink("ezhr17", 'A', Echo());
   const auto before = PosixSerialPort::TotalTraffic();
   for (const Op& op : AllOperations()) EXPECT_EQ(op.call(), 0) << op.name;
@@ -144,37 +127,25 @@ TEST_F(UnknownTypeTest, EveryOperationAnswersZeroWithoutTraffic) {
   EXPECT_TRUE(LogLines().empty());
 }
 
-class FramingTest : public ::testing::Test, public LinkFixture {
- protected:
-  void TearDown() override { CloseLink(); }
-};
-
-TEST_F(FramingTest, Im483iEndsRequestsWithLineFeed) {
-  OpenLink("IM483I", 'A', Echo(" 7"));
-  std::string reply;
-  EXPECT_EQ(CommInOut("AZ", reply), 1);
-  EXPECT_EQ(reply, "AZ 7");
-  EXPECT_EQ(peer_->Bytes(), "AZ\n");
-}
-
-TEST_F(FramingTest, Ezhr17EndsRequestsWithCarriageReturnAndWaitsForCrLf) {
+// IM483I ends requests with a line feed; EZHR17 with a carriage return, and
+// waits for CR LF.
+TEST_F(DispatchTest, FramingFollowsTheType) {
   OpenLink("EZHR17", '1', Raw("ok\r\n"));
   std::string reply;
   EXPECT_EQ(CommInOut2("/1Q", reply), 1);
   EXPECT_EQ(reply, "ok");
   EXPECT_EQ(peer_->Bytes(), "/1Q\r");
-}
-
-TEST_F(FramingTest, UnknownTypeLeavesFramingAsItWas) {
-  OpenLink("IM483I", 'A', Echo());
+  CloseLink();
+  OpenLink("IM483I", 'A', Echo(" 7"));
+  // An unknown type leaves the framing as it was.
   SetControllerType(AppSettings(), "ezhr17");
   MotorSetLineEnds();
-  std::string reply;
   EXPECT_EQ(CommInOut("AZ", reply), 1);
+  EXPECT_EQ(reply, "AZ 7");
   EXPECT_EQ(peer_->Bytes(), "AZ\n");
 }
 
-TEST_F(FramingTest, DispatchFollowsTypeChangeAtOnce) {
+TEST_F(DispatchTest, DispatchFollowsTypeChangeAtOnce) {
   OpenLink("IM483I", 'A', Echo());
   EXPECT_EQ(MotorSetFilterSteps(400), 1);  // IM483I: nothing sent
   SetControllerType(AppSettings(), "EZHR17");
@@ -185,17 +156,13 @@ TEST_F(FramingTest, DispatchFollowsTypeChangeAtOnce) {
   EXPECT_EQ(PosixSerialPort::TotalTraffic().written, before.written);
 }
 
-TEST(MotorStateTest, SettersStoreValues) {
-  MotorSelect('B');
-  EXPECT_EQ(MotorAddress(), 'B');
+TEST(MotorStateTest, SettersStoreValuesAndProcessEventsPutsAddressBack) {
   MotorSetMoveTimeout(17);
   EXPECT_EQ(MotorMoveTimeout(), 17);
-}
-
-TEST(MotorStateTest, ProcessEventsPutsAddressBack) {
   RecordingUi ui;
   ScopedUi scoped(ui);
   MotorSelect('A');
+  EXPECT_EQ(MotorAddress(), 'A');
   ui.onProcessEvents = [] { MotorSelect('B'); };
   MotorProcessEvents();
   EXPECT_EQ(ui.processEventsCalls, 1);
