@@ -5,13 +5,12 @@
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QThread>
 #include <fstream>
 #include <sstream>
-
-#include "ipc/dbus_names.h"
 
 namespace nvx::test {
 
@@ -75,23 +74,14 @@ void IpcTest::StartBus(bool withServiceFile) {
     WriteFile(service, "[D-BUS Service]\nName=org.norvantix.Norvantix\n" + exec + "\n");
   }
   WriteFile(busDir->file("bus.conf"),
-            "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-            "<busconfig>\n"
-            "  <type>session</type>\n"
-            "  <listen>" +
-                address.toStdString() +
-                "</listen>\n"
-                "  <servicedir>" +
-                busDir->file("services") +
-                "</servicedir>\n"
-                "  <auth>EXTERNAL</auth>\n"
-                "  <policy context=\"default\">\n"
-                "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                "    <allow eavesdrop=\"true\"/>\n"
-                "    <allow own=\"*\"/>\n"
-                "  </policy>\n"
-                "</busconfig>\n");
+            R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig><type>session</type><listen>)" +
+                address.toStdString() + "</listen><servicedir>" + busDir->file("services") +
+                R"(</servicedir><auth>EXTERNAL</auth>
+  <policy context="default"><allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/><allow own="*"/></policy></busconfig>
+)");
   daemon = std::make_unique<QProcess>();
   // Activated programs inherit this environment.
   daemon->setProcessEnvironment(ProgramEnv());
@@ -191,23 +181,49 @@ QVariant IpcTest::Prop(const QString& path, const QString& iface, const QString&
   return r.arguments().at(0).value<QDBusVariant>().variant();
 }
 
+QDBusPendingCall IpcTest::CallAsync(const QString& path, const QString& iface,
+                                    const QString& member, const QString& arg) {
+  QDBusMessage m = QDBusMessage::createMethodCall(kService, path, iface, member);
+  m << arg;
+  return client.asyncCall(m, 60000);
+}
+
 QVariant IpcTest::Diag(const char* name) {
-  return Prop(QString::fromUtf8(dbus::kDiagPath), QString::fromUtf8(dbus::kDiagInterface),
-              QString::fromUtf8(name));
+  return Prop(dbus::kDiagPath, dbus::kDiagInterface, QString::fromUtf8(name));
+}
+
+std::string IpcTest::Form1Text(const char* name) {
+  return Prop(dbus::kForm1Path, dbus::kForm1Interface, QString::fromUtf8(name))
+      .toString()
+      .toStdString();
+}
+
+QDBusMessage IpcTest::Execute(const QString& line) {
+  return Call(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("Execute"), {line});
+}
+
+QString IpcTest::Create(QDBusConnection& c) {
+  const QDBusMessage m =
+      CallOn(c, dbus::kCmdPath, dbus::kFactoryInterface, QStringLiteral("Create"));
+  if (m.type() != QDBusMessage::ReplyMessage) return {};
+  return m.arguments().at(0).value<QDBusObjectPath>().path();
+}
+
+bool IpcTest::Release(QDBusConnection& c, const QString& path) {
+  return CallOn(c, path, dbus::kCmdInterface, QStringLiteral("Release")).type() ==
+         QDBusMessage::ReplyMessage;
 }
 
 std::string IpcTest::ExecOn(QDBusConnection& c, const QString& path, const std::string& line) {
-  const QDBusMessage r = CallOn(c, path, QString::fromUtf8(dbus::kCmdInterface),
-                                QStringLiteral("Exec"), {QString::fromStdString(line)});
+  const QDBusMessage r =
+      CallOn(c, path, dbus::kCmdInterface, QStringLiteral("Exec"), {QString::fromStdString(line)});
   if (r.type() != QDBusMessage::ReplyMessage || r.arguments().size() != 1) {
     return "<error " + r.errorName().toStdString() + ">";
   }
   return r.arguments().at(0).toString().toStdString();
 }
 
-std::string IpcTest::Exec(const std::string& line) {
-  return ExecOn(client, QString::fromUtf8(dbus::kCmdPath), line);
-}
+std::string IpcTest::Exec(const std::string& line) { return ExecOn(client, dbus::kCmdPath, line); }
 
 void IpcTest::SetKey(const std::string& file, const std::string& key, const std::string& value) {
   std::string text = dataDir->read(file);

@@ -5,7 +5,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 
-#include "ipc/dbus_names.h"
 #include "ipc_fixture.h"
 #include "support/process.h"
 
@@ -28,15 +27,8 @@ TEST_F(StartTest, ServiceFileStartsTheProgramInAutomationMode) {
   EXPECT_EQ(Exec("F ?;B ?"), "1 ; 1 ; ");
   // "Unload" then release ends it.
   EXPECT_EQ(Exec("Unload"), "OK  ; ");
-  EXPECT_EQ(Call(QString::fromUtf8(dbus::kCmdPath), QString::fromUtf8(dbus::kCmdInterface),
-                 QStringLiteral("Release"))
-                .type(),
-            QDBusMessage::ReplyMessage);
+  EXPECT_TRUE(Release(client, dbus::kCmdPath));
   EXPECT_TRUE(WaitUntil([&] { return !NameOwned(); }, 20000));
-}
-
-TEST_F(StartTest, WithoutServiceFileOrProgramTheCallFails) {
-  EXPECT_EQ(Exec("Ver"), "<error org.freedesktop.DBus.Error.ServiceUnknown>");
 }
 
 // The second start, in every mode, shows the message and leaves the first
@@ -83,18 +75,16 @@ TEST_F(StartTest, CrashLeavesNoStaleLock) {
   EXPECT_EQ(Exec("Ver"), "4.0 ; ");
 }
 
-struct CmdCase {
-  std::vector<std::string> args;
-  std::string out;
-  int exitCode;
-};
-
 TEST_F(StartTest, NorvantixCmdRepliesAndExitStatus) {
   SetKey("ZR_CONFIG.TXT", "W2_INSTALLED", "0");
   StartBus(true);  // the first call starts the program
   const std::vector<std::pair<std::string, std::string>> env = {
       {"DBUS_SESSION_BUS_ADDRESS", address.toStdString()}};
-  const CmdCase cases[] = {
+  const struct {
+    std::vector<std::string> args;
+    std::string out;
+    int exitCode;
+  } cases[] = {
       {{"Ver"}, "4.0 ; \n", 0},
       {{"F ?;B ?"}, "1 ; Off  ; \n", 1},
       {{"Ver", "F ?"}, "4.0 ; \n1 ; \n", 0},
@@ -108,7 +98,7 @@ TEST_F(StartTest, NorvantixCmdRepliesAndExitStatus) {
       {{"--timeout", "x", "Ver"}, "", 2},
       {{"--bogus", "Ver"}, "", 2},
   };
-  for (const CmdCase& c : cases) {
+  for (const auto& c : cases) {
     std::vector<std::string> argv = {NVX_CMD_PROGRAM};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     const ProcessResult r = RunProcess(argv, env, 60000);
@@ -122,7 +112,10 @@ TEST_F(StartTest, NorvantixCmdRepliesAndExitStatus) {
   EXPECT_TRUE(NameOwned());
 }
 
+// Without the program or its service file a call fails; norvantix-cmd then
+// says it cannot reach the program.
 TEST_F(StartTest, NorvantixCmdWhenNothingAnswers) {
+  EXPECT_EQ(Exec("Ver"), "<error org.freedesktop.DBus.Error.ServiceUnknown>");
   struct Case {
     std::string bus;
     const char* why;
