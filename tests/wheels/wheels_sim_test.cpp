@@ -80,10 +80,7 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
     Open({u}, options);
     AppSettings().WheelInstalled[1] = 1;
   }
-  void InstallBoth() {
-    AppSettings().WheelInstalled[1] = 1;
-    AppSettings().WheelInstalled[2] = 1;
-  }
+  void InstallBoth() { AppSettings().WheelInstalled[1] = AppSettings().WheelInstalled[2] = 1; }
   // Both wheels installed and initialised, wheel `sel` selected.
   void StartBoth(int16_t sel = 1) {
     InstallBoth();
@@ -133,7 +130,7 @@ std::string KindName(const ::testing::TestParamInfo<ControllerKind>& info) {
   return info.param == ControllerKind::kEZHR17 ? "EZHR17" : "IM483I";
 }
 
-TEST_P(SimWheelTest, InitDevicesBringsBothWheelsOnline) {
+TEST_P(SimWheelTest, InitDevicesThenGoToFilterThenGetFilter) {
   OpenTwo();
   InstallBoth();
   MotorSetMoveTimeout(0);
@@ -157,25 +154,18 @@ TEST_P(SimWheelTest, InitDevicesBringsBothWheelsOnline) {
   EXPECT_EQ(first9, want);
   // Wheel 2 has eight filters of 400 steps.
   if (Ez()) { EXPECT_TRUE(Sent("/2B400R\r")); }
-}
 
-TEST_P(SimWheelTest, GoToFilterThenGetFilter) {
-  OpenTwo();
-  StartBoth();
+  SelectWheel(1);
   ASSERT_EQ(GoToFilter(3), 1);
   EXPECT_EQ(CurFilter(1), 0);  // the caller stores the target
   EXPECT_EQ(WaitWheel(), 1);
-  const struct {
-    int16_t wheel, target;
-    int64_t move;  // the one move sent
-    double pos;
-    int16_t filter;
-  } steps[] = {
-      {1, 3, 1067, 1067, 3},
-      {1, 6, -1600, -533, 6},  // from 3 to 6 is half a revolution: the negative way
-      {2, 8, -400, -400, 8},   // wheel 2, eight filters
-      {2, 9, 400, 0, 1},       // filter 9 of eight is filter 1, by the short way
-  };
+  // Wheel, target filter, the one move sent, position and filter read after.
+  // From 3 to 6 is half a revolution: the negative way; filter 9 of wheel 2's
+  // eight is filter 1, by the short way.
+  // clang-format off
+  const struct { int16_t wheel, target; int64_t move; double pos; int16_t filter; } steps[] = {
+      {1, 3, 1067, 1067, 3}, {1, 6, -1600, -533, 6}, {2, 8, -400, -400, 8}, {2, 9, 400, 0, 1}};
+  // clang-format on
   for (const auto& s : steps) {
     SCOPED_TRACE(s.target);
     SelectWheel(s.wheel);
@@ -210,15 +200,11 @@ TEST_P(SimWheelTest, NextAndPrevWrapAndRecord) {
   OpenTwo();
   StartBoth();
   CurFilter(1) = 0;
-  const struct {
-    int16_t (*op)();
-    int16_t filter;
-    double pos;
-  } steps[] = {
-      {DevPrevFilter, 6, -533},  // undetermined goes to N
-      {DevNextFilter, 1, 0},     // 6 of 6 wraps to 1
-      {DevPrevFilter, 6, -533},
-  };
+  // Undetermined goes to N; 6 of 6 wraps to 1.
+  // clang-format off
+  const struct { int16_t (*op)(); int16_t filter; double pos; } steps[] = {
+      {DevPrevFilter, 6, -533}, {DevNextFilter, 1, 0}, {DevPrevFilter, 6, -533}};
+  // clang-format on
   for (const auto& s : steps) {
     ASSERT_EQ(s.op(), 1);
     EXPECT_EQ(CurFilter(1), s.filter);
@@ -377,11 +363,9 @@ TEST_P(SimWheelTest, ANestedCommandOnTheOtherWheelDoesNotRedirectTheWaitingOne) 
   }
   EXPECT_DOUBLE_EQ(Wrapped(Pos(A1())), 533);
   EXPECT_DOUBLE_EQ(Pos(A2()), 400);
-}
 
-TEST_P(SimWheelTest, ANestedStepOnTheOtherWheelKeepsEachWheelsFilter) {
-  OpenTwo(Fast(2000));
-  StartBoth();
+  // A nested step on the other wheel keeps each wheel's filter.
+  SelectWheel(1);
   CurFilter(1) = 1;
   CurFilter(2) = 0;
   ASSERT_EQ(GoToFilter(4), 1);  // wheel 1 busy for 0.8 s
