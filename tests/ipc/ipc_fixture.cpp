@@ -9,20 +9,12 @@
 #include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QThread>
-#include <fstream>
-#include <sstream>
+#include <algorithm>
 
 namespace nvx::test {
 
 namespace {
-
 const QString kService = QString::fromUtf8(dbus::kServiceName);
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f << text;
-}
-
 }  // namespace
 
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
@@ -64,21 +56,21 @@ void IpcTest::StartBus(bool withServiceFile) {
   const std::string socket = busDir->file("bus");
   ::unlink(socket.c_str());
   address = QString::fromStdString("unix:path=" + socket);
-  const std::string service = busDir->file("services/org.norvantix.Norvantix.service");
-  ::unlink(service.c_str());
+  const std::string service = "services/org.norvantix.Norvantix.service";
+  ::unlink(busDir->file(service).c_str());
   if (withServiceFile) {
-    std::string exec = "Exec=" + std::string(NVX_PROGRAM);
-    for (const QString& a : ProgramArgs({QStringLiteral("--automation")})) {
-      exec += " " + a.toStdString();
-    }
-    WriteFile(service, "[D-BUS Service]\nName=org.norvantix.Norvantix\n" + exec + "\n");
+    const QString args = ProgramArgs({QStringLiteral("--automation")}).join(QLatin1Char(' '));
+    busDir->writeRaw(service, "[D-BUS Service]\nName=org.norvantix.Norvantix\nExec=" NVX_PROGRAM
+                              " " +
+                                  args.toStdString() + "\n");
   }
-  WriteFile(busDir->file("bus.conf"),
-            R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+  busDir->writeRaw(
+      "bus.conf",
+      R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig><type>session</type><listen>)" +
-                address.toStdString() + "</listen><servicedir>" + busDir->file("services") +
-                R"(</servicedir><auth>EXTERNAL</auth>
+          address.toStdString() + "</listen><servicedir>" + busDir->file("services") +
+          R"(</servicedir><auth>EXTERNAL</auth>
   <policy context="default"><allow send_destination="*" eavesdrop="true"/>
     <allow eavesdrop="true"/><allow own="*"/></policy></busconfig>
 )");
@@ -226,22 +218,11 @@ std::string IpcTest::ExecOn(QDBusConnection& c, const QString& path, const std::
 std::string IpcTest::Exec(const std::string& line) { return ExecOn(client, dbus::kCmdPath, line); }
 
 void IpcTest::SetKey(const std::string& file, const std::string& key, const std::string& value) {
-  std::string text = dataDir->read(file);
-  std::istringstream in(text);
-  std::string line, out;
-  bool found = false;
-  const std::string prefix = "\"" + key + "\",";
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.rfind(prefix, 0) == 0) {
-      found = true;
-      if (value.empty()) continue;
-      line = prefix + value;
-    }
-    out += line + "\n";
-  }
-  if (!found && !value.empty()) out += prefix + value + "\n";
-  dataDir->write(file, out);
+  const std::string text = dataDir->read(file), prefix = "\"" + key + "\",";
+  const size_t at = text.find(prefix);
+  ASSERT_NE(at, std::string::npos) << key << " in " << file;
+  const size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+  dataDir->writeRaw(file, text.substr(0, at) + prefix + value + text.substr(end));
 }
 
 }  // namespace nvx::test

@@ -69,7 +69,7 @@ class IpcTest : public ::testing::Test {
   QString Create(QDBusConnection& c);
   bool Release(QDBusConnection& c, const QString& path);
 
-  // A key of ZR_CONFIG.TXT or a wheel file set in the program's data copy.
+  // An existing key of ZR_CONFIG.TXT or a wheel file set in the program's data copy.
   void SetKey(const std::string& file, const std::string& key, const std::string& value);
 
   std::unique_ptr<TempDir> busDir;  // bus socket, configuration, services, runtime dir
