@@ -1,6 +1,4 @@
 // Comma-separated text field files and the line helpers.
-#include <random>
-
 #include "params_fixture.h"
 
 namespace nvx::test {
@@ -71,20 +69,6 @@ TEST_F(ParamsTest, ReadTextFileFailuresKeepTheList) {
     EXPECT_EQ(fresh.items, Items{""}) << name;
   }
   EXPECT_TRUE(ui_.boxes.empty());
-}
-
-TEST_F(ParamsTest, ReadTextFileSurvivesGarbage) {
-  std::mt19937 rng(777);
-  for (int round = 0; round < 100; ++round) {
-    std::string bytes(1 + rng() % 3000, '\0');
-    for (char& c : bytes) c = static_cast<char>(rng() & 0xff);
-    Put("G.PRG", bytes);
-    TextFieldList list;
-    const int32_t n = ReadTextFile(Path("G.PRG"), list);
-    ASSERT_GE(n, 1);
-    ASSERT_EQ(static_cast<size_t>(n), list.items.size());
-    for (const auto& s : list.items) EXPECT_EQ(s.find('\n'), std::string::npos);
-  }
 }
 
 // One element a line; a failed write leaves the old file. Read back, the
