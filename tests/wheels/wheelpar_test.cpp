@@ -36,15 +36,20 @@ class ReadWheelParTest : public WheelDirTest {
   }
 };
 
-TEST_F(ReadWheelParTest, ReadsEveryKey) {
-  // A slew velocity beyond 16 bits is still a 32-bit value; the offset is not rounded.
-  PutWheel(1, {.hold = "12",
-               .run = "55",
-               .slew = "40000",
-               .init = "300",
-               .accel = "120",
-               .offset = "-12.75"});
+// No such wheel, or no file: nothing is read but the fixed values, which are
+// set before the file is looked at. A slew velocity beyond 16 bits is still a
+// 32-bit value; the offset is not rounded.
+TEST_F(ReadWheelParTest, ReadsEveryKeyOrNothing) {
+  for (int16_t n : std::initializer_list<int16_t>{0, 3}) EXPECT_EQ(ReadWheelPar(n), -1) << n;
+  EXPECT_TRUE(ui_.boxes.empty());
   Seed(1);
+  EXPECT_EQ(ReadWheelPar(1), -1);
+  EXPECT_EQ(ui_.boxes,
+            std::vector<std::string>{"File " + Path("ZR_PARW1.TXT") + " does not exist"});
+  EXPECT_EQ(Fields(WheelPar(1)),
+            (std::vector<double>{'Q', 1, 2, 3, 4, 5, 7.5, 8, 6, 400, 10, 50, -500, 4}));
+  ui_.boxes.clear();
+  PutWheel(1, {"A", "12", "55", "40000", "300", "120", "-12.75"});
   ASSERT_EQ(ReadWheelPar(1), 1);
   EXPECT_EQ(Fields(WheelPar(1)), (std::vector<double>{'A', 12, 55, 40000, 300, 120, -12.75, 6, 120,
                                                       3200.0 / 6.0, 10, 50, -500, 4}));
@@ -60,18 +65,6 @@ TEST_F(ReadWheelParTest, ReadsEveryKey) {
   EXPECT_DOUBLE_EQ(WheelPar(2).StepsPerFilter, 400.0);
   EXPECT_EQ(WheelPar(1).holdCurrent, 12);  // wheel 1 untouched
   EXPECT_EQ(GetParPath(), Path("ZR_PARW2.TXT"));
-}
-
-TEST_F(ReadWheelParTest, MissingFileOrWheelReadsNothing) {
-  for (int16_t n : std::initializer_list<int16_t>{0, 3}) EXPECT_EQ(ReadWheelPar(n), -1) << n;
-  EXPECT_TRUE(ui_.boxes.empty());
-  Seed(1);
-  EXPECT_EQ(ReadWheelPar(1), -1);
-  EXPECT_EQ(ui_.boxes,
-            std::vector<std::string>{"File " + Path("ZR_PARW1.TXT") + " does not exist"});
-  // The fixed values are set before the file is looked at.
-  EXPECT_EQ(Fields(WheelPar(1)),
-            (std::vector<double>{'Q', 1, 2, 3, 4, 5, 7.5, 8, 6, 400, 10, 50, -500, 4}));
 }
 
 // A missing key gives one message and the rest is read; the deceleration
@@ -111,50 +104,31 @@ TEST_F(ReadWheelParTest, MissingKeyGivesOneMessageAndTheRestIsRead) {
   }
 }
 
-// The address is the first byte of the trimmed text (never negative); an
-// empty one fails and the other keys are still read.
-TEST_F(ReadWheelParTest, AddressIsTheFirstCharacterOfTheTrimmedText) {
-  const struct {
-    std::string text;
-    int16_t address;
-  } cases[] = {{" a ", 'a'}, {"12", '1'}, {"A", 'A'}, {"F", 'F'}, {"  9", '9'}, {"\xC3\xA9", 0xC3}};
-  for (const auto& c : cases) {
-    PutWheel(1, {.contr = c.text});
-    ASSERT_EQ(ReadWheelPar(1), 1) << c.text;
-    EXPECT_EQ(WheelPar(1).address, c.address) << c.text;
-  }
-  PutWheel(1, {.contr = "", .filt = "5"});
-  Seed(1);
-  EXPECT_EQ(ReadWheelPar(1), -1);
-  EXPECT_EQ(ui_.boxes, std::vector<std::string>{Msg("W1CONTR", "has a bad value")});
-  EXPECT_EQ(WheelPar(1).address, 'Q');
-  EXPECT_EQ(WheelPar(1).filterCount, 5);
-}
-
-// Halves go to even; currents and the filter count are 16 bits, speeds 32; a
-// filter count must be at least 1, a slew velocity above 0 (or a move would
-// never end). A refused value leaves the field's seed.
+// The address is the first byte of the trimmed text (never negative), and not
+// empty. Halves go to even; currents and the filter count are 16 bits, speeds
+// 32; a filter count must be at least 1, a slew velocity above 0 (or a move
+// would never end). A refused value leaves the field's seed.
 TEST_F(ReadWheelParTest, NumbersConvertOrFail) {
-  struct Case {
-    std::string name;  // key name after "W1"
-    std::string text;
-    bool ok;
-    double stored;  // what the field holds afterwards (the seed when !ok)
-  };
-  const Case cases[] = {
-      {"HOLDCURRENT", "12.5", true, 12},     {"HOLDCURRENT", "13.5", true, 14},
-      {"RUNCURRENT", "-0.5", true, 0},       {"ACCELERATION", "2.5e1", true, 25},
-      {"FILTPOSITIONS", "6.5", true, 6},     {"FILTPOSITIONS", "7.5", true, 8},
-      {"FILTPOSITIONS", "1", true, 1},       {"OFFSETHOME", ".25", true, 0.25},
+  // Key name after "W1", its text, whether it is taken, what the field holds
+  // afterwards (the seed when refused).
+  // clang-format off
+  struct Case { std::string name, text; bool ok; double stored; };
+  const Case cases[] = {{"CONTR", " a ", true, 'a'}, {"CONTR", "12", true, '1'},
+      {"CONTR", "  9", true, '9'}, {"CONTR", "\xC3\xA9", true, 0xC3}, {"CONTR", "", false, 'Q'},
+      {"HOLDCURRENT", "12.5", true, 12}, {"HOLDCURRENT", "13.5", true, 14},
+      {"RUNCURRENT", "-0.5", true, 0}, {"ACCELERATION", "2.5e1", true, 25},
+      {"FILTPOSITIONS", "6.5", true, 6}, {"FILTPOSITIONS", "7.5", true, 8},
+      {"FILTPOSITIONS", "1", true, 1}, {"OFFSETHOME", ".25", true, 0.25},
       {"HOLDCURRENT", "32767", true, 32767}, {"HOLDCURRENT", "32768", false, 1},
-      {"RUNCURRENT", "-32769", false, 2},    {"SLEWVELOCITY", "2147483647", true, 2147483647.0},
-      {"SLEWVELOCITY", "3e9", false, 3},     {"INITVELOCITY", "-2147483649", false, 4},
-      {"ACCELERATION", "1e300", false, 5},   {"HOLDCURRENT", "ten", false, 1},
-      {"SLEWVELOCITY", "0x10", false, 3},    {"OFFSETHOME", "x", false, 7.5},
-      {"INITVELOCITY", "", false, 4},        {"FILTPOSITIONS", "0", false, 8},
-      {"FILTPOSITIONS", "-3", false, 8},     {"FILTPOSITIONS", "0.4", false, 8},
-      {"FILTPOSITIONS", "x", false, 8},      {"FILTPOSITIONS", "40000", false, 8},
-      {"SLEWVELOCITY", "0", false, 3},       {"SLEWVELOCITY", "-100", false, 3}};
+      {"RUNCURRENT", "-32769", false, 2}, {"SLEWVELOCITY", "2147483647", true, 2147483647.0},
+      {"SLEWVELOCITY", "3e9", false, 3}, {"INITVELOCITY", "-2147483649", false, 4},
+      {"ACCELERATION", "1e300", false, 5}, {"HOLDCURRENT", "ten", false, 1},
+      {"SLEWVELOCITY", "0x10", false, 3}, {"OFFSETHOME", "x", false, 7.5},
+      {"INITVELOCITY", "", false, 4}, {"FILTPOSITIONS", "0", false, 8},
+      {"FILTPOSITIONS", "-3", false, 8}, {"FILTPOSITIONS", "0.4", false, 8},
+      {"FILTPOSITIONS", "x", false, 8}, {"FILTPOSITIONS", "40000", false, 8},
+      {"SLEWVELOCITY", "0", false, 3}, {"SLEWVELOCITY", "-100", false, 3}};
+  // clang-format on
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name + " " + c.text);
     // The file with this key's text; the other keys keep their usable values.
