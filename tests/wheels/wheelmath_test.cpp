@@ -7,6 +7,8 @@
 #include <initializer_list>
 #include <limits>
 #include <optional>
+#include <tuple>
+#include <vector>
 
 namespace nvx {
 namespace {
@@ -21,30 +23,22 @@ TEST(StepsPerRevolution, Is3200ForEveryFilterCountAndRefusesUnusableGeometry) {
     EXPECT_EQ(StepsPerRevolution(n, 3200.0 / n), 3200) << n;
   }
   // {1, 0.4} rounds to 0 steps.
-  const struct {
-    int16_t n;
-    double spf;
-  } bad[] = {{0, 533.3}, {-3, 533.3}, {6, 0.0}, {6, -533.3},
-             {6, kInf},  {6, kNaN},   {1, 0.4}, {1, 1e12}};
-  for (const auto& c : bad)
-    EXPECT_EQ(StepsPerRevolution(c.n, c.spf), std::nullopt) << c.n << " " << c.spf;
+  const std::vector<std::tuple<int16_t, double>> bad = {
+      {0, 533.3}, {-3, 533.3}, {6, 0.0}, {6, -533.3}, {6, kInf}, {6, kNaN}, {1, 0.4}, {1, 1e12}};
+  for (auto [n, spf] : bad) EXPECT_EQ(StepsPerRevolution(n, spf), std::nullopt) << n << " " << spf;
 }
 
 // Six filters lie at 0, 533, 1067, 1600, 2133, 2667; seven at 457.14, 914.29,
 // 1371.43, 1828.57, 2285.71, 2742.86. Exact halves go down, unlike
 // halves-to-even (37.5 would give 38).
 TEST(FilterTargetSteps, RoundsToNearestWithHalvesDown) {
-  const struct {
-    int32_t filter;
-    double spf;
-    int64_t steps;
-  } cases[] = {{1, kSix, 0},      {2, kSix, 533},    {3, kSix, 1067},   {4, kSix, 1600},
-               {5, kSix, 2133},   {6, kSix, 2667},   {7, kSix, 3200},   {0, kSix, -533},
-               {2, kSeven, 457},  {3, kSeven, 914},  {4, kSeven, 1371}, {5, kSeven, 1829},
-               {6, kSeven, 2286}, {7, kSeven, 2743}, {2, 12.5, 12},     {4, 12.5, 37},
-               {0, 12.5, -13},    {2, 2.5, 2},       {3, 2.5, 5}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(FilterTargetSteps(c.filter, c.spf), c.steps) << c.filter << " " << c.spf;
+  const std::vector<std::tuple<int32_t, double, int64_t>> cases = {
+      {1, kSix, 0},      {2, kSix, 533},    {3, kSix, 1067},   {4, kSix, 1600},   {5, kSix, 2133},
+      {6, kSix, 2667},   {7, kSix, 3200},   {0, kSix, -533},   {2, kSeven, 457},  {3, kSeven, 914},
+      {4, kSeven, 1371}, {5, kSeven, 1829}, {6, kSeven, 2286}, {7, kSeven, 2743}, {2, 12.5, 12},
+      {4, 12.5, 37},     {0, 12.5, -13},    {2, 2.5, 2},       {3, 2.5, 5}};
+  for (auto [filter, spf, steps] : cases) {
+    EXPECT_EQ(FilterTargetSteps(filter, spf), steps) << filter << " " << spf;
   }
 }
 
@@ -54,13 +48,7 @@ TEST(FilterTargetSteps, RoundsToNearestWithHalvesDown) {
 // everywhere (to the nearest revolution mark); five (0, 640, ..., 2560); eight
 // (400 apart); seven (fractional); 256 filters of 12.5: filter 4 is at 37.
 TEST(ShortestMove, Moves) {
-  const struct {
-    double position;
-    int32_t filter;
-    int16_t n;
-    double spf;
-    int64_t move;
-  } cases[] = {
+  const std::vector<std::tuple<double, int32_t, int16_t, double, int64_t>> cases = {
       {0, 6, 6, kSix, -533},        {0, 2, 6, kSix, 533},        {0, 4, 6, kSix, -1600},
       {0, 3, 6, kSix, 1067},        {0, 1, 6, kSix, 0},          {-100, 1, 6, kSix, 100},
       {3300, 1, 6, kSix, -100},     {0, 7, 6, kSix, 0},          {0, 0, 6, kSix, -533},
@@ -75,23 +63,19 @@ TEST(ShortestMove, Moves) {
       {100, 5, 8, 400.0, 1500},     {2800, 2, 8, 400.0, 800},    {0, 4, 7, kSeven, 1371},
       {0, 5, 7, kSeven, -1371},     {1371, 1, 7, kSeven, -1371}, {2743, 1, 7, kSeven, 457},
       {2743, 2, 7, kSeven, 914},    {0, 4, 256, 12.5, 37}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "p=" << c.position << " k=" << c.filter << " n=" << c.n);
-    EXPECT_EQ(ShortestMove(c.position, c.filter, c.n, c.spf), std::optional<int64_t>(c.move));
+  for (auto [position, filter, n, spf, move] : cases) {
+    SCOPED_TRACE(testing::Message() << "p=" << position << " k=" << filter << " n=" << n);
+    EXPECT_EQ(ShortestMove(position, filter, n, spf), std::optional<int64_t>(move));
   }
-  const struct {
-    double position;
-    int16_t n;
-    double spf;
-  } refused[] = {{0, 0, kSix},
-                 {0, -1, kSix},
-                 {0, 6, 0.0},
-                 {2147483648.0, 6, kSix},
-                 {-2147483649.0, 6, kSix},
-                 {kNaN, 6, kSix},
-                 {kInf, 6, kSix}};
-  for (const auto& c : refused) {
-    EXPECT_EQ(ShortestMove(c.position, 1, c.n, c.spf), std::nullopt) << c.position << " " << c.n;
+  const std::vector<std::tuple<double, int16_t, double>> refused = {{0, 0, kSix},
+                                                                    {0, -1, kSix},
+                                                                    {0, 6, 0.0},
+                                                                    {2147483648.0, 6, kSix},
+                                                                    {-2147483649.0, 6, kSix},
+                                                                    {kNaN, 6, kSix},
+                                                                    {kInf, 6, kSix}};
+  for (auto [position, n, spf] : refused) {
+    EXPECT_EQ(ShortestMove(position, 1, n, spf), std::nullopt) << position << " " << n;
   }
 }
 
@@ -114,23 +98,19 @@ TEST(ShortestMove, EndsOnTheTargetFilter) {
 
 // Exactly half-way between two filters reads as the lower one (below 1: 6).
 TEST(FilterAtPosition, Reads) {
-  const struct {
-    double position;
-    int16_t n;
-    double spf;
-    int16_t filter;
-  } cases[] = {{800.0 / 3.0, 6, kSix, 1}, {kSix / 2, 6, kSix, 1},     {266.67, 6, kSix, 2},
-               {-533, 6, kSix, 6},        {3200, 6, kSix, 1},         {0, 6, kSix, 1},
-               {1067, 6, kSix, 3},        {2667, 6, kSix, 6},         {-3200, 6, kSix, 1},
-               {-1600, 6, kSix, 4},       {-266.67, 6, kSix, 6},      {-800.0 / 3.0, 6, kSix, 6},
-               {6400 + 533, 6, kSix, 2},  {1234, 1, 3200.0, 1},       {-99999, 1, 3200.0, 1},
-               {320, 5, 640.0, 1},        {320.001, 5, 640.0, 2},     {-320, 5, 640.0, 5},
-               {200, 8, 400.0, 1},        {200.5, 8, 400.0, 2},       {3000, 8, 400.0, 8},
-               {3000.1, 8, 400.0, 1},     {kSeven / 2, 7, kSeven, 1}, {229, 7, kSeven, 2},
-               {2743, 7, kSeven, 7},      {3000, 7, kSeven, 1}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(FilterAtPosition(c.position, c.n, c.spf), std::optional<int16_t>(c.filter))
-        << c.position << " n=" << c.n;
+  const std::vector<std::tuple<double, int16_t, double, int16_t>> cases = {
+      {800.0 / 3.0, 6, kSix, 1}, {kSix / 2, 6, kSix, 1},     {266.67, 6, kSix, 2},
+      {-533, 6, kSix, 6},        {3200, 6, kSix, 1},         {0, 6, kSix, 1},
+      {1067, 6, kSix, 3},        {2667, 6, kSix, 6},         {-3200, 6, kSix, 1},
+      {-1600, 6, kSix, 4},       {-266.67, 6, kSix, 6},      {-800.0 / 3.0, 6, kSix, 6},
+      {6400 + 533, 6, kSix, 2},  {1234, 1, 3200.0, 1},       {-99999, 1, 3200.0, 1},
+      {320, 5, 640.0, 1},        {320.001, 5, 640.0, 2},     {-320, 5, 640.0, 5},
+      {200, 8, 400.0, 1},        {200.5, 8, 400.0, 2},       {3000, 8, 400.0, 8},
+      {3000.1, 8, 400.0, 1},     {kSeven / 2, 7, kSeven, 1}, {229, 7, kSeven, 2},
+      {2743, 7, kSeven, 7},      {3000, 7, kSeven, 1}};
+  for (auto [position, n, spf, filter] : cases) {
+    EXPECT_EQ(FilterAtPosition(position, n, spf), std::optional<int16_t>(filter))
+        << position << " n=" << n;
   }
   for (double p : {1e20, -1e20, 1e300, -1e300, 2147483648.0 * 4}) {
     const auto f = FilterAtPosition(p, 6, kSix);
@@ -145,46 +125,35 @@ TEST(FilterAtPosition, Reads) {
 
 // Recorded numbers beyond 1..N: the filter they stand for steps on.
 TEST(FilterNumbers, NextPrevWrapAndNormalFolds) {
-  const struct {
-    int32_t current;
-    int16_t n;
-    int32_t next, prev;
-  } cases[] = {{6, 6, 1, 5},     {0, 6, 1, 6},  {1, 6, 2, 6},  {3, 6, 4, 2},     {5, 6, 6, 4},
-               {1, 1, 1, 1},     {0, 1, 1, 1},  {8, 8, 1, 7},  {7, 6, 2, 6},     {13, 6, 2, 6},
-               {32767, 6, 2, 6}, {-3, 6, 4, 2}, {-6, 6, 1, 5}, {-32768, 6, 5, 3}};
-  for (const auto& c : cases) {
-    EXPECT_EQ(NextFilterNumber(c.current, c.n), c.next) << c.current << " of " << c.n;
-    EXPECT_EQ(PrevFilterNumber(c.current, c.n), c.prev) << c.current << " of " << c.n;
+  const std::vector<std::tuple<int32_t, int16_t, int32_t, int32_t>> cases = {
+      {6, 6, 1, 5},     {0, 6, 1, 6},  {1, 6, 2, 6},  {3, 6, 4, 2},     {5, 6, 6, 4},
+      {1, 1, 1, 1},     {0, 1, 1, 1},  {8, 8, 1, 7},  {7, 6, 2, 6},     {13, 6, 2, 6},
+      {32767, 6, 2, 6}, {-3, 6, 4, 2}, {-6, 6, 1, 5}, {-32768, 6, 5, 3}};
+  for (auto [current, n, next, prev] : cases) {
+    EXPECT_EQ(NextFilterNumber(current, n), next) << current << " of " << n;
+    EXPECT_EQ(PrevFilterNumber(current, n), prev) << current << " of " << n;
   }
   // 0..N are kept; no geometry (N = 0) leaves the number alone.
-  const struct {
-    int32_t k;
-    int16_t n;
-    int32_t normal;
-  } folds[] = {{0, 6, 0}, {6, 6, 6}, {7, 6, 1}, {12, 6, 6}, {-1, 6, 5}, {-2147483647 - 1, 7, 5},
-               {9, 0, 9}};
-  for (const auto& c : folds) EXPECT_EQ(NormalFilterNumber(c.k, c.n), c.normal) << c.k;
+  const std::vector<std::tuple<int32_t, int16_t, int32_t>> folds = {
+      {0, 6, 0}, {6, 6, 6}, {7, 6, 1}, {12, 6, 6}, {-1, 6, 5}, {-2147483647 - 1, 7, 5}, {9, 0, 9}};
+  for (auto [k, n, normal] : folds) EXPECT_EQ(NormalFilterNumber(k, n), normal) << k;
 }
 
 // A step needs strictly beyond 0.8 of full; strictly inside 0.2 re-arms.
 TEST(JoyStepDecide, Decides) {
-  const struct {
-    double a, full;
-    bool latched;
-    int step;
-    bool latchedAfter;
-  } cases[] = {{-900, 1000, false, -1, true},   {-900, 1000, true, 0, true},
-               {900, 1000, false, 1, true},     {900, 1000, true, 0, true},
-               {800, 1000, false, 0, false},    {-800, 1000, false, 0, false},
-               {801, 1000, false, 1, true},     {-200, 1000, true, 0, true},
-               {200, 1000, true, 0, true},      {-199, 1000, true, 0, false},
-               {199, 1000, true, 0, false},     {0, 1000, true, 0, false},
-               {500, 1000, true, 0, true},      {500, 1000, false, 0, false},
-               {-32768, 32767, false, -1, true}};
-  for (const auto& c : cases) {
-    const JoyStep s = JoyStepDecide(c.a, c.full, c.latched);
-    EXPECT_EQ(s.step, c.step) << c.a << " latched " << c.latched;
-    EXPECT_EQ(s.latched, c.latchedAfter) << c.a << " latched " << c.latched;
+  const std::vector<std::tuple<double, double, bool, int, bool>> cases = {
+      {-900, 1000, false, -1, true},   {-900, 1000, true, 0, true},
+      {900, 1000, false, 1, true},     {900, 1000, true, 0, true},
+      {800, 1000, false, 0, false},    {-800, 1000, false, 0, false},
+      {801, 1000, false, 1, true},     {-200, 1000, true, 0, true},
+      {200, 1000, true, 0, true},      {-199, 1000, true, 0, false},
+      {199, 1000, true, 0, false},     {0, 1000, true, 0, false},
+      {500, 1000, true, 0, true},      {500, 1000, false, 0, false},
+      {-32768, 32767, false, -1, true}};
+  for (auto [a, full, latched, step, latchedAfter] : cases) {
+    const JoyStep s = JoyStepDecide(a, full, latched);
+    EXPECT_EQ(s.step, step) << a << " latched " << latched;
+    EXPECT_EQ(s.latched, latchedAfter) << a << " latched " << latched;
   }
 }
 
