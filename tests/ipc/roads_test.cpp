@@ -12,24 +12,37 @@ namespace {
 using RoadsTest = IpcTest;
 const char* const kUnknown = "Error Unknown command ; ";
 
+// Execute shows the line and the reply in the window, keeps no history, and is
+// accepted when the command fails (wheel commands leave their echo in the box).
 // Exec answers the joined replies, takes any text, and leaves the window's
 // message line to the last command's own message; ExecReplies gives each reply.
-TEST_F(RoadsTest, ExecAnswersTheJoinedReplies) {
+TEST_F(RoadsTest, ExecuteAndExecAnswer) {
   ASSERT_TRUE(StartProgram());
-  Execute(QStringLiteral("Ver"));
-  const struct {
-    std::string line;
-    std::string reply;
-  } cases[] = {{"Ver", "4.0 ; "},
-               {"F 3;B 2;F Wait;B Wait", "OK  ; OK  ; OK  ; OK  ; "},
-               {"F ?;B ?", "3 ; 2 ; "},
-               {"F ??", "F 3 ; "},
-               {"", ""},
-               {std::string(100000, 'x'), kUnknown},
-               {"\x01\x02\x7f", kUnknown},
-               {"F \xc3\xa9", "Error  ; "},
-               {"Foo", kUnknown},
-               {"Ver;Foo;Ver", "4.0 ; Error Unknown command ; 4.0 ; "}};
+  // clang-format off
+  const struct { const char *line, *box, *msg; } shown[] = {{"Ver", "Ver", "4.0 ; "},
+      {"Foo", "Foo", "Error Unknown command ; "}, {"F 2;F Wait", "F Wait", "OK  ; OK  ; "},
+      {"", "", ""}};
+  // clang-format on
+  for (const auto& c : shown) {
+    const QDBusMessage r = Execute(QString::fromUtf8(c.line));
+    EXPECT_EQ(r.type(), QDBusMessage::ReplyMessage) << c.line;
+    EXPECT_EQ(Form1Text("lblMsg"), c.msg) << c.line;
+    EXPECT_EQ(Form1Text("cboCommand"), c.box) << c.line;
+  }
+  const QString time =
+      Prop(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("lblTime")).toString();
+  EXPECT_TRUE(QRegularExpression(QStringLiteral("^ [0-9]+$")).match(time).hasMatch())
+      << time.toStdString();
+  EXPECT_TRUE(Prop(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("cboCommandList"))
+                  .toStringList()
+                  .isEmpty());
+  // clang-format off
+  const struct { std::string line, reply; } cases[] = {{"Ver", "4.0 ; "},
+      {"F 3;B 2;F Wait;B Wait", "OK  ; OK  ; OK  ; OK  ; "}, {"F ?;B ?", "3 ; 2 ; "},
+      {"F ??", "F 3 ; "}, {"", ""},
+      {std::string(100000, 'x'), kUnknown}, {"\x01\x02\x7f", kUnknown}, {"F \xc3\xa9", "Error  ; "},
+      {"Foo", kUnknown}, {"Ver;Foo;Ver", "4.0 ; Error Unknown command ; 4.0 ; "}};
+  // clang-format on
   for (const auto& c : cases) EXPECT_EQ(Exec(c.line), c.reply) << c.line.substr(0, 20);
   EXPECT_EQ(Form1Text("lblMsg"), "Error Unknown command");  // the unknown word's own message
   // Beyond the stated limit a line is refused as a whole, on both roads.
@@ -67,34 +80,9 @@ TEST_F(RoadsTest, OneLineGivesOneReplyOnEveryRoad) {
   EXPECT_EQ(exec.readAllStandardOutput().toStdString(), reply + "\n");
 }
 
-// Execute shows the line and the reply in the window, keeps no history, and is
-// accepted when the command fails (wheel commands leave their echo in the box).
-TEST_F(RoadsTest, ExecuteShowsTheLineAndReplyInTheWindow) {
-  ASSERT_TRUE(StartProgram());
-  const struct {
-    const char *line, *box, *msg;
-  } cases[] = {{"Ver", "Ver", "4.0 ; "},
-               {"Foo", "Foo", "Error Unknown command ; "},
-               {"F 2;F Wait", "F Wait", "OK  ; OK  ; "},
-               {"", "", ""}};
-  for (const auto& c : cases) {
-    const QDBusMessage r = Execute(QString::fromUtf8(c.line));
-    EXPECT_EQ(r.type(), QDBusMessage::ReplyMessage) << c.line;
-    EXPECT_EQ(Form1Text("lblMsg"), c.msg) << c.line;
-    EXPECT_EQ(Form1Text("cboCommand"), c.box) << c.line;
-  }
-  const QString time =
-      Prop(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("lblTime")).toString();
-  EXPECT_TRUE(QRegularExpression(QStringLiteral("^ [0-9]+$")).match(time).hasMatch())
-      << time.toStdString();
-  EXPECT_TRUE(Prop(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("cboCommandList"))
-                  .toStringList()
-                  .isEmpty());
-}
-
 // The first Exec gives the caller its own object (one per client, not per
 // call); Show and Hide act on the real window.
-TEST_F(RoadsTest, FirstExecGivesTheCallerItsObjectAndShowHideTheWindow) {
+TEST_F(RoadsTest, ObjectsTheirErrorsAndIntrospection) {
   ASSERT_TRUE(StartProgram());
   EXPECT_EQ(Diag("AutoObjAlive").toInt(), 0);
   EXPECT_EQ(Diag("WindowVisible").toBool(), false);  // automation mode, clean start
@@ -109,20 +97,16 @@ TEST_F(RoadsTest, FirstExecGivesTheCallerItsObjectAndShowHideTheWindow) {
   EXPECT_EQ(Diag("AutomationObjects").toInt(), 0);
   EXPECT_TRUE(Release(client, dbus::kCmdPath));  // releasing again is harmless
   EXPECT_EQ(Diag("AutoObjAlive").toInt(), 0);
-}
 
-TEST_F(RoadsTest, CreatedObjectsTheirErrorsAndIntrospection) {
-  ASSERT_TRUE(StartProgram());
+  // Created objects, the errors of the object roads, and introspection.
   const QString cmd = dbus::kCmdPath, path = Create(client);
   EXPECT_TRUE(path.startsWith(cmd + QLatin1Char('/'))) << path.toStdString();
   EXPECT_EQ(Diag("AutoObjAlive").toInt(), 1);
   EXPECT_EQ(Diag("AutomationObjects").toInt(), 1);
   // The property names the object itself.
   for (const QString& p : {path, cmd}) {
-    EXPECT_EQ(Prop(p, dbus::kCmdInterface, QStringLiteral("NorvantixCmd"))
-                  .value<QDBusObjectPath>()
-                  .path(),
-              p);
+    const QVariant named = Prop(p, dbus::kCmdInterface, QStringLiteral("NorvantixCmd"));
+    EXPECT_EQ(named.value<QDBusObjectPath>().path(), p);
   }
   EXPECT_EQ(ExecOn(client, path, "Ver"), "4.0 ; ");
   // Another client may use it but not release it.
@@ -133,20 +117,16 @@ TEST_F(RoadsTest, CreatedObjectsTheirErrorsAndIntrospection) {
 
   const QString invalid = QStringLiteral("org.freedesktop.DBus.Error.InvalidArgs");
   const QString ver = QStringLiteral("Ver"), exec = QStringLiteral("Exec");
-  const struct {
-    QString path, member;
-    QList<QVariant> args;
-    QString error;
-  } bad[] = {{cmd + QStringLiteral("/999"), exec, {ver}, dbus::kErrUnknownObject},
-             {cmd + QStringLiteral("/x"), exec, {ver}, dbus::kErrUnknownObject},
-             {path + QStringLiteral("/1"), exec, {ver}, dbus::kErrUnknownObject},
-             {path, exec, {42}, invalid},
-             {path, exec, {}, invalid},
-             {path, exec, {QStringLiteral("a"), QStringLiteral("b")}, invalid},
-             {path,
-              QStringLiteral("Nope"),
-              {},
-              QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod")}};
+  const QString unknown = dbus::kErrUnknownObject;
+  // clang-format off
+  const struct { QString path, member; QList<QVariant> args; QString error; } bad[] = {
+      {cmd + QStringLiteral("/999"), exec, {ver}, unknown}, {path, exec, {42}, invalid},
+      {cmd + QStringLiteral("/x"), exec, {ver}, unknown}, {path, exec, {}, invalid},
+      {path + QStringLiteral("/1"), exec, {ver}, unknown},
+      {path, exec, {QStringLiteral("a"), QStringLiteral("b")}, invalid},
+      {path, QStringLiteral("Nope"), {}, QStringLiteral("org.freedesktop.DBus.Error.UnknownMethod")}
+  };
+  // clang-format on
   for (const auto& b : bad) {
     EXPECT_EQ(Call(b.path, dbus::kCmdInterface, b.member, b.args).errorName(), b.error)
         << b.path.toStdString() << " " << b.member.toStdString();
