@@ -1,60 +1,31 @@
 // How the program ends: whichever of the main window and an automation object
 // goes last closes the port, and the program ends once no window is loaded
 // and no client holds an object.
-#include <QDBusObjectPath>
-#include <QDBusPendingCall>
-
-#include "ipc/dbus_names.h"
 #include "ipc_fixture.h"
 
 namespace nvx::test {
 namespace {
 
-const QString kCmdPath = QString::fromUtf8(dbus::kCmdPath);
-const QString kCmdIface = QString::fromUtf8(dbus::kCmdInterface);
-const QString kFactory = QString::fromUtf8(dbus::kFactoryInterface);
-
 using EndingTest = IpcTest;
 
-QString Create(IpcTest& t, QDBusConnection& c) {
-  const QDBusMessage m = t.CallOn(c, kCmdPath, kFactory, QStringLiteral("Create"));
-  if (m.type() != QDBusMessage::ReplyMessage) return {};
-  return m.arguments().at(0).value<QDBusObjectPath>().path();
-}
-
-bool Release(IpcTest& t, QDBusConnection& c, const QString& path) {
-  return t.CallOn(c, path, kCmdIface, QStringLiteral("Release")).type() ==
-         QDBusMessage::ReplyMessage;
-}
-
-TEST_F(EndingTest, ReleaseWhileTheWindowIsLoadedKeepsPortAndProgram) {
-  ASSERT_TRUE(StartProgram());
-  const QString obj = Create(*this, client);
-  ASSERT_FALSE(obj.isEmpty());
-  EXPECT_EQ(Diag("WindowVisible").toBool(), false);
-  EXPECT_EQ(Diag("MainWinLoaded").toInt(), 1);
-  ASSERT_TRUE(Release(*this, client, obj));
-  EXPECT_EQ(Diag("AutoObjAlive").toInt(), 0);
-  EXPECT_EQ(Diag("PortOpen").toBool(), true);
-  EXPECT_EQ(Exec("Ver"), "4.0 ; ");  // still running
-}
-
+// A release while the window is loaded keeps port and program; "Unload" on an
+// object leaves the object holding them (the window's road has no window to
+// go to now); its release then ends the program.
 TEST_F(EndingTest, UnloadThenReleaseEndsTheProgram) {
   ASSERT_TRUE(StartProgram());
-  const QString obj = Create(*this, client);
+  ASSERT_TRUE(Release(client, Create(client)));
+  EXPECT_EQ(Diag("WindowVisible").toBool(), false);
+  EXPECT_EQ(Diag("AutoObjAlive").toInt(), 0);
+  EXPECT_EQ(Diag("PortOpen").toBool(), true);
+  EXPECT_TRUE(NameOwned());  // still running
+  const QString obj = Create(client);
   ASSERT_FALSE(obj.isEmpty());
   EXPECT_EQ(ExecOn(client, obj, "Unload"), "OK  ; ");
-  // The object holds the program: port open, window gone.
   EXPECT_EQ(Diag("MainWinLoaded").toInt(), 0);
   EXPECT_EQ(Diag("PortOpen").toBool(), true);
   EXPECT_EQ(Diag("AutoObjAlive").toInt(), 1);
-  // The window's execute road has no window to go to now.
-  EXPECT_EQ(Call(QString::fromUtf8(dbus::kForm1Path), QString::fromUtf8(dbus::kForm1Interface),
-                 QStringLiteral("Execute"), {QStringLiteral("Ver")})
-                .errorName()
-                .toStdString(),
-            dbus::kErrNoWindow);
-  EXPECT_TRUE(Release(*this, client, obj));
+  EXPECT_EQ(Execute(QStringLiteral("Ver")).errorName(), dbus::kErrNoWindow);
+  EXPECT_TRUE(Release(client, obj));
   EXPECT_EQ(WaitProgramExit(), 0);
 }
 
@@ -62,9 +33,9 @@ TEST_F(EndingTest, ClientLeavingTheBusEndsItsObjects) {
   ASSERT_TRUE(StartProgram());
   {
     QDBusConnection leaver = Connect(QStringLiteral("leaver"));
-    ASSERT_FALSE(Create(*this, leaver).isEmpty());
-    ASSERT_FALSE(Create(*this, leaver).isEmpty());
-    EXPECT_EQ(ExecOn(leaver, kCmdPath, "Unload"), "OK  ; ");  // and its implicit one
+    ASSERT_FALSE(Create(leaver).isEmpty());
+    ASSERT_FALSE(Create(leaver).isEmpty());
+    EXPECT_EQ(ExecOn(leaver, dbus::kCmdPath, "Unload"), "OK  ; ");  // and its implicit one
   }
   EXPECT_EQ(Diag("AutomationObjects").toInt(), 3);
   EXPECT_EQ(Diag("PortOpen").toBool(), true);
@@ -76,11 +47,8 @@ TEST_F(EndingTest, UnloadWithoutClientsEndsTheProgram) {
   ASSERT_TRUE(StartProgram());
   // Through the window's road, so no automation object exists. The reply may
   // or may not make it out before the program ends.
-  QDBusMessage m = QDBusMessage::createMethodCall(
-      QString::fromUtf8(dbus::kServiceName), QString::fromUtf8(dbus::kForm1Path),
-      QString::fromUtf8(dbus::kForm1Interface), QStringLiteral("Execute"));
-  m << QStringLiteral("Unload");
-  client.asyncCall(m);
+  CallAsync(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("Execute"),
+            QStringLiteral("Unload"));
   EXPECT_EQ(WaitProgramExit(), 0);
 }
 
@@ -90,29 +58,25 @@ TEST_F(EndingTest, UnloadWithoutClientsEndsTheProgram) {
 TEST_F(EndingTest, AutoObjAliveIsAFlagNotACount) {
   ASSERT_TRUE(StartProgram());
   QDBusConnection b = Connect(QStringLiteral("b"));
-  const QString objA = Create(*this, client);
-  const QString objB = Create(*this, b);
-  ASSERT_FALSE(objA.isEmpty());
+  const QString objA = Create(client), objB = Create(b);
   ASSERT_FALSE(objB.isEmpty());
-  ASSERT_TRUE(Release(*this, client, objA));
+  ASSERT_TRUE(Release(client, objA));
   EXPECT_EQ(Diag("AutoObjAlive").toInt(), 0);
   EXPECT_EQ(Diag("AutomationObjects").toInt(), 1);
   EXPECT_EQ(Diag("PortOpen").toBool(), true);  // the window is still loaded
-
   EXPECT_EQ(ExecOn(b, objB, "Unload"), "OK  ; ");
   EXPECT_EQ(Diag("MainWinLoaded").toInt(), 0);
   EXPECT_EQ(Diag("PortOpen").toBool(), false);
   EXPECT_EQ(Diag("CommLoaded").toBool(), false);
   EXPECT_EQ(ExecOn(b, objB, "Ver"), "4.0 ; ");  // B still holds the program
-
-  ASSERT_TRUE(Release(*this, b, objB));
+  ASSERT_TRUE(Release(b, objB));
   EXPECT_EQ(WaitProgramExit(), 0);
 }
 
 TEST_F(EndingTest, StandaloneWindowUnloadedWhileAClientHoldsAnObject) {
   ASSERT_TRUE(StartProgram({}));
   EXPECT_EQ(Diag("WindowVisible").toBool(), true);
-  const QString obj = Create(*this, client);
+  const QString obj = Create(client);
   EXPECT_EQ(ExecOn(client, obj, "Unload"), "OK  ; ");
   EXPECT_EQ(Diag("PortOpen").toBool(), true);
   // "Show" loads a new main window.
@@ -120,14 +84,12 @@ TEST_F(EndingTest, StandaloneWindowUnloadedWhileAClientHoldsAnObject) {
   EXPECT_EQ(Diag("MainWinLoaded").toInt(), 1);
   EXPECT_EQ(Diag("WindowVisible").toBool(), true);
   // Released with the window loaded: the port stays open, the program runs.
-  ASSERT_TRUE(Release(*this, client, obj));
+  ASSERT_TRUE(Release(client, obj));
   EXPECT_EQ(Diag("PortOpen").toBool(), true);
   EXPECT_EQ(WaitProgramExit(1000), -1);
   // The window's own unloading now closes the port and ends the program.
-  client.asyncCall(QDBusMessage::createMethodCall(
-                       QString::fromUtf8(dbus::kServiceName), QString::fromUtf8(dbus::kForm1Path),
-                       QString::fromUtf8(dbus::kForm1Interface), QStringLiteral("Execute"))
-                   << QStringLiteral("Unload"));
+  CallAsync(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("Execute"),
+            QStringLiteral("Unload"));
   EXPECT_EQ(WaitProgramExit(), 0);
 }
 
@@ -136,23 +98,19 @@ TEST_F(EndingTest, StandaloneWindowUnloadedWhileAClientHoldsAnObject) {
 TEST_F(EndingTest, ReleaseNestedInsideItsOwnObjectsWait) {
   SetKey("ZR_PARW1.TXT", "W1SLEWVELOCITY", "300");
   ASSERT_TRUE(StartProgram());
-  const QString obj = Create(*this, client);
+  const QString obj = Create(client);
   ASSERT_EQ(ExecOn(client, obj, "F 1;F Wait;Unload"), "OK  ; OK  ; OK  ; ");
   ASSERT_EQ(ExecOn(client, obj, "F 4"), "OK  ; ");
-  QDBusMessage wait = QDBusMessage::createMethodCall(QString::fromUtf8(dbus::kServiceName), obj,
-                                                     kCmdIface, QStringLiteral("Exec"));
-  wait << QStringLiteral("F Wait;F ?");
-  QDBusPendingCall pending = client.asyncCall(wait, 60000);
-  EXPECT_TRUE(Release(*this, client, obj));
+  QDBusPendingCall pending =
+      CallAsync(obj, dbus::kCmdInterface, QStringLiteral("Exec"), QStringLiteral("F Wait;F ?"));
+  EXPECT_TRUE(Release(client, obj));
   ASSERT_TRUE(WaitUntil([&] { return pending.isFinished(); }, 30000));
   // The port closed with the object's end, so the wait no longer reaches the
-  // wheel; the call still answers.
-  EXPECT_EQ(pending.reply().type(), QDBusMessage::ReplyMessage)
-      << pending.reply().errorMessage().toStdString();
-  // "F ?" runs after the port has gone.
-  EXPECT_TRUE(
-      pending.reply().arguments().value(0).toString().endsWith(QStringLiteral("; Error  ; ")))
-      << pending.reply().arguments().value(0).toString().toStdString();
+  // wheel; the call still answers, and "F ?" runs after the port has gone.
+  const QDBusMessage r = pending.reply();
+  ASSERT_EQ(r.type(), QDBusMessage::ReplyMessage) << r.errorMessage().toStdString();
+  EXPECT_TRUE(r.arguments().value(0).toString().endsWith(QStringLiteral("; Error  ; ")))
+      << r.arguments().value(0).toString().toStdString();
   EXPECT_EQ(WaitProgramExit(), 0);
 }
 

@@ -5,25 +5,16 @@
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QElapsedTimer>
 #include <QThread>
-#include <fstream>
-#include <sstream>
-
-#include "ipc/dbus_names.h"
+#include <algorithm>
 
 namespace nvx::test {
 
 namespace {
-
 const QString kService = QString::fromUtf8(dbus::kServiceName);
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream f(path, std::ios::binary | std::ios::trunc);
-  f << text;
-}
-
 }  // namespace
 
 bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
@@ -65,33 +56,24 @@ void IpcTest::StartBus(bool withServiceFile) {
   const std::string socket = busDir->file("bus");
   ::unlink(socket.c_str());
   address = QString::fromStdString("unix:path=" + socket);
-  const std::string service = busDir->file("services/org.norvantix.Norvantix.service");
-  ::unlink(service.c_str());
+  const std::string service = "services/org.norvantix.Norvantix.service";
+  ::unlink(busDir->file(service).c_str());
   if (withServiceFile) {
-    std::string exec = "Exec=" + std::string(NVX_PROGRAM);
-    for (const QString& a : ProgramArgs({QStringLiteral("--automation")})) {
-      exec += " " + a.toStdString();
-    }
-    WriteFile(service, "[D-BUS Service]\nName=org.norvantix.Norvantix\n" + exec + "\n");
+    const QString args = ProgramArgs({QStringLiteral("--automation")}).join(QLatin1Char(' '));
+    busDir->writeRaw(service, "[D-BUS Service]\nName=org.norvantix.Norvantix\nExec=" NVX_PROGRAM
+                              " " +
+                                  args.toStdString() + "\n");
   }
-  WriteFile(busDir->file("bus.conf"),
-            "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-            "<busconfig>\n"
-            "  <type>session</type>\n"
-            "  <listen>" +
-                address.toStdString() +
-                "</listen>\n"
-                "  <servicedir>" +
-                busDir->file("services") +
-                "</servicedir>\n"
-                "  <auth>EXTERNAL</auth>\n"
-                "  <policy context=\"default\">\n"
-                "    <allow send_destination=\"*\" eavesdrop=\"true\"/>\n"
-                "    <allow eavesdrop=\"true\"/>\n"
-                "    <allow own=\"*\"/>\n"
-                "  </policy>\n"
-                "</busconfig>\n");
+  busDir->writeRaw(
+      "bus.conf",
+      R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig><type>session</type><listen>)" +
+          address.toStdString() + "</listen><servicedir>" + busDir->file("services") +
+          R"(</servicedir><auth>EXTERNAL</auth>
+  <policy context="default"><allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/><allow own="*"/></policy></busconfig>
+)");
   daemon = std::make_unique<QProcess>();
   // Activated programs inherit this environment.
   daemon->setProcessEnvironment(ProgramEnv());
@@ -191,41 +173,56 @@ QVariant IpcTest::Prop(const QString& path, const QString& iface, const QString&
   return r.arguments().at(0).value<QDBusVariant>().variant();
 }
 
+QDBusPendingCall IpcTest::CallAsync(const QString& path, const QString& iface,
+                                    const QString& member, const QString& arg) {
+  QDBusMessage m = QDBusMessage::createMethodCall(kService, path, iface, member);
+  m << arg;
+  return client.asyncCall(m, 60000);
+}
+
 QVariant IpcTest::Diag(const char* name) {
-  return Prop(QString::fromUtf8(dbus::kDiagPath), QString::fromUtf8(dbus::kDiagInterface),
-              QString::fromUtf8(name));
+  return Prop(dbus::kDiagPath, dbus::kDiagInterface, QString::fromUtf8(name));
+}
+
+std::string IpcTest::Form1Text(const char* name) {
+  return Prop(dbus::kForm1Path, dbus::kForm1Interface, QString::fromUtf8(name))
+      .toString()
+      .toStdString();
+}
+
+QDBusMessage IpcTest::Execute(const QString& line) {
+  return Call(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("Execute"), {line});
+}
+
+QString IpcTest::Create(QDBusConnection& c) {
+  const QDBusMessage m =
+      CallOn(c, dbus::kCmdPath, dbus::kFactoryInterface, QStringLiteral("Create"));
+  if (m.type() != QDBusMessage::ReplyMessage) return {};
+  return m.arguments().at(0).value<QDBusObjectPath>().path();
+}
+
+bool IpcTest::Release(QDBusConnection& c, const QString& path) {
+  return CallOn(c, path, dbus::kCmdInterface, QStringLiteral("Release")).type() ==
+         QDBusMessage::ReplyMessage;
 }
 
 std::string IpcTest::ExecOn(QDBusConnection& c, const QString& path, const std::string& line) {
-  const QDBusMessage r = CallOn(c, path, QString::fromUtf8(dbus::kCmdInterface),
-                                QStringLiteral("Exec"), {QString::fromStdString(line)});
+  const QDBusMessage r =
+      CallOn(c, path, dbus::kCmdInterface, QStringLiteral("Exec"), {QString::fromStdString(line)});
   if (r.type() != QDBusMessage::ReplyMessage || r.arguments().size() != 1) {
     return "<error " + r.errorName().toStdString() + ">";
   }
   return r.arguments().at(0).toString().toStdString();
 }
 
-std::string IpcTest::Exec(const std::string& line) {
-  return ExecOn(client, QString::fromUtf8(dbus::kCmdPath), line);
-}
+std::string IpcTest::Exec(const std::string& line) { return ExecOn(client, dbus::kCmdPath, line); }
 
 void IpcTest::SetKey(const std::string& file, const std::string& key, const std::string& value) {
-  std::string text = dataDir->read(file);
-  std::istringstream in(text);
-  std::string line, out;
-  bool found = false;
-  const std::string prefix = "\"" + key + "\",";
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.rfind(prefix, 0) == 0) {
-      found = true;
-      if (value.empty()) continue;
-      line = prefix + value;
-    }
-    out += line + "\n";
-  }
-  if (!found && !value.empty()) out += prefix + value + "\n";
-  dataDir->write(file, out);
+  const std::string text = dataDir->read(file), prefix = "\"" + key + "\",";
+  const size_t at = text.find(prefix);
+  ASSERT_NE(at, std::string::npos) << key << " in " << file;
+  const size_t end = std::min(text.find_first_of("\r\n", at), text.size());
+  dataDir->writeRaw(file, text.substr(0, at) + prefix + value + text.substr(end));
 }
 
 }  // namespace nvx::test

@@ -7,6 +7,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCall>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "ipc/dbus_names.h"
 #include "support/temp_dir.h"
 
 namespace nvx::test {
@@ -52,14 +54,22 @@ class IpcTest : public ::testing::Test {
   QDBusMessage CallOn(QDBusConnection& c, const QString& path, const QString& iface,
                       const QString& member, const QList<QVariant>& args = {},
                       int timeoutMs = 60000);
+  // A call that is not waited for.
+  QDBusPendingCall CallAsync(const QString& path, const QString& iface, const QString& member,
+                             const QString& arg);
   // A property through org.freedesktop.DBus.Properties.Get; invalid on error.
   QVariant Prop(const QString& path, const QString& iface, const QString& name);
   QVariant Diag(const char* name);
+  std::string Form1Text(const char* name);  // a /Form1 property as text
   // Exec on the client's implicit object; the joined reply, or "<error ...>".
   std::string Exec(const std::string& line);
   std::string ExecOn(QDBusConnection& c, const QString& path, const std::string& line);
+  QDBusMessage Execute(const QString& line);  // the window's road
+  // An object of its own for connection c (empty on error), and its release.
+  QString Create(QDBusConnection& c);
+  bool Release(QDBusConnection& c, const QString& path);
 
-  // A key of ZR_CONFIG.TXT or a wheel file set in the program's data copy.
+  // An existing key of ZR_CONFIG.TXT or a wheel file set in the program's data copy.
   void SetKey(const std::string& file, const std::string& key, const std::string& value);
 
   std::unique_ptr<TempDir> busDir;  // bus socket, configuration, services, runtime dir

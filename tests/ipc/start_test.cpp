@@ -5,7 +5,6 @@
 #include <QDBusConnectionInterface>
 #include <QDBusObjectPath>
 
-#include "ipc/dbus_names.h"
 #include "ipc_fixture.h"
 #include "support/process.h"
 
@@ -28,20 +27,13 @@ TEST_F(StartTest, ServiceFileStartsTheProgramInAutomationMode) {
   EXPECT_EQ(Exec("F ?;B ?"), "1 ; 1 ; ");
   // "Unload" then release ends it.
   EXPECT_EQ(Exec("Unload"), "OK  ; ");
-  EXPECT_EQ(Call(QString::fromUtf8(dbus::kCmdPath), QString::fromUtf8(dbus::kCmdInterface),
-                 QStringLiteral("Release"))
-                .type(),
-            QDBusMessage::ReplyMessage);
+  EXPECT_TRUE(Release(client, dbus::kCmdPath));
   EXPECT_TRUE(WaitUntil([&] { return !NameOwned(); }, 20000));
 }
 
-TEST_F(StartTest, WithoutServiceFileOrProgramTheCallFails) {
-  EXPECT_EQ(Exec("Ver"), "<error org.freedesktop.DBus.Error.ServiceUnknown>");
-}
-
 // The second start, in every mode, shows the message and leaves the first
-// copy serving.
-TEST_F(StartTest, SecondInstanceIsRefusedInEveryMode) {
+// copy serving; after the first copy crashes, the next start is not blocked.
+TEST_F(StartTest, SecondInstanceIsRefusedInEveryModeUntilTheFirstEnds) {
   ASSERT_TRUE(StartProgram());
   const uint firstPid = client.interface()->servicePid(kService).value();
   const QStringList modes[] = {{QStringLiteral("--automation")}, {}};
@@ -71,11 +63,7 @@ TEST_F(StartTest, SecondInstanceIsRefusedInEveryMode) {
   EXPECT_NE(r.err.find(kFirstLine), std::string::npos) << r.err;
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(Exec("Ver"), "4.0 ; ");
-}
-
-TEST_F(StartTest, CrashLeavesNoStaleLock) {
-  ASSERT_TRUE(StartProgram());
-  EXPECT_EQ(Exec("Ver"), "4.0 ; ");
+  // A crash leaves no stale lock.
   ::kill(static_cast<pid_t>(program->processId()), SIGKILL);
   program->waitForFinished(5000);
   ASSERT_TRUE(WaitUntil([&] { return !NameOwned(); }, 10000));
@@ -83,32 +71,21 @@ TEST_F(StartTest, CrashLeavesNoStaleLock) {
   EXPECT_EQ(Exec("Ver"), "4.0 ; ");
 }
 
-struct CmdCase {
-  std::vector<std::string> args;
-  std::string out;
-  int exitCode;
-};
-
 TEST_F(StartTest, NorvantixCmdRepliesAndExitStatus) {
   SetKey("ZR_CONFIG.TXT", "W2_INSTALLED", "0");
   StartBus(true);  // the first call starts the program
   const std::vector<std::pair<std::string, std::string>> env = {
       {"DBUS_SESSION_BUS_ADDRESS", address.toStdString()}};
-  const CmdCase cases[] = {
-      {{"Ver"}, "4.0 ; \n", 0},
-      {{"F ?;B ?"}, "1 ; Off  ; \n", 1},
-      {{"Ver", "F ?"}, "4.0 ; \n1 ; \n", 0},
+  // clang-format off
+  const struct { std::vector<std::string> args; std::string out; int exitCode; } cases[] = {
+      {{"Ver"}, "4.0 ; \n", 0}, {{"F ?;B ?"}, "1 ; Off  ; \n", 1}, {{""}, "\n", 0},
+      {{"Ver", "F ?"}, "4.0 ; \n1 ; \n", 0}, {{"F 99999"}, "Error  ; \n", 1},
       {{"Foo", "Ver"}, "Error Unknown command ; \n4.0 ; \n", 1},
-      {{"F 99999"}, "Error  ; \n", 1},
       {{"--timeout", "60000", "--", "--Ver"}, "Error Unknown command ; \n", 1},
-      {{""}, "\n", 0},
-      {{}, "", 2},
-      {{"--timeout"}, "", 2},
-      {{"--timeout", "0", "Ver"}, "", 2},
-      {{"--timeout", "x", "Ver"}, "", 2},
-      {{"--bogus", "Ver"}, "", 2},
-  };
-  for (const CmdCase& c : cases) {
+      {{}, "", 2}, {{"--timeout"}, "", 2}, {{"--timeout", "0", "Ver"}, "", 2},
+      {{"--timeout", "x", "Ver"}, "", 2}, {{"--bogus", "Ver"}, "", 2}};
+  // clang-format on
+  for (const auto& c : cases) {
     std::vector<std::string> argv = {NVX_CMD_PROGRAM};
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     const ProcessResult r = RunProcess(argv, env, 60000);
@@ -122,24 +99,19 @@ TEST_F(StartTest, NorvantixCmdRepliesAndExitStatus) {
   EXPECT_TRUE(NameOwned());
 }
 
+// Without the program or its service file a call fails; norvantix-cmd then
+// says it cannot reach the program.
 TEST_F(StartTest, NorvantixCmdWhenNothingAnswers) {
-  struct Case {
-    std::string bus;
-    const char* why;
-  };
-  const Case cases[] = {
-      {address.toStdString(), "bus without the program or its service file"},
-      {"unix:path=" + busDir->file("no-such-socket"), "no bus at the address"},
-      {"", "no bus address at all"},
-  };
-  for (const Case& c : cases) {
-    std::vector<std::pair<std::string, std::string>> env = {{"DBUS_SESSION_BUS_ADDRESS", c.bus}};
-    if (c.bus.empty()) env.push_back({"DISPLAY", ""});
+  EXPECT_EQ(Exec("Ver"), "<error org.freedesktop.DBus.Error.ServiceUnknown>");
+  // This bus, no bus at the address, no bus address at all.
+  for (const std::string& bus :
+       {address.toStdString(), "unix:path=" + busDir->file("no-such-socket"), std::string()}) {
+    std::vector<std::pair<std::string, std::string>> env = {{"DBUS_SESSION_BUS_ADDRESS", bus}};
+    if (bus.empty()) env.push_back({"DISPLAY", ""});
     const ProcessResult r = RunProcess({NVX_CMD_PROGRAM, "Ver"}, env, 60000);
-    EXPECT_EQ(r.exitCode, 4) << c.why << ": " << r.err;
-    EXPECT_EQ(r.out, "") << c.why;
-    EXPECT_NE(r.err.find("norvantix-cmd: cannot reach"), std::string::npos)
-        << c.why << ": " << r.err;
+    EXPECT_EQ(r.exitCode, 4) << bus << ": " << r.err;
+    EXPECT_EQ(r.out, "") << bus;
+    EXPECT_NE(r.err.find("norvantix-cmd: cannot reach"), std::string::npos) << bus << ": " << r.err;
   }
 }
 

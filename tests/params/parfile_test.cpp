@@ -5,47 +5,35 @@
 
 #include <csignal>
 
-#include <random>
-
 #include "params_fixture.h"
 
 namespace nvx::test {
 namespace {
 
-struct LineCase {
-  std::string line;
-  bool read;
-  std::string key;
-  std::string value;
-};
-
-class ParseLine : public ::testing::TestWithParam<LineCase> {};
-
-TEST_P(ParseLine, KeyAndValue) {
-  const LineCase& c = GetParam();
-  ParEntry e;
-  ASSERT_EQ(ParseParLine(c.line, e), c.read) << c.line;
-  if (!c.read) return;
-  EXPECT_EQ(e.key, c.key);
-  ASSERT_TRUE(std::holds_alternative<std::string>(e.value));
-  EXPECT_EQ(std::get<std::string>(e.value), c.value);
+// Key between the first two quotes, value up to the next comma, both trimmed
+// of blanks (not tabs); a line without a comma is its own value.
+TEST(ParseParLine, KeyAndValue) {
+  // clang-format off
+  const struct { std::string line; bool read; std::string key, value; } cases[] = {
+      {"\"MPORT\",1", true, "MPORT", "1"}, {"\"A\",1", true, "A", "1"}, {"\"A\",", false, "", ""},
+      {"  \"CONTRTYPE\" , EZHR17 , controller type", true, "CONTRTYPE", "EZHR17"},
+      {"\"W1_INSTALLED\",1,wheel F", true, "W1_INSTALLED", "1"}, {"\"K\" ,", true, "K", ""},
+      {"\"KEY\",  value with blanks  ", true, "KEY", "value with blanks"}, {"", false, "", ""},
+      {"  \"NOCOMMA\"  ", true, "NOCOMMA", "\"NOCOMMA\""}, {"\" K \",v", true, "K", "v"},
+      {"junk\"K\"x,v", true, "K", "v"}, {"\"K\",\"a,b\"", true, "K", "\"a"},
+      {"\"K\",a,b,c", true, "K", "a"}, {"no quotes, here", false, "", ""},
+      {"one \" quote, x", false, "", ""}, {"\"\",empty key", true, "", "empty key"},
+      {"\"K\",\tv\t", true, "K", "\tv\t"}};
+  // clang-format on
+  for (const auto& c : cases) {
+    ParEntry e;
+    ASSERT_EQ(ParseParLine(c.line, e), c.read) << c.line;
+    if (!c.read) continue;
+    EXPECT_EQ(e.key, c.key) << c.line;
+    ASSERT_TRUE(std::holds_alternative<std::string>(e.value));
+    EXPECT_EQ(std::get<std::string>(e.value), c.value) << c.line;
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Lines, ParseLine,
-    ::testing::Values(
-        LineCase{"\"MPORT\",1", true, "MPORT", "1"},
-        LineCase{"  \"CONTRTYPE\" , EZHR17 , controller type", true, "CONTRTYPE", "EZHR17"},
-        LineCase{"\"W1_INSTALLED\",1,wheel F", true, "W1_INSTALLED", "1"},
-        LineCase{"\"A\",", false, "", ""}, LineCase{"\"A\",1", true, "A", "1"},
-        LineCase{"\"K\" ,", true, "K", ""}, LineCase{"", false, "", ""},
-        LineCase{"\"KEY\",  value with blanks  ", true, "KEY", "value with blanks"},
-        LineCase{"  \"NOCOMMA\"  ", true, "NOCOMMA", "\"NOCOMMA\""},
-        LineCase{"\" K \",v", true, "K", "v"}, LineCase{"junk\"K\"x,v", true, "K", "v"},
-        LineCase{"\"K\",\"a,b\"", true, "K", "\"a"}, LineCase{"\"K\",a,b,c", true, "K", "a"},
-        LineCase{"no quotes, here", false, "", ""}, LineCase{"one \" quote, x", false, "", ""},
-        LineCase{"\"\",empty key", true, "", "empty key"},
-        LineCase{"\"K\",\tv\t", true, "K", "\tv\t"}));
 
 TEST_F(ParamsTest, LineEndingsAllReadAlike) {
   const std::vector<std::string> files = {
@@ -68,34 +56,27 @@ TEST_F(ParamsTest, LineEndingsAllReadAlike) {
   EXPECT_TRUE(ui_.boxes.empty());
 }
 
-TEST_F(ParamsTest, MissingFileShowsMessageAndKeepsList) {
-  for (const std::string name : {"NONE.TXT", "nodir/NONE.TXT"}) {
+// A missing file shows a message; a directory or an oversized file fails
+// silently; all three keep the list. An empty file gives an empty list.
+TEST_F(ParamsTest, ReadFailuresKeepTheList) {
+  std::filesystem::create_directory(Path("SUB"));
+  Put("BIG.TXT", "\"A\",1\r\n");
+  ASSERT_EQ(::truncate(Path("BIG.TXT").c_str(), static_cast<off_t>(kMaxFileBytes + 1)), 0);
+  for (const std::string name : {"NONE.TXT", "nodir/NONE.TXT", "SUB", "BIG.TXT"}) {
     ui_.boxes.clear();
     ParamList list = {{"KEEP", std::string("me")}};
     EXPECT_EQ(ReadParFile(Path(name), list), -1);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].key, "KEEP");
+    if (name.find("NONE") == std::string::npos) {
+      EXPECT_TRUE(ui_.boxes.empty()) << name;
+      continue;
+    }
     ASSERT_EQ(ui_.boxes.size(), 1u);
     EXPECT_EQ(ui_.boxes[0].text, "File " + Path(name) + " does not exist");
     EXPECT_EQ(ui_.boxes[0].title, "Norvantix");
     EXPECT_EQ(ui_.boxes[0].icon, MsgIcon::None);
   }
-}
-
-TEST_F(ParamsTest, DirectoryOrOversizedFileFailsSilentlyAndKeepsList) {
-  std::filesystem::create_directory(Path("SUB"));
-  Put("BIG.TXT", "\"A\",1\r\n");
-  ASSERT_EQ(::truncate(Path("BIG.TXT").c_str(), static_cast<off_t>(kMaxFileBytes + 1)), 0);
-  for (const std::string name : {"SUB", "BIG.TXT"}) {
-    ParamList list = {{"OLD", 1.0}};
-    EXPECT_EQ(ReadParFile(Path(name), list), -1) << name;
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].key, "OLD");
-  }
-  EXPECT_TRUE(ui_.boxes.empty());
-}
-
-TEST_F(ParamsTest, EmptyFileGivesEmptyList) {
   Put("E.TXT", "");
   ParamList list = {{"OLD", 1.0}};
   EXPECT_EQ(ReadParFile(Path("E.TXT"), list), 1);
@@ -103,149 +84,90 @@ TEST_F(ParamsTest, EmptyFileGivesEmptyList) {
 }
 
 TEST_F(ParamsTest, EntryLimit) {
-  struct Case {
-    int lines;
-    int16_t result;
-    size_t size;
-  };
-  for (const Case c : {Case{32767, 1, 32767u}, Case{32768, -1, 1u}}) {
+  for (int lines : {32767, 32768}) {
+    const bool fits = lines == 32767;
     std::string bytes;
-    for (int i = 0; i < c.lines; ++i) bytes += "\"K" + std::to_string(i) + "\",1\r\n";
+    for (int i = 0; i < lines; ++i) bytes += "\"K" + std::to_string(i) + "\",1\r\n";
     Put("MANY.TXT", bytes);
     ParamList list = {{"OLD", 1.0}};
-    EXPECT_EQ(ReadParFile(Path("MANY.TXT"), list), c.result) << c.lines;
-    EXPECT_EQ(list.size(), c.size) << c.lines;
+    EXPECT_EQ(ReadParFile(Path("MANY.TXT"), list), fits ? 1 : -1) << lines;
+    EXPECT_EQ(list.size(), fits ? 32767u : 1u) << lines;
   }
 }
 
-TEST_F(ParamsTest, GarbageNeverBreaksTheReader) {
-  std::mt19937 rng(12345);
-  static const char kChars[] = "\"\",,,\r\n\r\n  ab\0\xff";
-  const std::string alphabet(kChars, sizeof kChars - 1);
-  for (int round = 0; round < 200; ++round) {
-    std::string bytes;
-    const size_t n = rng() % 2000;
-    for (size_t i = 0; i < n; ++i) {
-      bytes += (round % 2) ? static_cast<char>(rng() & 0xff) : alphabet[rng() % alphabet.size()];
-    }
-    Put("G.TXT", bytes);
-    ParamList list;
-    ASSERT_EQ(ReadParFile(Path("G.TXT"), list), 1);
-    for (const auto& e : list) {
-      EXPECT_EQ(e.key.find('\n'), std::string::npos);
-      EXPECT_EQ(e.key.find('"'), std::string::npos);
-    }
-    // Written back and read again, every entry whose written line is long
-    // enough to be read comes back.
-    Put("G2.TXT", ParFileText(list));
-    size_t readable = 0;
-    for (const auto& e : list) readable += (e.key.size() + ParValueText(e.value).size() + 3 >= 5);
-    ParamList again;
-    ASSERT_EQ(ReadParFile(Path("G2.TXT"), again), 1);
-    ASSERT_EQ(again.size(), readable);
-  }
-}
-
+// Written back: remarks, short lines and spacing are gone; a line break in a
+// key or value cannot add an entry.
 TEST_F(ParamsTest, RoundTripDropsRemarksShortLinesAndSpacing) {
   Put("C.TXT",
-      "  \"MPORT\" ,  1 , port\r\n"
-      "\r\n"
-      "\"A\",\r\n"
-      "\"CONTRTYPE\",EZHR17,controller type\r\n"
+      "  \"MPORT\" ,  1 , port\r\n\r\n\"A\",\r\n\"CONTRTYPE\",EZHR17,controller type\r\n"
       "\"W1_INSTALLED\", 1\r\n");
   ParamList list;
   ASSERT_EQ(ReadParFile(Path("C.TXT"), list), 1);
   ASSERT_EQ(WriteParFile(Path("C.TXT"), list), 1);
   EXPECT_EQ(Get("C.TXT"), "\"MPORT\",1\r\n\"CONTRTYPE\",EZHR17\r\n\"W1_INSTALLED\",1\r\n");
-}
-
-struct NumberCase {
-  std::string key;
-  double value;
-  std::string line;
-};
-
-class WrittenNumbers : public ::testing::TestWithParam<NumberCase> {};
-
-TEST_P(WrittenNumbers, Form) {
-  const NumberCase& c = GetParam();
-  ParamList list;
-  double v = c.value;
-  ASSERT_EQ(ParList(list, c.key, v, "to"), 1);
-  EXPECT_EQ(ParFileText(list), c.line + "\r\n");
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Numbers, WrittenNumbers,
-    ::testing::Values(NumberCase{"PORTTIMEOUT", 500, "\"PORTTIMEOUT\", 500"},
-                      NumberCase{"JAXIS1_L", 120, "\"JAXIS1_L\", 120"},
-                      NumberCase{"JAXIS1_L", -12, "\"JAXIS1_L\",-12"},
-                      NumberCase{"JLATENT", 0.5, "\"JLATENT\", .5"},
-                      NumberCase{"JLATENT", -0.25, "\"JLATENT\",-.25"},
-                      NumberCase{"Z", 0, "\"Z\", 0"}, NumberCase{"F", 12.5, "\"F\", 12.5"},
-                      NumberCase{"BIG", 1e20, "\"BIG\", 100000000000000000000"},
-                      NumberCase{"TINY", 1e-7, "\"TINY\", .0000001"}));
-
-TEST_F(ParamsTest, LineBreaksInsideValuesCannotAddEntries) {
-  ParamList list;
+  list.clear();
   std::string v = "x\r\n\"MPORT\",5";
   ASSERT_EQ(ParList(list, "A\nB", v, "to"), 1);
   ASSERT_EQ(WriteParFile(Path("L.TXT"), list), 1);
-  ParamList back;
-  ASSERT_EQ(ReadParFile(Path("L.TXT"), back), 1);
-  ASSERT_EQ(back.size(), 1u);
-  EXPECT_EQ(back[0].key, "A B");
+  ASSERT_EQ(ReadParFile(Path("L.TXT"), list), 1);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].key, "A B");
+}
+
+// Numbers are written after a blank unless negative, without a leading zero,
+// and never in exponent form.
+TEST(ParList, WrittenNumbers) {
+  // clang-format off
+  const struct { std::string key; double value; std::string line; } cases[] = {
+      {"PORTTIMEOUT", 500, "\"PORTTIMEOUT\", 500"}, {"JAXIS1_L", 120, "\"JAXIS1_L\", 120"},
+      {"JAXIS1_L", -12, "\"JAXIS1_L\",-12"}, {"JLATENT", 0.5, "\"JLATENT\", .5"},
+      {"JLATENT", -0.25, "\"JLATENT\",-.25"}, {"Z", 0, "\"Z\", 0"}, {"F", 12.5, "\"F\", 12.5"},
+      {"BIG", 1e20, "\"BIG\", 100000000000000000000"}, {"TINY", 1e-7, "\"TINY\", .0000001"}};
+  // clang-format on
+  for (const auto& c : cases) {
+    ParamList list;
+    double v = c.value;
+    ASSERT_EQ(ParList(list, c.key, v, "to"), 1);
+    EXPECT_EQ(ParFileText(list), c.line + "\r\n");
+  }
 }
 
 // --- modes ---
 
 ParamList Sample() {
-  return {{"MPORT", std::string("1")},
-          {"DUP", std::string("first")},
-          {"DUP", std::string("second")},
+  using S = std::string;
+  return {{"MPORT", S("1")},
+          {"DUP", S("first")},
+          {"DUP", S("second")},
           {"NUM", 2.5},
-          {"WORD", std::string("abc")}};
+          {"WORD", S("abc")}};
 }
 
-struct FromCase {
-  std::string key;
-  int16_t result;
-  std::string text;  // expected text after "from" into a text variable
-};
-
-class FromText : public ::testing::TestWithParam<FromCase> {};
-
-TEST_P(FromText, Lookup) {
-  ParamList list = Sample();
-  std::string v = "unchanged";
-  EXPECT_EQ(ParList(list, GetParam().key, v, "from"), GetParam().result);
-  EXPECT_EQ(v, GetParam().text);
-}
-
-INSTANTIATE_TEST_SUITE_P(Keys, FromText,
-                         ::testing::Values(FromCase{"MPORT", 1, "1"},
-                                           FromCase{"mport", -1, "unchanged"},
-                                           FromCase{" MPORT", -1, "unchanged"},
-                                           FromCase{"MPOR", -1, "unchanged"},
-                                           FromCase{"DUP", 1, "first"}, FromCase{"NUM", 1, "2.5"},
-                                           FromCase{"WORD", 1, "abc"}));
-
-TEST(ParListNumbers, FromIntoNumber) {
-  struct Case {
-    std::string key;
-    int16_t result;
-    double value;
-  };
-  for (const Case& c : {Case{"MPORT", 1, 1.0}, Case{"NUM", 1, 2.5},
-                        Case{"WORD", kParNotANumber, -7.0}, Case{"missing", -1, -7.0}}) {
+// "from": exact key, first of duplicates; into a number only when it reads as one.
+// Each row: key, result and text variable afterwards, result and number variable afterwards.
+TEST(ParList, From) {
+  // clang-format off
+  const struct { std::string key; int16_t result; std::string text; int16_t numResult;
+                 double number; } cases[] = {
+      {"MPORT", 1, "1", 1, 1.0}, {"mport", -1, "unchanged", -1, -7},
+      {" MPORT", -1, "unchanged", -1, -7}, {"MPOR", -1, "unchanged", -1, -7},
+      {"DUP", 1, "first", kParNotANumber, -7}, {"NUM", 1, "2.5", 1, 2.5},
+      {"WORD", 1, "abc", kParNotANumber, -7}};
+  // clang-format on
+  for (const auto& c : cases) {
     ParamList list = Sample();
-    double v = -7.0;
+    std::string v = "unchanged";
+    double d = -7.0;
     EXPECT_EQ(ParList(list, c.key, v, "from"), c.result) << c.key;
-    EXPECT_EQ(v, c.value) << c.key;
+    EXPECT_EQ(v, c.text);
+    EXPECT_EQ(ParList(list, c.key, d, "from"), c.numResult) << c.key;
+    EXPECT_EQ(d, c.number) << c.key;
   }
 }
 
-TEST(ParListModes, ToChangesFirstOrAppends) {
+// "to" changes the first or appends, up to the index range; "clear" leaves
+// exactly one entry; other words, in any other case, do nothing.
+TEST(ParList, ToClearAndOtherWords) {
   ParamList list = Sample();
   std::string v = "new";
   ASSERT_EQ(ParList(list, "DUP", v, "to"), 1);
@@ -257,56 +179,52 @@ TEST(ParListModes, ToChangesFirstOrAppends) {
   ASSERT_EQ(ParList(list, "NEWKEY", d, "to"), 1);
   ASSERT_EQ(list.size(), 6u);
   EXPECT_EQ(list.back().key, "NEWKEY");
-}
-
-TEST(ParListModes, ClearLeavesExactlyOneEntry) {
-  for (ParamList list : {ParamList{}, Sample()}) {
-    double d = 3;
-    ASSERT_EQ(ParList(list, "MPORT", d, "clear"), 1);
-    ASSERT_EQ(list.size(), 1u);
-    EXPECT_EQ(list[0].key, "MPORT");
-    EXPECT_EQ(std::get<double>(list[0].value), 3.0);
+  for (ParamList l : {ParamList{}, Sample()}) {
+    d = 3;
+    ASSERT_EQ(ParList(l, "MPORT", d, "clear"), 1);
+    ASSERT_EQ(l.size(), 1u);
+    EXPECT_EQ(l[0].key, "MPORT");
+    EXPECT_EQ(std::get<double>(l[0].value), 3.0);
   }
-}
-
-TEST(ParListModes, OtherWordsDoNothing) {
   for (const std::string mode : {"From", "TO", "Clear", "", "from ", "x"}) {
-    ParamList list = Sample();
-    std::string v = "keep";
-    EXPECT_EQ(ParList(list, "MPORT", v, mode), 0) << mode;
-    EXPECT_EQ(ParList(list, "NEW", v, mode), 0) << mode;
+    ParamList l = Sample();
+    v = "keep";
+    EXPECT_EQ(ParList(l, "MPORT", v, mode), 0) << mode;
+    EXPECT_EQ(ParList(l, "NEW", v, mode), 0) << mode;
     EXPECT_EQ(v, "keep");
-    EXPECT_EQ(list.size(), Sample().size());
-    EXPECT_EQ(Text(list[0].value), "1");
+    EXPECT_EQ(l.size(), Sample().size());
+    EXPECT_EQ(Text(l[0].value), "1");
   }
+  ParamList full(static_cast<size_t>(kMaxListEntries), ParEntry{"K", std::string("v")});
+  EXPECT_EQ(ParList(full, "NEW", v, "to"), -1);
+  EXPECT_EQ(full.size(), static_cast<size_t>(kMaxListEntries));
+  EXPECT_EQ(ParList(full, "K", v, "to"), 1);  // an existing key still changes
 }
 
-TEST(ParListModes, ToRefusesToGrowBeyondTheIndexRange) {
-  ParamList list(static_cast<size_t>(kMaxListEntries), ParEntry{"K", std::string("v")});
-  std::string v = "x";
-  EXPECT_EQ(ParList(list, "NEW", v, "to"), -1);
-  EXPECT_EQ(list.size(), static_cast<size_t>(kMaxListEntries));
-  EXPECT_EQ(ParList(list, "K", v, "to"), 1);  // an existing key still changes
-}
-
-TEST_F(ParamsTest, ToAppendedKeyIsTheLastLineWritten) {
-  Put("TEST.TXT", "\"MPORT\",1\r\n\"PORTTIMEOUT\",300\r\n");
+TEST_F(ParamsTest, CurrentFileReadAndWrittenWithAnAppendedKeyLast) {
+  SetParFile("X.TXT");
+  EXPECT_EQ(GetParPath(), dir_ + "X.TXT");
+  Put("X.TXT", "\"MPORT\",1\r\n\"PORTTIMEOUT\",300\r\n");
+  ParamList mine;
+  ASSERT_EQ(ReadPar(mine), 1);
+  ASSERT_EQ(mine.size(), 2u);
+  EXPECT_EQ(ParCount(), 0);  // ReadPar leaves the current list alone
   ASSERT_EQ(ReadCurPar(), 1);
+  EXPECT_EQ(ParCount(), 2);
   double d = 1;
   ASSERT_EQ(Par("JOYSTARTON", d, "to"), 1);
   ASSERT_EQ(WriteCurPar(), 1);
-  EXPECT_EQ(Get("TEST.TXT"), "\"MPORT\",1\r\n\"PORTTIMEOUT\",300\r\n\"JOYSTARTON\", 1\r\n");
-}
+  EXPECT_EQ(Get("X.TXT"), "\"MPORT\",1\r\n\"PORTTIMEOUT\",300\r\n\"JOYSTARTON\", 1\r\n");
 
-TEST_F(ParamsTest, ParIsSilentParMsgReportsMissingKeys) {
-  Put("TEST.TXT", "\"MPORT\",1\r\n\"WORD\",abc\r\n");
+  // Par is silent, ParMsg reports a missing key.
+  Put("X.TXT", "\"MPORT\",1\r\n\"WORD\",abc\r\n");
   ASSERT_EQ(ReadCurPar(), 1);
-  double d = 9;
+  d = 9;
   EXPECT_EQ(Par("NOPE", d, "from"), -1);
   EXPECT_TRUE(ui_.boxes.empty());
   EXPECT_EQ(ParMsg("NOPE", d, "from"), -1);
   ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "Parameter NOPE not found in " + Path("TEST.TXT"));
+  EXPECT_EQ(ui_.boxes[0].text, "Parameter NOPE not found in " + Path("X.TXT"));
   EXPECT_EQ(ui_.boxes[0].icon, MsgIcon::Critical);
   EXPECT_EQ(d, 9);
   // Found but not a number: its own result, no message, variable unchanged.
@@ -320,30 +238,16 @@ TEST_F(ParamsTest, ParIsSilentParMsgReportsMissingKeys) {
   EXPECT_EQ(ui_.boxes.size(), 1u);
 }
 
-TEST_F(ParamsTest, ReadParAndReadCurParUseTheCurrentFile) {
-  SetParFile("X.TXT");
-  EXPECT_EQ(GetParPath(), dir_ + "X.TXT");
-  Put("X.TXT", "\"A\",11\r\n");
-  ParamList mine;
-  ASSERT_EQ(ReadPar(mine), 1);
-  ASSERT_EQ(mine.size(), 1u);
-  EXPECT_EQ(ParCount(), 0);  // ReadPar leaves the current list alone
-  ASSERT_EQ(ReadCurPar(), 1);
-  EXPECT_EQ(ParCount(), 1);
-}
-
 TEST_F(ParamsTest, GetAndSetByIndex) {
   Put("TEST.TXT", "\"A\",1\r\n\"B\",2\r\n");
   ASSERT_EQ(ReadCurPar(), 1);
   ASSERT_EQ(ParCount(), 2);
-  struct Case {
-    int16_t index;
-    int16_t result;
-    std::string key;
-  };
-  for (const Case& c :
-       {Case{0, 1, "A"}, Case{1, 1, "B"}, Case{-1, -1, "UNDEFINED"}, Case{2, -1, "UNDEFINED"},
-        Case{32767, -1, "UNDEFINED"}, Case{-32768, -1, "UNDEFINED"}}) {
+  // clang-format off
+  const struct { int16_t index, result; std::string key; } cases[] = {{0, 1, "A"}, {1, 1, "B"},
+      {-1, -1, "UNDEFINED"}, {2, -1, "UNDEFINED"}, {32767, -1, "UNDEFINED"},
+      {-32768, -1, "UNDEFINED"}};
+  // clang-format on
+  for (const auto& c : cases) {
     std::string key = "x";
     ParValue value = std::string("y");
     EXPECT_EQ(GetParAt(c.index, key, value), c.result) << c.index;
@@ -352,8 +256,7 @@ TEST_F(ParamsTest, GetAndSetByIndex) {
       ASSERT_TRUE(std::holds_alternative<double>(value));
       EXPECT_EQ(std::get<double>(value), 0.0);
     }
-    const int16_t set = SetParAt(c.index, ParValue{42.0});
-    EXPECT_EQ(set, c.result) << c.index;
+    EXPECT_EQ(SetParAt(c.index, ParValue{42.0}), c.result) << c.index;
   }
   EXPECT_EQ(ParCount(), 2);
   EXPECT_EQ(std::get<double>(CurParList()[1].value), 42.0);
@@ -372,25 +275,36 @@ TEST_F(ParamsTest, FailedWriteLeavesOldFileByteForByte) {
   EXPECT_EQ(WriteParFile(Path(longName), list), -1);
   EXPECT_EQ(Get(longName), old);
   EXPECT_EQ(FilesInDir(), 1u);
-
   // A directory standing at the path is never replaced.
   std::filesystem::create_directory(Path("D"));
   EXPECT_EQ(WriteParFile(Path("D"), list), -1);
   EXPECT_TRUE(std::filesystem::is_directory(Path("D")));
   EXPECT_EQ(FilesInDir(), 2u);
-
   // A missing directory is not made.
   EXPECT_EQ(WriteParFile(Path("nodir/A.TXT"), list), -1);
   EXPECT_FALSE(std::filesystem::exists(Path("nodir")));
   EXPECT_TRUE(ui_.boxes.empty());
+  EXPECT_EQ(WriteFileAtomic("", "x"), -1);
+  EXPECT_EQ(WriteFileAtomic(dir_, "x"), -1);  // ends in '/'
+  EXPECT_EQ(WriteFileAtomic(Path("N.TXT"), std::string("a\0b", 3)), 1);
+  EXPECT_EQ(Get("N.TXT"), std::string("a\0b", 3));
+  EXPECT_EQ(WriteFileAtomic(Path("N.TXT"), ""), 1);
+  EXPECT_EQ(Get("N.TXT"), "");
 }
 
-TEST_F(ParamsTest, WriteFailingHalfwayLeavesOldFileAndNoTemporary) {
-  // A file size limit stands in for a full disk: the new contents cannot all
-  // be written.
-  const std::string old = "\"OLD\",1\r\n";
-  Put("F.TXT", old);
-  ParamList list;
+// A write keeps the file's permissions; one failing halfway (a file size limit
+// stands in for a full disk) leaves the old file; neither leaves a temporary.
+TEST_F(ParamsTest, WriteKeepsPermissionsOrTheOldFileAndNoTemporary) {
+  Put("F.TXT", "\"A\",1\r\n");
+  ASSERT_EQ(::chmod(Path("F.TXT").c_str(), 0640), 0);
+  ParamList list = {{"B", 2.0}};
+  ASSERT_EQ(WriteParFile(Path("F.TXT"), list), 1);
+  const std::string old = "\"B\", 2\r\n";
+  EXPECT_EQ(Get("F.TXT"), old);
+  struct stat st {};
+  ASSERT_EQ(::stat(Path("F.TXT").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(FilesInDir(), 1u);
   for (int i = 0; i < 100; ++i) list.push_back({"KEY" + std::to_string(i), static_cast<double>(i)});
   struct rlimit saved {};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -404,27 +318,6 @@ TEST_F(ParamsTest, WriteFailingHalfwayLeavesOldFileAndNoTemporary) {
   EXPECT_EQ(r, -1);
   EXPECT_EQ(Get("F.TXT"), old);
   EXPECT_EQ(FilesInDir(), 1u);
-}
-
-TEST_F(ParamsTest, WriteKeepsPermissionsAndLeavesNoTemporaryFile) {
-  Put("P.TXT", "\"A\",1\r\n");
-  ASSERT_EQ(::chmod(Path("P.TXT").c_str(), 0640), 0);
-  ParamList list = {{"B", 2.0}};
-  ASSERT_EQ(WriteParFile(Path("P.TXT"), list), 1);
-  EXPECT_EQ(Get("P.TXT"), "\"B\", 2\r\n");
-  struct stat st {};
-  ASSERT_EQ(::stat(Path("P.TXT").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
-  EXPECT_EQ(FilesInDir(), 1u);
-}
-
-TEST_F(ParamsTest, WriteFileAtomicEdges) {
-  EXPECT_EQ(WriteFileAtomic("", "x"), -1);
-  EXPECT_EQ(WriteFileAtomic(dir_, "x"), -1);  // ends in '/'
-  EXPECT_EQ(WriteFileAtomic(Path("N.TXT"), ""), 1);
-  EXPECT_EQ(Get("N.TXT"), "");
-  EXPECT_EQ(WriteFileAtomic(Path("N.TXT"), std::string("a\0b", 3)), 1);
-  EXPECT_EQ(Get("N.TXT"), std::string("a\0b", 3));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -45,14 +46,8 @@ class WheelUi : public HeadlessUi, public WheelObserver {
 
 // The keys of a wheel file in file order, with a usable six-filter set.
 struct WheelFileValues {
-  std::string contr = "A";
-  std::string hold = "10";
-  std::string run = "50";
-  std::string slew = "2000";
-  std::string init = "500";
-  std::string accel = "100";
-  std::string offset = "0";
-  std::string filt = "6";
+  std::string contr = "A", hold = "10", run = "50", slew = "2000", init = "500", accel = "100",
+              offset = "0", filt = "6";
 };
 
 inline const std::vector<std::string>& WheelKeyNames() {
@@ -70,10 +65,9 @@ inline std::string WheelFileText(const std::string& prefix, const WheelFileValue
   std::string out;
   for (size_t i = 0; i < values.size(); ++i) {
     const std::string& name = WheelKeyNames()[i];
-    bool skipped = false;
-    for (const auto& s : skip) skipped = skipped || s == name;
-    if (skipped) continue;
-    out += "\"" + prefix + name + "\"," + values[i] + ",remark\r\n";
+    if (std::find(skip.begin(), skip.end(), name) == skip.end()) {
+      out += "\"" + prefix + name + "\"," + values[i] + ",remark\r\n";
+    }
   }
   return out;
 }
