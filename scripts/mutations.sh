@@ -90,16 +90,19 @@ nice cmake --build "$build" -j "$jobs" >"$logs/build.log" 2>&1 || {
   exit 2
 }
 
-# The first test that did not pass, from ctest's progress lines.
+# The first test that did not pass, from ctest's progress lines (without
+# the parameter dump that GoogleTest adds to a parameterised test's name).
 first_failure() {
   awk '/ Test +#[0-9]+: / && !/ Passed / {
-         sub(/.* Test +#[0-9]+: /, ""); sub(/ \.+.*$/, ""); print; exit }' "$1"
+         sub(/.* Test +#[0-9]+: /, ""); sub(/ \.+.*$/, ""); sub(/ +# GetParam\(\).*$/, "")
+         sub(/\/[0-9]+-byte object <.*$/, "/...")
+         print; exit }' "$1"
 }
 
 caught=0
 total=0
 all_start=$SECONDS
-printf '%-32s %-11s %-60s %s\n' PATCH RESULT "FIRST FAILING TEST" SECONDS
+printf '%-38s %-11s %-52s %s\n' PATCH RESULT "FIRST FAILING TEST" SECONDS
 for patch in "${patches[@]}"; do
   name=$(basename "$patch" .patch)
   log=$logs/$name
@@ -125,7 +128,7 @@ for patch in "${patches[@]}"; do
     fi
     revert
   fi
-  printf '%-32s %-11s %-60s %d\n' "$name" "$result" "$test" $((SECONDS - start))
+  printf '%-38s %-11s %-52s %d\n' "$name" "$result" "$test" $((SECONDS - start))
 done
 
 # Leave the build matching the unchanged tree, so the next run starts at once.
