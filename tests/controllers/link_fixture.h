@@ -33,7 +33,7 @@ struct RequestRow {
   Strings expected;  // requests, without their end character
   int16_t status;
   PeerScript script = {};  // the peer's replies, over the fixture's own
-  Strings logTail = {};    // the last log entries after it, in order
+  Strings logTail = {};    // the last log entries after it, in order (none: nothing logged)
 };
 
 // Reads the position into a value of 5 and expects `want` in it after.
@@ -94,12 +94,17 @@ class LinkFixture {
       peer_->Reset(true);
       for (const auto& [request, replies] : script_) peer_->Script(request, replies);
       for (const auto& [request, replies] : r.script) peer_->Script(request, replies);
+      const std::string logged = CommErrLogText();
       EXPECT_EQ(r.op(), r.status);
       EXPECT_EQ(Requests(), r.expected);
       std::string bytes;
       for (const auto& q : r.expected) bytes += q + end_;
       EXPECT_EQ(peer_->Bytes(), bytes);
-      if (!r.logTail.empty()) { EXPECT_EQ(LogTail(r.logTail.size()), r.logTail); }
+      if (r.logTail.empty()) {
+        EXPECT_EQ(CommErrLogText(), logged);  // nothing logged
+      } else {
+        EXPECT_EQ(LogTail(r.logTail.size()), r.logTail);
+      }
     }
   }
 
