@@ -430,26 +430,14 @@ TEST_F(FrmWheelTest, ClosingWithAnAutomationObjectKeepsThePort) {
   EXPECT_EQ(CommIsLoaded(), 0);
 }
 
-// The status line follows the link's messages while the window is there;
-// unloading it closes the interpreter window too.
-TEST_F(FrmWheelOfflineTest, UnloadingClosesTheInterpreterWindowAndTheStatusLine) {
+// The status line follows the link's messages while the window is there.
+TEST_F(FrmWheelOfflineTest, StatusLineFollowsTheWindow) {
   CommLog("Port TimeOut");
   EXPECT_EQ(f.ui.MsgText(), "Port TimeOut");
   CommLogAppend(" 1Z");
   EXPECT_EQ(f.ui.MsgText().rfind("Port TimeOut", 0), 0u);
   EXPECT_NE(f.ui.MsgText().find("1Z"), std::string::npos);
-  auto* interp = new QWidget;
-  interp->setObjectName("frmInterp");
-  interp->setAttribute(Qt::WA_DeleteOnClose);
-  interp->show();
-  QPointer<QWidget> guard = interp;
-  EXPECT_TRUE(IsFormLoaded("frmInterp"));
-  EXPECT_FALSE(IsFormLoaded("frminterp"));  // names compare exactly
   f.ui.UnloadMainWindow();
-  EXPECT_FALSE(interp->isVisible());
-  EXPECT_FALSE(IsFormLoaded("frmInterp"));
-  test::FlushDeletes();
-  EXPECT_TRUE(guard.isNull());
   CommLog("after");  // no window: the link writes nowhere, and nothing breaks
   EXPECT_EQ(f.ui.MsgText(), "");
 }
