@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
@@ -87,6 +88,7 @@ TEST_F(FrmInterpTest, OpensOnceBesideTheMainWindowAndScrolls) {
           : Child<QAction>(s.entry)->trigger();
     EXPECT_EQ(w->RowText(0)->text().toStdString(), "Call " + std::to_string(s.top)) << s.key;
   }
+  EXPECT_EQ(IsFormLoaded("frmInterp") * 10 + IsFormLoaded("frminterp"), 10);  // names exact
   // Opened again, the window shows the program: no empty row over a line.
   w->close();  // not deleted yet: the entry still makes a new window
   EXPECT_EQ(IsFormLoaded("frmInterp"), 0);
@@ -97,8 +99,12 @@ TEST_F(FrmInterpTest, OpensOnceBesideTheMainWindowAndScrolls) {
   QFocusEvent out(QEvent::FocusOut);
   QApplication::sendEvent(w->RowText(0), &out);
   EXPECT_EQ(ProgramLines(), Numbered(rows * 5 / 2));
+  // It goes with the main window.
+  QPointer<FrmInterp> guard = w;
   f.ui.UnloadMainWindow();
+  EXPECT_FALSE(IsFormLoaded("frmInterp"));
   test::FlushDeletes();
+  EXPECT_TRUE(guard.isNull());
   EXPECT_EQ(FrmInterp::Instance(), nullptr);
 }
 
