@@ -71,9 +71,9 @@ TEST_F(WheelStateTest, UnknownControllerTypeDoesNothing) {
   CurFilter(1) = 2;
   EXPECT_EQ(DevNextFilter(), 0);
   EXPECT_EQ(CurFilter(1), 3);  // recorded whatever the move did
-}
 
-TEST_F(WheelStateTest, UnknownControllerTypeLeavesInstalledWheelsOffline) {
+  // Installed wheels stay offline; their files are read all the same.
+  ResetWheels();
   SetControllerType(AppSettings(), "");
   AppSettings().MoveTimeout = 7;
   AppSettings().WheelInstalled[1] = AppSettings().WheelInstalled[2] = 1;
@@ -84,7 +84,6 @@ TEST_F(WheelStateTest, UnknownControllerTypeLeavesInstalledWheelsOffline) {
   EXPECT_EQ(MotorMoveTimeout(), 7);
   EXPECT_EQ(WheelOnline(1) + WheelOnline(2), 0);
   EXPECT_EQ(GetJoyWheel(), 2);  // no wheel online: kept
-  // The files were read all the same.
   EXPECT_EQ(WheelPar(1).address, 'A');
   EXPECT_EQ(WheelPar(2).address, 'B');
   EXPECT_TRUE(ui_.boxes.empty());
