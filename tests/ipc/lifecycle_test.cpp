@@ -14,7 +14,6 @@
 namespace nvx::test {
 namespace {
 
-
 const QString kService = QString::fromUtf8(dbus::kServiceName);
 const char* const kFirstLine = "Application is already running.";
 

@@ -110,7 +110,6 @@ TEST_F(WheelStateTest, InstalledValuesAndMissingFiles) {
             std::vector<std::string>{"File " + Path("ZR_PARW2.TXT") + " does not exist"});
 }
 
-
 // A wheel's fields in file order (address, the two currents, the speeds, the
 // offset, the filter count), then what follows from them: deceleration, steps
 // per filter, and the fixed values (auxA, auxB, home speed, resolution).

@@ -87,10 +87,9 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
     ASSERT_EQ(InitDevices(), 1);
     SelectWheel(sel);
   }
-  int16_t Filter() {
+  int16_t Filter() {  // the filter read from the controller
     int16_t k = 0;
-    EXPECT_EQ(GetFilter(k), 1);
-    return k;
+    return GetFilter(k) == 1 ? k : -1;
   }
   void GoWait(int16_t n) {
     EXPECT_EQ(GoToFilter(n), 1) << n;
@@ -109,8 +108,8 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
     for (const auto& r : requests) EXPECT_EQ(Sent(r), sent) << r;
   }
   std::string Move(char a, int64_t steps) const {
-    if (Ez()) return Req(a, (steps > 0 ? "P" : "D") + FormatInt(std::llabs(steps)) + "R");
-    return Req(a, (steps > 0 ? "+" : "-") + FormatInt(std::llabs(steps)));
+    const std::string n = FormatInt(std::llabs(steps));
+    return Ez() ? Req(a, (steps > 0 ? "P" : "D") + n + "R") : Req(a, (steps > 0 ? "+" : "-") + n);
   }
   double Pos(char a) const { return sim_->Position(a).value_or(1e9); }
 
