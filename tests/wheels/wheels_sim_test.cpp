@@ -195,7 +195,7 @@ TEST_P(SimWheelTest, InitDevicesThenGoToFilterThenGetFilter) {
   EXPECT_EQ(Filter(), 4);
 }
 
-TEST_P(SimWheelTest, NextAndPrevWrapAndRecord) {
+TEST_P(SimWheelTest, NextPrevAndJoystickStepsWrapAndRecord) {
   OpenTwo();
   StartBoth();
   CurFilter(1) = 0;
@@ -220,19 +220,8 @@ TEST_P(SimWheelTest, NextAndPrevWrapAndRecord) {
   EXPECT_EQ(CurFilter(1), 2);
   ASSERT_EQ(WaitWheel(), 1);
   EXPECT_DOUBLE_EQ(Pos(A1()), 533);
-  // A step records the filter even when the move fails.
-  sim::SimOptions o = Fast();
-  o.fault = sim::Fault::kNoReply;
-  sim_->SetOptions(o);
-  SetPortTimeout(100);
-  MotorSetMoveTimeout(1);
-  EXPECT_LT(DevNextFilter(), 0);
-  EXPECT_EQ(CurFilter(1), 3);
-}
-
-TEST_P(SimWheelTest, JoystickStepsOncePerDeflection) {
-  OpenTwo();
-  StartBoth(2);
+  // The joystick steps its wheel once per deflection, selecting it.
+  SelectWheel(2);
   ASSERT_EQ(GetJoyWheel(), 1);
   CurFilter(1) = 1;
   ASSERT_EQ(JoyStepWheel(-900, 1000), 1);
@@ -259,6 +248,15 @@ TEST_P(SimWheelTest, JoystickStepsOncePerDeflection) {
   EXPECT_EQ(ui_.captions, (std::vector<int>{1, 1}));
   ASSERT_EQ(WaitWheel(), 1);
   EXPECT_DOUBLE_EQ(Pos(A1()), 0);
+
+  // A step records the filter even when the move fails.
+  sim::SimOptions o = Fast();
+  o.fault = sim::Fault::kNoReply;
+  sim_->SetOptions(o);
+  SetPortTimeout(100);
+  MotorSetMoveTimeout(1);
+  EXPECT_LT(DevNextFilter(), 0);
+  EXPECT_EQ(CurFilter(1), 2);
 }
 
 // One wheel file names an address no unit answers to: that wheel stays
