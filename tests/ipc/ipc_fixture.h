@@ -30,19 +30,14 @@ class IpcTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Starts dbus-daemon; with a service file for the program when asked.
-  // Called by SetUp with no service file unless a test calls it again first
-  // thing (StartBus(true) restarts the bus).
+  // Starts dbus-daemon (SetUp does, without a service file for the program;
+  // StartBus(true) restarts it with one).
   void StartBus(bool withServiceFile);
-  // The environment the program and the tools run in.
-  QProcessEnvironment ProgramEnv() const;
-  // Starts the program (args after the program directory options) and waits
-  // until it owns the bus name. false when it does not within the time.
-  bool StartProgram(const QStringList& modeArgs = {QStringLiteral("--automation")});
+  QProcessEnvironment ProgramEnv() const;  // for the program and the tools
   QStringList ProgramArgs(const QStringList& modeArgs) const;
-  // Waits for the started program to end; its exit code, or -1 when it did
-  // not end in time.
-  int WaitProgramExit(int timeoutMs = 20000);
+  // Starts the program and waits until it owns the bus name (false if not).
+  bool StartProgram(const QStringList& modeArgs = {QStringLiteral("--automation")});
+  int WaitProgramExit(int timeoutMs = 20000);  // its exit code, or -1
   bool NameOwned();
 
   // Another client connection on the private bus (a separate unique name).
@@ -54,7 +49,6 @@ class IpcTest : public ::testing::Test {
   QDBusMessage CallOn(QDBusConnection& c, const QString& path, const QString& iface,
                       const QString& member, const QList<QVariant>& args = {},
                       int timeoutMs = 60000);
-  // A call that is not waited for.
   QDBusPendingCall CallAsync(const QString& path, const QString& iface, const QString& member,
                              const QString& arg);
   // A property through org.freedesktop.DBus.Properties.Get; invalid on error.
@@ -65,17 +59,14 @@ class IpcTest : public ::testing::Test {
   std::string Exec(const std::string& line);
   std::string ExecOn(QDBusConnection& c, const QString& path, const std::string& line);
   QDBusMessage Execute(const QString& line);  // the window's road
-  // An object of its own for connection c (empty on error), and its release.
-  QString Create(QDBusConnection& c);
+  QString Create(QDBusConnection& c);         // an object of c's own; empty on error
   bool Release(QDBusConnection& c, const QString& path);
-
   // An existing key of ZR_CONFIG.TXT or a wheel file set in the program's data copy.
   void SetKey(const std::string& file, const std::string& key, const std::string& value);
 
   std::unique_ptr<TempDir> busDir;  // bus socket, configuration, services, runtime dir
   std::unique_ptr<TempDir> dataDir;
-  std::unique_ptr<QProcess> daemon;
-  std::unique_ptr<QProcess> program;
+  std::unique_ptr<QProcess> daemon, program;
   QString address;
   QDBusConnection client{QStringLiteral("none")};
   std::vector<QString> extraClients;

@@ -276,9 +276,9 @@ Ints Read(LinuxJoystick& dev, int16_t result = 1) {
 
 // Axes 0 and 1 and the buttons are folded into a held state; later events
 // change it; a partial record at the end is not taken.
-TEST(LinuxJoystickTest, FoldsEventsIntoState) {
+TEST(LinuxJoystickTest, FoldsEventsIntoStateAndIsTheDefaultSource) {
   TempDir tmp;
-  const std::string path = tmp.file("js0");
+  std::string path = tmp.file("js0");
   Append(path, Event(JS_EVENT_AXIS | JS_EVENT_INIT, 0, 0) +
                    Event(JS_EVENT_AXIS | JS_EVENT_INIT, 1, 0) +
                    Event(JS_EVENT_BUTTON | JS_EVENT_INIT, 0, 0) + Event(JS_EVENT_AXIS, 0, -5000) +
@@ -291,6 +291,21 @@ TEST(LinuxJoystickTest, FoldsEventsIntoState) {
                    Event(JS_EVENT_BUTTON, 40, 1) + Event(JS_EVENT_AXIS, 1, -32767) +
                    std::string("\x01\x02\x03", 3));
   EXPECT_EQ(Read(dev), Ints({-5000, -32767, static_cast<int32_t>(0x80000000u)}));
+
+  // The default source reads the named device.
+  path = tmp.file("js1");
+  Append(path, Event(JS_EVENT_AXIS, 0, 700) + Event(JS_EVENT_AXIS, 1, -800) +
+                   Event(JS_EVENT_BUTTON, 7, 1));
+  const std::string before = JoystickDevice();
+  EXPECT_EQ(before, "/dev/input/js0");
+  SetJoySource(nullptr);
+  SetJoystickDevice(path);
+  EXPECT_EQ(JoystickDevice(), path);
+  int32_t x = 0, y = 0;
+  int16_t b = 0;
+  EXPECT_EQ(ReadJoyRaw(x, y, b), 1);
+  EXPECT_EQ(Ints({x, y, b}), Ints({700, -800, 8}));
+  SetJoystickDevice(before);
 }
 
 // A missing device or a directory (EISDIR) reads centre and no button; it is
@@ -308,23 +323,6 @@ TEST(LinuxJoystickTest, MissingDeviceOrDirectoryReadsCentreNoButton) {
     time.clock.Advance(1);
     EXPECT_EQ(Read(dev, appears ? 1 : -1)[0], appears ? 700 : 0) << path;
   }
-}
-
-TEST(LinuxJoystickTest, DefaultSourceUsesTheNamedDevice) {
-  TempDir tmp;
-  const std::string path = tmp.file("js1");
-  Append(path, Event(JS_EVENT_AXIS, 0, 700) + Event(JS_EVENT_AXIS, 1, -800) +
-                   Event(JS_EVENT_BUTTON, 7, 1));
-  const std::string before = JoystickDevice();
-  EXPECT_EQ(before, "/dev/input/js0");
-  SetJoySource(nullptr);
-  SetJoystickDevice(path);
-  EXPECT_EQ(JoystickDevice(), path);
-  int32_t x = 0, y = 0;
-  int16_t b = 0;
-  EXPECT_EQ(ReadJoyRaw(x, y, b), 1);
-  EXPECT_EQ(Ints({x, y, b}), Ints({700, -800, 8}));
-  SetJoystickDevice(before);
 }
 
 }  // namespace

@@ -4,11 +4,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -16,6 +13,7 @@
 #include "base/settings.h"
 #include "base/ui.h"
 #include "params/trapar.h"
+#include "support/temp_dir.h"
 #include "wheels/wheels.h"
 
 namespace nvx::test {
@@ -75,13 +73,10 @@ inline std::string WheelFileText(const std::string& prefix, const WheelFileValue
 class WheelDirTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char tmpl[] = "/tmp/nvx_wheels_XXXXXX";
-    ASSERT_NE(::mkdtemp(tmpl), nullptr);
-    dir_ = std::string(tmpl) + "/";
     SetUi(&ui_);
     SetWheelObserver(&ui_);
-    SetParDir(dir_);
-    ProgramDir() = dir_;
+    SetParDir(tmp_.path());
+    ProgramDir() = tmp_.path();
     AppSettings() = Settings{};
     ResetWheels();
   }
@@ -91,19 +86,14 @@ class WheelDirTest : public ::testing::Test {
     ResetWheels();
     AppSettings() = Settings{};
     CurParList().clear();
-    std::error_code ec;
-    std::filesystem::remove_all(dir_, ec);
   }
-  std::string Path(const std::string& name) const { return dir_ + name; }
-  void Put(const std::string& name, const std::string& bytes) const {
-    std::ofstream f(Path(name), std::ios::binary | std::ios::trunc);
-    f << bytes;
-  }
+  std::string Path(const std::string& name) const { return tmp_.file(name); }
+  void Put(const std::string& name, const std::string& bytes) const { tmp_.writeRaw(name, bytes); }
   void PutWheel(int n, const WheelFileValues& v, const std::vector<std::string>& skip = {}) const {
     Put("ZR_PARW" + std::to_string(n) + ".TXT", WheelFileText("W" + std::to_string(n), v, skip));
   }
 
-  std::string dir_;
+  TempDir tmp_;
   WheelUi ui_;
 };
 

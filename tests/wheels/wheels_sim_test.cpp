@@ -87,10 +87,9 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
     ASSERT_EQ(InitDevices(), 1);
     SelectWheel(sel);
   }
-  int16_t Filter() {
+  int16_t Filter() {  // the filter read from the controller
     int16_t k = 0;
-    EXPECT_EQ(GetFilter(k), 1);
-    return k;
+    return GetFilter(k) == 1 ? k : -1;
   }
   void GoWait(int16_t n) {
     EXPECT_EQ(GoToFilter(n), 1) << n;
@@ -109,8 +108,8 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
     for (const auto& r : requests) EXPECT_EQ(Sent(r), sent) << r;
   }
   std::string Move(char a, int64_t steps) const {
-    if (Ez()) return Req(a, (steps > 0 ? "P" : "D") + FormatInt(std::llabs(steps)) + "R");
-    return Req(a, (steps > 0 ? "+" : "-") + FormatInt(std::llabs(steps)));
+    const std::string n = FormatInt(std::llabs(steps));
+    return Ez() ? Req(a, (steps > 0 ? "P" : "D") + n + "R") : Req(a, (steps > 0 ? "+" : "-") + n);
   }
   double Pos(char a) const { return sim_->Position(a).value_or(1e9); }
 
@@ -196,7 +195,7 @@ TEST_P(SimWheelTest, InitDevicesThenGoToFilterThenGetFilter) {
   EXPECT_EQ(Filter(), 4);
 }
 
-TEST_P(SimWheelTest, NextAndPrevWrapAndRecord) {
+TEST_P(SimWheelTest, NextPrevAndJoystickStepsWrapAndRecord) {
   OpenTwo();
   StartBoth();
   CurFilter(1) = 0;
@@ -221,19 +220,8 @@ TEST_P(SimWheelTest, NextAndPrevWrapAndRecord) {
   EXPECT_EQ(CurFilter(1), 2);
   ASSERT_EQ(WaitWheel(), 1);
   EXPECT_DOUBLE_EQ(Pos(A1()), 533);
-  // A step records the filter even when the move fails.
-  sim::SimOptions o = Fast();
-  o.fault = sim::Fault::kNoReply;
-  sim_->SetOptions(o);
-  SetPortTimeout(100);
-  MotorSetMoveTimeout(1);
-  EXPECT_LT(DevNextFilter(), 0);
-  EXPECT_EQ(CurFilter(1), 3);
-}
-
-TEST_P(SimWheelTest, JoystickStepsOncePerDeflection) {
-  OpenTwo();
-  StartBoth(2);
+  // The joystick steps its wheel once per deflection, selecting it.
+  SelectWheel(2);
   ASSERT_EQ(GetJoyWheel(), 1);
   CurFilter(1) = 1;
   ASSERT_EQ(JoyStepWheel(-900, 1000), 1);
@@ -260,6 +248,15 @@ TEST_P(SimWheelTest, JoystickStepsOncePerDeflection) {
   EXPECT_EQ(ui_.captions, (std::vector<int>{1, 1}));
   ASSERT_EQ(WaitWheel(), 1);
   EXPECT_DOUBLE_EQ(Pos(A1()), 0);
+
+  // A step records the filter even when the move fails.
+  sim::SimOptions o = Fast();
+  o.fault = sim::Fault::kNoReply;
+  sim_->SetOptions(o);
+  SetPortTimeout(100);
+  MotorSetMoveTimeout(1);
+  EXPECT_LT(DevNextFilter(), 0);
+  EXPECT_EQ(CurFilter(1), 2);
 }
 
 // One wheel file names an address no unit answers to: that wheel stays

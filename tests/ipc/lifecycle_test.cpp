@@ -1,0 +1,230 @@
+// Starting and ending: activation through the D-Bus service file, the second
+// instance, a start after a crash, norvantix-cmd; and how the program ends:
+// whichever of the main window and an automation object goes last closes the
+// port, and the program ends once no window is loaded and no client holds an
+// object.
+#include <signal.h>
+
+#include <QDBusConnectionInterface>
+#include <QDBusObjectPath>
+
+#include "ipc_fixture.h"
+#include "support/process.h"
+
+namespace nvx::test {
+namespace {
+
+const QString kService = QString::fromUtf8(dbus::kServiceName);
+const char* const kFirstLine = "Application is already running.";
+
+using StartTest = IpcTest;
+
+TEST_F(StartTest, ServiceFileStartsTheProgramInAutomationMode) {
+  StartBus(true);
+  ASSERT_FALSE(NameOwned());
+  EXPECT_EQ(Exec("Ver"), "4.0 ; ");
+  EXPECT_TRUE(NameOwned());
+  EXPECT_EQ(Diag("WindowVisible").toBool(), false);
+  EXPECT_EQ(Diag("MainWinLoaded").toInt(), 1);
+  EXPECT_EQ(Diag("AutoObjAlive").toInt(), 1);
+  EXPECT_EQ(Exec("F ?;B ?"), "1 ; 1 ; ");
+  // "Unload" then release ends it.
+  EXPECT_EQ(Exec("Unload"), "OK  ; ");
+  EXPECT_TRUE(Release(client, dbus::kCmdPath));
+  EXPECT_TRUE(WaitUntil([&] { return !NameOwned(); }, 20000));
+}
+
+// The second start, in every mode, shows the message and leaves the first
+// copy serving; after the first copy crashes, the next start is not blocked.
+TEST_F(StartTest, SecondInstanceIsRefusedInEveryModeUntilTheFirstEnds) {
+  ASSERT_TRUE(StartProgram());
+  const uint firstPid = client.interface()->servicePid(kService).value();
+  const QStringList modes[] = {{QStringLiteral("--automation")}, {}};
+  for (const QStringList& mode : modes) {
+    QProcess second;
+    second.setProcessEnvironment(ProgramEnv());
+    second.start(QStringLiteral(NVX_PROGRAM), ProgramArgs(mode));
+    ASSERT_TRUE(second.waitForStarted(10000));
+    QString seen;
+    // The message box waits for a person; its text is on standard error too.
+    EXPECT_TRUE(WaitForStderr(second, QString::fromUtf8(kFirstLine), seen, 30000))
+        << seen.toStdString();
+    EXPECT_TRUE(seen.contains(QStringLiteral("If user interface is not visible,")));
+    EXPECT_TRUE(seen.contains(QStringLiteral("restore form, or give Show command from a client.")));
+    second.kill();
+    second.waitForFinished(5000);
+    EXPECT_EQ(client.interface()->servicePid(kService).value(), firstPid);
+    EXPECT_EQ(Exec("Ver"), "4.0 ; ");
+  }
+  // Headless: the message on standard error and exit status 3.
+  std::vector<std::pair<std::string, std::string>> env = {
+      {"DBUS_SESSION_BUS_ADDRESS", address.toStdString()},
+      {"XDG_RUNTIME_DIR", busDir->file("run")}};
+  const ProcessResult r = RunProcess(
+      {NVX_PROGRAM, "--exec", "Ver", "--simulate", "--dir", dataDir->path()}, env, 60000);
+  EXPECT_EQ(r.exitCode, 3);
+  EXPECT_NE(r.err.find(kFirstLine), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(Exec("Ver"), "4.0 ; ");
+  // A crash leaves no stale lock.
+  ::kill(static_cast<pid_t>(program->processId()), SIGKILL);
+  program->waitForFinished(5000);
+  ASSERT_TRUE(WaitUntil([&] { return !NameOwned(); }, 10000));
+  ASSERT_TRUE(StartProgram()) << "the next start was blocked";
+  EXPECT_EQ(Exec("Ver"), "4.0 ; ");
+}
+
+TEST_F(StartTest, NorvantixCmdRepliesAndExitStatus) {
+  SetKey("ZR_CONFIG.TXT", "W2_INSTALLED", "0");
+  StartBus(true);  // the first call starts the program
+  const std::vector<std::pair<std::string, std::string>> env = {
+      {"DBUS_SESSION_BUS_ADDRESS", address.toStdString()}};
+  // clang-format off
+  const struct { std::vector<std::string> args; std::string out; int exitCode; } cases[] = {
+      {{"Ver"}, "4.0 ; \n", 0}, {{"F ?;B ?"}, "1 ; Off  ; \n", 1}, {{""}, "\n", 0},
+      {{"Ver", "F ?"}, "4.0 ; \n1 ; \n", 0}, {{"F 99999"}, "Error  ; \n", 1},
+      {{"Foo", "Ver"}, "Error Unknown command ; \n4.0 ; \n", 1},
+      {{"--timeout", "60000", "--", "--Ver"}, "Error Unknown command ; \n", 1},
+      {{}, "", 2}, {{"--timeout"}, "", 2}, {{"--timeout", "0", "Ver"}, "", 2},
+      {{"--timeout", "x", "Ver"}, "", 2}, {{"--bogus", "Ver"}, "", 2}};
+  // clang-format on
+  for (const auto& c : cases) {
+    std::vector<std::string> argv = {NVX_CMD_PROGRAM};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const ProcessResult r = RunProcess(argv, env, 60000);
+    std::string shown;
+    for (const auto& a : c.args) shown += "[" + a + "]";
+    EXPECT_EQ(r.out, c.out) << shown << " " << r.err;
+    EXPECT_EQ(r.exitCode, c.exitCode) << shown << " " << r.err;
+  }
+  // Each run released its object: none is left, the program still runs.
+  EXPECT_EQ(Diag("AutomationObjects").toInt(), 0);
+  EXPECT_TRUE(NameOwned());
+}
+
+// Without the program or its service file a call fails; norvantix-cmd then
+// says it cannot reach the program.
+TEST_F(StartTest, NorvantixCmdWhenNothingAnswers) {
+  EXPECT_EQ(Exec("Ver"), "<error org.freedesktop.DBus.Error.ServiceUnknown>");
+  // This bus, no bus at the address, no bus address at all.
+  for (const std::string& bus :
+       {address.toStdString(), "unix:path=" + busDir->file("no-such-socket"), std::string()}) {
+    std::vector<std::pair<std::string, std::string>> env = {{"DBUS_SESSION_BUS_ADDRESS", bus}};
+    if (bus.empty()) env.push_back({"DISPLAY", ""});
+    const ProcessResult r = RunProcess({NVX_CMD_PROGRAM, "Ver"}, env, 60000);
+    EXPECT_EQ(r.exitCode, 4) << bus << ": " << r.err;
+    EXPECT_EQ(r.out, "") << bus;
+    EXPECT_NE(r.err.find("norvantix-cmd: cannot reach"), std::string::npos) << bus << ": " << r.err;
+  }
+}
+
+using EndingTest = IpcTest;
+
+// A release while the window is loaded keeps port and program; "Unload" on an
+// object leaves the object holding them (the window's road has no window to
+// go to now); its release then ends the program.
+TEST_F(EndingTest, UnloadThenReleaseEndsTheProgram) {
+  ASSERT_TRUE(StartProgram());
+  ASSERT_TRUE(Release(client, Create(client)));
+  EXPECT_EQ(Diag("WindowVisible").toBool(), false);
+  EXPECT_EQ(Diag("AutoObjAlive").toInt(), 0);
+  EXPECT_EQ(Diag("PortOpen").toBool(), true);
+  EXPECT_TRUE(NameOwned());  // still running
+  const QString obj = Create(client);
+  ASSERT_FALSE(obj.isEmpty());
+  EXPECT_EQ(ExecOn(client, obj, "Unload"), "OK  ; ");
+  EXPECT_EQ(Diag("MainWinLoaded").toInt(), 0);
+  EXPECT_EQ(Diag("PortOpen").toBool(), true);
+  EXPECT_EQ(Diag("AutoObjAlive").toInt(), 1);
+  EXPECT_EQ(Execute(QStringLiteral("Ver")).errorName(), dbus::kErrNoWindow);
+  EXPECT_TRUE(Release(client, obj));
+  EXPECT_EQ(WaitProgramExit(), 0);
+}
+
+TEST_F(EndingTest, ClientLeavingTheBusEndsItsObjects) {
+  ASSERT_TRUE(StartProgram());
+  {
+    QDBusConnection leaver = Connect(QStringLiteral("leaver"));
+    ASSERT_FALSE(Create(leaver).isEmpty());
+    ASSERT_FALSE(Create(leaver).isEmpty());
+    EXPECT_EQ(ExecOn(leaver, dbus::kCmdPath, "Unload"), "OK  ; ");  // and its implicit one
+  }
+  EXPECT_EQ(Diag("AutomationObjects").toInt(), 3);
+  EXPECT_EQ(Diag("PortOpen").toBool(), true);
+  Disconnect(extraClients.back());
+  EXPECT_EQ(WaitProgramExit(), 0);
+}
+
+TEST_F(EndingTest, UnloadWithoutClientsEndsTheProgram) {
+  ASSERT_TRUE(StartProgram());
+  // Through the window's road, so no automation object exists. The reply may
+  // or may not make it out before the program ends.
+  CallAsync(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("Execute"),
+            QStringLiteral("Unload"));
+  EXPECT_EQ(WaitProgramExit(), 0);
+}
+
+// The flag is not a count: the end of one object clears it though another
+// lives, so unloading the window then closes the port; the program still runs
+// for the client that holds an object, and ends when it lets go.
+TEST_F(EndingTest, AutoObjAliveIsAFlagNotACount) {
+  ASSERT_TRUE(StartProgram());
+  QDBusConnection b = Connect(QStringLiteral("b"));
+  const QString objA = Create(client), objB = Create(b);
+  ASSERT_FALSE(objB.isEmpty());
+  ASSERT_TRUE(Release(client, objA));
+  EXPECT_EQ(Diag("AutoObjAlive").toInt(), 0);
+  EXPECT_EQ(Diag("AutomationObjects").toInt(), 1);
+  EXPECT_EQ(Diag("PortOpen").toBool(), true);  // the window is still loaded
+  EXPECT_EQ(ExecOn(b, objB, "Unload"), "OK  ; ");
+  EXPECT_EQ(Diag("MainWinLoaded").toInt(), 0);
+  EXPECT_EQ(Diag("PortOpen").toBool(), false);
+  EXPECT_EQ(Diag("CommLoaded").toBool(), false);
+  EXPECT_EQ(ExecOn(b, objB, "Ver"), "4.0 ; ");  // B still holds the program
+  ASSERT_TRUE(Release(b, objB));
+  EXPECT_EQ(WaitProgramExit(), 0);
+}
+
+TEST_F(EndingTest, StandaloneWindowUnloadedWhileAClientHoldsAnObject) {
+  ASSERT_TRUE(StartProgram({}));
+  EXPECT_EQ(Diag("WindowVisible").toBool(), true);
+  const QString obj = Create(client);
+  EXPECT_EQ(ExecOn(client, obj, "Unload"), "OK  ; ");
+  EXPECT_EQ(Diag("PortOpen").toBool(), true);
+  // "Show" loads a new main window.
+  EXPECT_EQ(ExecOn(client, obj, "Show"), "OK  ; ");
+  EXPECT_EQ(Diag("MainWinLoaded").toInt(), 1);
+  EXPECT_EQ(Diag("WindowVisible").toBool(), true);
+  // Released with the window loaded: the port stays open, the program runs.
+  ASSERT_TRUE(Release(client, obj));
+  EXPECT_EQ(Diag("PortOpen").toBool(), true);
+  EXPECT_EQ(WaitProgramExit(1000), -1);
+  // The window's own unloading now closes the port and ends the program.
+  CallAsync(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("Execute"),
+            QStringLiteral("Unload"));
+  EXPECT_EQ(WaitProgramExit(), 0);
+}
+
+// A client that ends its object from inside a command that is still running
+// on that object: the command finishes and replies, then the program ends.
+TEST_F(EndingTest, ReleaseNestedInsideItsOwnObjectsWait) {
+  SetKey("ZR_PARW1.TXT", "W1SLEWVELOCITY", "300");
+  ASSERT_TRUE(StartProgram());
+  const QString obj = Create(client);
+  ASSERT_EQ(ExecOn(client, obj, "F 1;F Wait;Unload"), "OK  ; OK  ; OK  ; ");
+  ASSERT_EQ(ExecOn(client, obj, "F 4"), "OK  ; ");
+  QDBusPendingCall pending =
+      CallAsync(obj, dbus::kCmdInterface, QStringLiteral("Exec"), QStringLiteral("F Wait;F ?"));
+  EXPECT_TRUE(Release(client, obj));
+  ASSERT_TRUE(WaitUntil([&] { return pending.isFinished(); }, 30000));
+  // The port closed with the object's end, so the wait no longer reaches the
+  // wheel; the call still answers, and "F ?" runs after the port has gone.
+  const QDBusMessage r = pending.reply();
+  ASSERT_EQ(r.type(), QDBusMessage::ReplyMessage) << r.errorMessage().toStdString();
+  EXPECT_TRUE(r.arguments().value(0).toString().endsWith(QStringLiteral("; Error  ; ")))
+      << r.arguments().value(0).toString().toStdString();
+  EXPECT_EQ(WaitProgramExit(), 0);
+}
+
+}  // namespace
+}  // namespace nvx::test
