@@ -170,32 +170,22 @@ TEST_F(FileOpsTest, ListFilesAndSubdirs) {
 TEST_F(FileOpsTest, NewFolderRules) {
   tmp_.writeRaw("f", "");
   fs::create_directory(tmp_.file("d"));
-  struct Case {
-    const char* answer;
-    int16_t result;
-    const char* message;  // nullptr: none
-  } cases[] = {
-      {"", 0, nullptr},
-      {"new", 1, nullptr},
-      {"d", -1, "Folder {}d already exists"},
-      {"f", -1, "A file named {}f already exists"},
+  // A message "@..." names the program directory first.
+  const std::tuple<const char*, int16_t, const char*> cases[] = {
+      {"", 0, ""},
+      {"new", 1, ""},
+      {"d", -1, "Folder @d already exists"},
+      {"f", -1, "A file named @f already exists"},
       {"a/b", -1, "a/b is not a valid folder name"},
       {"..", -1, ".. is not a valid folder name"},
       {".", -1, ". is not a valid folder name"},
   };
-  for (const Case& c : cases) {
-    std::string path, msg;
-    EXPECT_EQ(NewFolderPath(Dir(), c.answer, path, msg), c.result) << c.answer;
-    if (c.message) {
-      std::string m = c.message;
-      const size_t at = m.find("{}");
-      if (at != std::string::npos) m.replace(at, 2, tmp_.path());
-      EXPECT_EQ(msg, m);
-      EXPECT_TRUE(path.empty());
-    } else {
-      EXPECT_TRUE(msg.empty()) << msg;
-    }
-    if (c.result == 1) { EXPECT_EQ(path, tmp_.file(c.answer)); }
+  for (const auto& [answer, result, message] : cases) {
+    std::string path, msg, m = message;
+    if (m.find('@') != std::string::npos) m.replace(m.find('@'), 1, tmp_.path());
+    EXPECT_EQ(NewFolderPath(Dir(), answer, path, msg), result) << answer;
+    EXPECT_EQ(msg, m);
+    EXPECT_EQ(path, result == 1 ? tmp_.file(answer) : "") << answer;
   }
   std::string msg;
   EXPECT_EQ(CreateFolder(tmp_.file("new"), msg), 1);
