@@ -1,12 +1,10 @@
-// Faults on the line and in the program directory, against the program as it
-// starts up (in-process, on a fake clock) with the simulated controllers on a
-// pseudo-terminal and their fault injection.
-//
-// Line rows: the command run while the fault lasts fails ("Error ", or "Off "
-// for a wheel whose port could not be opened again) within its time-outs (nothing hangs, nothing
-// crashes); once the fault is gone the next commands work. File rows: a write into a read-only or a
-// full program directory fails and leaves every file of the directory as it was, byte for byte,
-// with no temporary file beside them; the same write works afterwards.
+// Faults on the line and in the program directory, against the program as it starts up
+// (in-process, on a fake clock) with the simulated controllers on a pseudo-terminal.
+// Line rows: the command run during the fault fails ("Error ", or "Off " for a port that could
+// not be opened again) within its time-outs; once the fault is gone the next commands work.
+// File rows: a write into a read-only or full program directory fails and leaves the directory
+// as it was, with no temporary file; the same write works afterwards. (Parameter and joystick
+// calibration files are the params and joystick tests'.)
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -30,7 +28,6 @@
 #include "core/tick.h"
 #include "interp/interp.h"
 #include "joystick/joystick.h"
-#include "params/trapar.h"
 #include "support/app_fixture.h"
 
 namespace nvx {
@@ -225,18 +222,6 @@ TEST(FileFaults, ReadOnlyOrFullDirectory) {
   SetInterpMessageSink([&](const std::string& text) { interpMsg = text; });
   ProgramFileDialogs dialogs;
   const Case cases[] = {
-      {"parameter editor", "ZR_PARW1.TXT",
-       [] {
-         SetParFile("ZR_PARW1.TXT");
-         ReadCurPar();
-         SetParAt(1, ParValue{7.0});
-         return WriteCurPar();
-       }},
-      {"joystick calibration", "ZR_JOY.TXT",
-       [] {
-         JoyCalibration().Axis1Left = -1000;
-         return WriteJoyPar();
-       }},
       {"joystick commands", "ZR_JOYCMDS.TXT",
        [] {
          JoyCommands().items = {"Ver", "F Next", "B Next"};

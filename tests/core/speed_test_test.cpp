@@ -26,44 +26,43 @@ struct FakeWheel {
   std::vector<int16_t> moves;        // targets reached, in order
   std::vector<std::string> progress;
 
-  void Call(const std::string& c) { calls += (calls.empty() ? "" : " ") + c; }
+  // Every call but a selection takes 7 ms.
+  void Call(const std::string& c) {
+    clock += c[0] == 's' ? 0 : 7;
+    calls += (calls.empty() ? "" : " ") + c;
+  }
+  int16_t Moved(int16_t n) {
+    movedWheels.push_back(selected);
+    filter = n;
+    moves.push_back(n);
+    return 1;
+  }
   SpeedTestOps Ops() {
     SpeedTestOps o;
     o.selectWheel = [this](int16_t n) {
-      selected = n;
-      Call("s" + std::to_string(n));
+      Call("s" + std::to_string(selected = n));
       return count;
     };
     o.getFilter = [this](int16_t& k) -> int16_t {
-      clock += 7;
       Call("g");
       if (readingFails) return -1;
       k = filter;
       return 1;
     };
     o.goToFilter = [this](int16_t n) -> int16_t {
-      clock += 7;
       Call(std::to_string(n));
-      movedWheels.push_back(selected);
-      if (n < 1 || n > count) return -1;
-      filter = n;
-      moves.push_back(n);
-      return 1;
+      if (n < 1 || n > count) return movedWheels.push_back(selected), -1;
+      return Moved(n);
     };
     o.waitWheel = [this]() -> int16_t {
-      clock += 7;
       Call("w");
       if (nestedSelects != 0) selected = nestedSelects;
       return 1;
     };
     o.nextFilter = [this]() -> int16_t {
-      clock += 7;
       Call("n");
-      movedWheels.push_back(selected);
       curFilter = static_cast<int16_t>(curFilter >= count ? 1 : curFilter + 1);
-      filter = curFilter;
-      moves.push_back(filter);
-      return 1;
+      return Moved(curFilter);
     };
     o.timeMs = [this] { return clock; };
     o.progress = [this](int32_t k, int16_t r) { progress.push_back(SpeedTestProgressText(k, r)); };
@@ -91,7 +90,7 @@ TEST(SpeedTestTest, InputTargetAndResultText) {
 }
 
 TEST(SpeedTestTest, MovesOfOneRun) {
-  // A wheel of 6 filters at 5; every call but a selection takes 7 ms.
+  // A wheel of 6 filters at 5.
   struct Case {
     const char* name;
     int16_t wheel, n, reps;
@@ -132,27 +131,22 @@ TEST(SpeedTestTest, MovesOfOneRun) {
     // The tested wheel stays selected and every move was on it.
     EXPECT_EQ(w.selected, c.wheel);
     EXPECT_EQ(w.movedWheels, std::vector<int16_t>(w.movedWheels.size(), c.wheel));
+    // Progress for several repetitions only; the same requests without it.
+    std::vector<std::string> progress;
+    for (int k = 1; c.reps > 1 && c.n > 0 && k <= c.reps; ++k)
+      progress.push_back("Speed test: repetition " + std::to_string(k) + " of " +
+                         std::to_string(c.reps));
+    EXPECT_EQ(w.progress, progress);
+    w = FakeWheel{};
+    w.readingFails = c.readingFails;
+    SpeedTestOps ops = w.Ops();
+    ops.progress = nullptr;
+    RunSpeedTestMoves(c.wheel, c.n, c.reps, ops);
+    EXPECT_EQ(w.calls, c.calls);
   }
   FakeWheel w;
   w.clock = 0xFFFFFFF0u;
   EXPECT_EQ(RunSpeedTestMoves(1, 1, 3, w.Ops()), 42u);  // wrap-safe
-}
-
-TEST(SpeedTestTest, ProgressIsShownForSeveralRepetitionsOnly) {
-  FakeWheel one;
-  RunSpeedTestMoves(1, 1, 1, one.Ops());
-  EXPECT_TRUE(one.progress.empty());
-  FakeWheel three;
-  RunSpeedTestMoves(1, 2, 3, three.Ops());
-  EXPECT_EQ(three.progress, (std::vector<std::string>{"Speed test: repetition 1 of 3",
-                                                      "Speed test: repetition 2 of 3",
-                                                      "Speed test: repetition 3 of 3"}));
-  // The same requests as without progress.
-  FakeWheel quiet;
-  SpeedTestOps ops = quiet.Ops();
-  ops.progress = nullptr;
-  RunSpeedTestMoves(1, 2, 3, ops);
-  EXPECT_EQ(quiet.calls, three.calls);
 }
 
 TEST(SpeedTestTest, WholeEntryWithInputBoxes) {
