@@ -95,10 +95,13 @@ class FilesUiTest : public ::testing::Test {
   bool answerOk_ = true;
 };
 
-TEST_F(FilesUiTest, LoadSetsCaptionPatternChoicesAndLists) {
+// Loading sets the caption, the patterns and the lists; a click on a file
+// shows its details, and a name typed over them is the result.
+TEST_F(FilesUiTest, LoadListsAndAClickOrATypedNameChooses) {
   tmp_.writeRaw("A.PRG", "");
   tmp_.writeRaw("b.prg", "x");
-  tmp_.writeRaw("C.TXT", "");
+  tmp_.writeRaw("C.TXT", "12345");
+  SetTime(tmp_.file("C.TXT"), 2024, 2, 29, 15, 7);
   fs::create_directory(tmp_.file("sub"));
   FrmFiles f;
   Open(f, "*.TXT");
@@ -131,7 +134,16 @@ TEST_F(FilesUiTest, LoadSetsCaptionPatternChoicesAndLists) {
   filter->lineEdit()->selectAll();
   test::Keys("?.TXT");
   EXPECT_EQ(f.ListedFiles(), (std::vector<std::string>{"C.TXT"}));
-  f.DoneClick();
+  auto* list = Child<QListWidget>(f, "File1");
+  test::Click(list->viewport(), list->visualItemRect(list->item(0)).center());
+  auto* txt = Child<QLineEdit>(f, "txtFile");
+  EXPECT_EQ(txt->text(), "C.TXT 2/29/2024 3:07:00 PM 5");
+  EXPECT_EQ(f.GetResFile(), "C.TXT");
+  txt->setFocus();
+  txt->selectAll();
+  test::Keys("NEW.PRG");
+  f.close();  // the close box behaves like "Done"
+  EXPECT_EQ(f.GetResDir() + "|" + f.GetResFile(), Dir() + "|NEW.PRG");
   // Shown again without setting anything: the caller's settings went with
   // the unloading.
   f.Load();
@@ -179,30 +191,12 @@ TEST_F(FilesUiTest, ModalRunEndsWithTheChoice) {
   }
 }
 
-TEST_F(FilesUiTest, ClickShowsDetailsAndTypedNameWins) {
-  tmp_.writeRaw("A.PRG", "12345");
-  SetTime(tmp_.file("A.PRG"), 2024, 2, 29, 15, 7);
-  FrmFiles f;
-  Open(f, "*.PRG");
-  ASSERT_TRUE(test::ShowActive(&f));
-  auto* list = Child<QListWidget>(f, "File1");
-  test::Click(list->viewport(), list->visualItemRect(list->item(0)).center());
-  auto* txt = Child<QLineEdit>(f, "txtFile");
-  EXPECT_EQ(txt->text(), "A.PRG 2/29/2024 3:07:00 PM 5");
-  EXPECT_EQ(f.GetResFile(), "A.PRG");
-  txt->setFocus();
-  txt->selectAll();
-  test::Keys("NEW.PRG");
-  EXPECT_EQ(f.GetResFile(), "NEW.PRG");
-  f.close();  // the close box behaves like "Done"
-  EXPECT_EQ(f.GetResDir(), Dir());
-  EXPECT_EQ(f.GetResFile(), "NEW.PRG");
-}
-
 // The listing: the pattern's path, then name, size with thousands
 // separators and the time of each file, in CR LF lines; on the clipboard and
-// in a text window that outlives the dialog.
-TEST_F(FilesUiTest, ListingOfTheFiles) {
+// in a text window that outlives the dialog. "New text file" opens an
+// editable window; "View as text" the selected file read-only (nothing
+// without a selected entry).
+TEST_F(FilesUiTest, ListingAndTextWindows) {
   const struct {
     const char* name;
     size_t size;
@@ -210,42 +204,76 @@ TEST_F(FilesUiTest, ListingOfTheFiles) {
     std::string size_date;  // the name is right-aligned in 30 columns before it
   } cases[] = {{"EMPTY.PRG", 0, 2026, 12, 6, 20, 52, "              12-06-2026 08:52PM"},
                {"a.dat", 1234, 2001, 1, 2, 0, 5, "       1,234  01-02-2001 12:05AM"},
-               {"b.dat", 1234567, 2019, 10, 31, 12, 0, "   1,234,567  10-31-2019 12:00PM"},
-               {"c.dat", 3, 2022, 7, 4, 9, 30, "           3  07-04-2022 09:30AM"}};
+               {"b.dat", 1234567, 2019, 10, 31, 12, 0, "   1,234,567  10-31-2019 12:00PM"}};
   std::string listing[2] = {Dir() + "/*.PRG\r\n", Dir() + "/*.dat\r\n"};
   for (const auto& c : cases) {
     tmp_.writeRaw(c.name, std::string(c.size, 'x'));
     SetTime(tmp_.file(c.name), c.y, c.mo, c.d, c.h, c.mi);
     listing[c.size > 0] += "\r\n" + std::string(30 - strlen(c.name), ' ') + c.name + c.size_date;
   }
+  tmp_.writeRaw("v.txt", "line 1\r\nline 2\r\n");
   FrmFiles f;
   Open(f, "*.dat");
+  f.findChild<QAction*>("mnuNewTF")->trigger();
+  ASSERT_EQ(f.TextWindows().size(), 1u);
+  auto* edit = f.TextWindows()[0]->findChild<QPlainTextEdit*>("txtText");
+  EXPECT_FALSE(edit->isReadOnly());
+  ASSERT_TRUE(test::ShowActive(f.TextWindows()[0]));
+  edit->setFocus();
+  test::Keys("hello");
+  EXPECT_TRUE(f.TextWindows()[0]->SaveTo(QString::fromStdString(tmp_.file("saved.out"))));
+  EXPECT_EQ(tmp_.read("saved.out"), "hello");
+
   EXPECT_EQ(f.ListingText(), listing[1]);
   f.SetPattern("*.PRG");
   EXPECT_EQ(f.ListingText(), listing[0]);
   f.FileListToTextClick();
   EXPECT_EQ(QApplication::clipboard()->text().toStdString(), listing[0]);
+  ASSERT_EQ(f.TextWindows().size(), 2u);
+  EXPECT_EQ(f.TextWindows()[1]->Text(), QString::fromStdString(listing[0]).replace("\r\n", "\n"));
+  f.SetPattern("*.txt");
+  f.ViewAsTextClick();  // no current entry
+  ASSERT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes[0].text, "No file selected");
+  auto* list = Child<QListWidget>(f, "File1");
+  // A current entry that is not selected: nothing at all.
+  list->setCurrentRow(0);
+  list->item(0)->setSelected(false);
+  ASSERT_EQ(list->currentRow(), 0);
+  f.ViewAsTextClick();
+  EXPECT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(f.TextWindows().size(), 2u);
+  list->item(0)->setSelected(true);
+  f.findChild<QAction*>("mnuViewTex")->trigger();
   const auto texts = f.TextWindows();
-  ASSERT_EQ(texts.size(), 1u);
-  EXPECT_EQ(texts[0]->Text(), QString::fromStdString(listing[0]).replace("\r\n", "\n"));
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[2]->Text(), "line 1\nline 2\n");
+  EXPECT_TRUE(texts[2]->findChild<QPlainTextEdit*>("txtText")->isReadOnly());
   f.DoneClick();
-  EXPECT_EQ(texts[0]->parent(), nullptr);  // the text window outlives the dialog
-  EXPECT_TRUE(texts[0]->isVisible());
+  EXPECT_EQ(texts[1]->parent(), nullptr);  // the text window outlives the dialog
+  EXPECT_TRUE(texts[1]->isVisible());
 }
 
 // A new folder is asked for, confirmed and entered; an empty folder is
 // deleted after the question and the dialog moves up, a full one is kept.
-TEST_F(FilesUiTest, NewAndDeleteFolder) {
-  fs::create_directories(tmp_.file("full"));
-  tmp_.writeRaw("full/f", "data");
+// Selected files are deleted after the question (a write-protected one is
+// said in a box) or copied to a chosen folder; so is the folder itself.
+TEST_F(FilesUiTest, FolderAndFileOperations) {
+  fs::create_directories(tmp_.file("src"));
+  fs::create_directories(tmp_.file("dest"));
+  for (const char* name : {"a", "b", "c", "ro"})
+    tmp_.writeRaw(std::string("src/") + name + ".txt", name);
+  ASSERT_EQ(chmod(tmp_.file("src/ro.txt").c_str(), 0444), 0);
   FrmFiles f;
-  Open(f);
+  Prepare(f, "*.txt");
+  std::string dest = tmp_.file("dest");
+  f.chooseDir = [&](const std::string&, const std::string&) { return dest; };
+  f.Load();
   ui_.inputAnswers = {std::string("fresh")};
   f.findChild<QAction*>("mnuNewDir")->trigger();
   EXPECT_EQ(questions_, (std::vector<std::string>{"Creating...|" + tmp_.file("fresh")}));
   EXPECT_TRUE(fs::is_directory(tmp_.file("fresh")));
   EXPECT_EQ(f.CurrentDir() + "|" + f.GetResDir(), tmp_.file("fresh") + "|" + tmp_.file("fresh"));
-  EXPECT_EQ(Child<QLineEdit>(f, "txtDir")->text().toStdString(), tmp_.file("fresh"));
   // An existing folder: a message and no change.
   f.SetDir(Dir());
   ui_.inputAnswers = {std::string("fresh")};
@@ -268,7 +296,7 @@ TEST_F(FilesUiTest, NewAndDeleteFolder) {
     const char* dir;
     bool ok, kept, movedUp;
   } rows[] = {
-      {"full", true, true, true}, {"fresh", false, true, false}, {"fresh", true, false, true}};
+      {"src", true, true, true}, {"fresh", false, true, false}, {"fresh", true, false, true}};
   for (const auto& r : rows) {
     SCOPED_TRACE(r.dir);
     answerOk_ = r.ok;
@@ -278,31 +306,14 @@ TEST_F(FilesUiTest, NewAndDeleteFolder) {
     EXPECT_EQ(fs::exists(tmp_.file(r.dir)), r.kept);
     EXPECT_EQ(f.CurrentDir(), r.movedUp ? Dir() : tmp_.file(r.dir));
   }
-  EXPECT_TRUE(fs::exists(tmp_.file("full/f")));
-  f.DoneClick();
-}
 
-// Selected files are deleted after the question (a write-protected one is
-// said in a box) or copied to a chosen folder; so is the folder itself.
-TEST_F(FilesUiTest, DeleteAndCopySelectedFiles) {
-  fs::create_directories(tmp_.file("src"));
-  fs::create_directories(tmp_.file("dest"));
-  for (const char* name : {"a", "b", "c", "ro"})
-    tmp_.writeRaw(std::string("src/") + name + ".txt", name);
-  ASSERT_EQ(chmod(tmp_.file("src/ro.txt").c_str(), 0444), 0);
-  FrmFiles f;
-  Prepare(f, "*.txt");
-  f.SetStartDir(tmp_.file("src"));
-  std::string answer = tmp_.file("dest");
-  f.chooseDir = [&](const std::string&, const std::string&) { return answer; };
-  f.Load();
+  f.SetDir(tmp_.file("src"));
   Select(f, {"a.txt", "c.txt", "ro.txt"});
   f.findChild<QAction*>("mnuDelFile")->trigger();
   EXPECT_EQ(questions_.back(), "Deleting...|Delete selected files?");
   EXPECT_EQ(f.ListedFiles(), (std::vector<std::string>{"b.txt", "ro.txt"}));
-  EXPECT_FALSE(fs::exists(tmp_.file("src/a.txt")) || fs::exists(tmp_.file("src/c.txt")));
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "File " + tmp_.file("src/ro.txt") + " is write-protected");
+  ASSERT_EQ(ui_.boxes.size(), 2u);
+  EXPECT_EQ(ui_.boxes[1].text, "File " + tmp_.file("src/ro.txt") + " is write-protected");
   answerOk_ = false;  // cancel deletes nothing
   Select(f, {"b.txt"});
   f.DeleteFilesClick();
@@ -315,45 +326,10 @@ TEST_F(FilesUiTest, DeleteAndCopySelectedFiles) {
   EXPECT_EQ(tmp_.read("dest/src/ro.txt"), "ro");
   f.CopyFolderClick();  // again: it exists now
   EXPECT_EQ(ui_.boxes.back().text, "Folder " + tmp_.file("dest/src") + " already exists");
-  answer.clear();  // cancelled choice: nothing
+  dest.clear();  // cancelled choice: nothing
   Select(f, {"ro.txt"});
   f.CopyFilesClick();
   EXPECT_FALSE(fs::exists(tmp_.file("dest/ro.txt")));
-  f.DoneClick();
-}
-
-// "View as text" opens the selected file read-only (nothing without a
-// selected entry); "New text file" an editable window.
-TEST_F(FilesUiTest, TextWindowsOfAFileAndANewOne) {
-  tmp_.writeRaw("v.txt", "line 1\r\nline 2\r\n");
-  FrmFiles f;
-  Open(f, "*.txt");
-  f.findChild<QAction*>("mnuNewTF")->trigger();
-  ASSERT_EQ(f.TextWindows().size(), 1u);
-  auto* edit = f.TextWindows()[0]->findChild<QPlainTextEdit*>("txtText");
-  EXPECT_FALSE(edit->isReadOnly());
-  ASSERT_TRUE(test::ShowActive(f.TextWindows()[0]));
-  edit->setFocus();
-  test::Keys("hello");
-  EXPECT_TRUE(f.TextWindows()[0]->SaveTo(QString::fromStdString(tmp_.file("saved.txt"))));
-  EXPECT_EQ(tmp_.read("saved.txt"), "hello");
-
-  f.ViewAsTextClick();  // no current entry
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "No file selected");
-  auto* list = Child<QListWidget>(f, "File1");
-  // A current entry that is not selected: nothing at all.
-  list->setCurrentRow(0);
-  list->item(0)->setSelected(false);
-  ASSERT_EQ(list->currentRow(), 0);
-  f.ViewAsTextClick();
-  EXPECT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(f.TextWindows().size(), 1u);
-  list->item(0)->setSelected(true);
-  f.findChild<QAction*>("mnuViewTex")->trigger();
-  ASSERT_EQ(f.TextWindows().size(), 2u);
-  EXPECT_EQ(f.TextWindows()[1]->Text(), "line 1\nline 2\n");
-  EXPECT_TRUE(f.TextWindows()[1]->findChild<QPlainTextEdit*>("txtText")->isReadOnly());
   f.DoneClick();
 }
 
@@ -384,12 +360,9 @@ TEST_F(FilesUiTest, LayoutFollowsTheSize) {
     if (k.h) { EXPECT_EQ(w->height(), px(k.h)) << k.name; }
   }
   // The menu bar's entries.
-  auto* bar = f.findChild<QMenuBar*>();
-  ASSERT_NE(bar, nullptr);
-  std::vector<std::string> top;
-  for (QAction* a : bar->actions()) top.push_back(a->text().toStdString());
-  EXPECT_EQ(top, (std::vector<std::string>{"New", "Copy", "Delete", "View", "             Done",
-                                           "Cancel"}));
+  std::string top;
+  for (QAction* a : f.findChild<QMenuBar*>()->actions()) top += a->text().toStdString() + "|";
+  EXPECT_EQ(top, "New|Copy|Delete|View|             Done|Cancel|");
   f.close();
 }
 
