@@ -89,7 +89,6 @@ TEST_F(StartTest, NorvantixCmdRepliesAndExitStatus) {
 // Without the program or its service file a call fails; norvantix-cmd then
 // says it cannot reach the program.
 TEST_F(StartTest, NorvantixCmdWhenNothingAnswers) {
-  EXPECT_EQ(Exec("Ver"), "<error org.freedesktop.DBus.Error.ServiceUnknown>");
   // This bus, no bus at the address, no bus address at all.
   for (const std::string& bus :
        {address.toStdString(), "unix:path=" + busDir->file("no-such-socket"), std::string()}) {

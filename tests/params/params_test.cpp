@@ -230,7 +230,6 @@ TEST_F(ParamsTest, CurrentFileReadAndWrittenWithAnAppendedKeyLast) {
   ASSERT_EQ(mine.size(), 2u);
   EXPECT_EQ(ParCount(), 0);  // ReadPar leaves the current list alone
   ASSERT_EQ(ReadCurPar(), 1);
-  EXPECT_EQ(ParCount(), 2);
   double d = 1;
   ASSERT_EQ(Par("JOYSTARTON", d, "to"), 1);
   ASSERT_EQ(WriteCurPar(), 1);
@@ -254,7 +253,6 @@ TEST_F(ParamsTest, CurrentFileReadAndWrittenWithAnAppendedKeyLast) {
   std::string s;
   EXPECT_EQ(ParMsg("MPORT", s, "from"), 1);
   EXPECT_EQ(s, "1");
-  EXPECT_EQ(ParMsg("MPORT", s, "From"), 0);
   EXPECT_EQ(ui_.boxes.size(), 1u);
 }
 

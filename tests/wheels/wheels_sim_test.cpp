@@ -125,10 +125,6 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
   std::unique_ptr<ControllerSim> sim_;
 };
 
-std::string KindName(const ::testing::TestParamInfo<ControllerKind>& info) {
-  return info.param == ControllerKind::kEZHR17 ? "EZHR17" : "IM483I";
-}
-
 TEST_P(SimWheelTest, InitDevicesThenGoToFilterThenGetFilter) {
   OpenTwo();
   InstallBoth();
@@ -357,7 +353,9 @@ TEST_P(SimWheelTest, ANestedCommandOnTheOtherWheelDoesNotRedirectTheWaitingOne) 
 
 INSTANTIATE_TEST_SUITE_P(Both, SimWheelTest,
                          ::testing::Values(ControllerKind::kIM483I, ControllerKind::kEZHR17),
-                         KindName);
+                         [](const auto& p) {
+                           return p.param == ControllerKind::kEZHR17 ? "EZHR17" : "IM483I";
+                         });
 
 }  // namespace
 }  // namespace nvx::test
