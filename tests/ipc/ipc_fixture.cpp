@@ -152,8 +152,6 @@ QDBusConnection IpcTest::Connect(const QString& name) {
   return QDBusConnection::connectToBus(address, unique);
 }
 
-void IpcTest::Disconnect(const QString& name) { QDBusConnection::disconnectFromBus(name); }
-
 QDBusMessage IpcTest::CallOn(QDBusConnection& c, const QString& path, const QString& iface,
                              const QString& member, const QList<QVariant>& args, int timeoutMs) {
   QDBusMessage m = QDBusMessage::createMethodCall(kService, path, iface, member);

@@ -42,7 +42,6 @@ class IpcTest : public ::testing::Test {
 
   // Another client connection on the private bus (a separate unique name).
   QDBusConnection Connect(const QString& name);
-  void Disconnect(const QString& name);
 
   QDBusMessage Call(const QString& path, const QString& iface, const QString& member,
                     const QList<QVariant>& args = {}, int timeoutMs = 60000);

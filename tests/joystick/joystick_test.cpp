@@ -128,13 +128,6 @@ TEST_F(JoyTest, ReadJoystickScalesBothAxesAndTellsCentred) {
   joy_.mask = 1 | 4;  // two buttons at once
   ReadJoystick(a1, a2, full, b);
   EXPECT_EQ(b, 0);
-  JoyCalibration().Axis2Dir = 0;  // axis 2 silenced
-  for (int32_t v : {-5000, -1000, 0, 700, 32767}) {
-    joy_.y = v;
-    ReadJoystick(a1, a2, full, b);
-    EXPECT_EQ(a2, 0) << v;
-  }
-  JoyCalibration().Axis2Dir = 1;
   for (const Ints& c : {Ints{0, 0, 1}, Ints{99, -99, 1}, Ints{101, 0, 0}, Ints{0, -200, 0}}) {
     Set(c[0], c[1]);
     EXPECT_EQ(JoyCentred(), c[2]) << c[0] << "," << c[1];
@@ -188,8 +181,8 @@ const char* kJoyFile =
     "\"JAXIS2_0\",-12\r\n\"JAXIS2_R\",30000\r\n\"JLATENT\",12.5, percent\r\n"
     "\"JAXIS1_Dir\",-7\r\n\"JAXIS2_Dir\",0\r\n";
 
-// 31000.4 rounds, JLATENT N(12.5) = 12, a direction of -7 is -1; written back
-// JLATENT is 12. A missing file changes nothing.
+// 31000.4 rounds, JLATENT N(12.5) = 12, a direction of -7 is -1. A missing
+// file changes nothing.
 TEST_F(JoyTest, ReadJoyParReadsEveryKeyOrNothing) {
   Calibrate(-1, 2, 3, 40);
   EXPECT_EQ(ReadJoyPar(), -1);
@@ -201,8 +194,6 @@ TEST_F(JoyTest, ReadJoyParReadsEveryKeyOrNothing) {
   EXPECT_EQ(Fields(JoyCalibration()), Ints({-30000, 120, 31000, -29000, -12, 30000, -1, 0, 120}));
   EXPECT_EQ(ui_.boxes.size(), 1u);
   EXPECT_EQ(GetParPath(), tmp_.file("ZR_JOY.TXT"));
-  ASSERT_EQ(WriteJoyPar(), 1);
-  EXPECT_NE(tmp_.read("ZR_JOY.TXT").find("\"JLATENT\", 12\r\n"), std::string::npos);
 }
 
 // A bad or missing key keeps its field; the others are read. Only a missing
@@ -275,10 +266,11 @@ Ints Read(LinuxJoystick& dev, int16_t result = 1) {
 }
 
 // Axes 0 and 1 and the buttons are folded into a held state; later events
-// change it; a partial record at the end is not taken.
-TEST(LinuxJoystickTest, FoldsEventsIntoStateAndIsTheDefaultSource) {
+// change it; a partial record at the end is not taken. (The program reading
+// its device through the default source is tested on a FIFO in tests/app.)
+TEST(LinuxJoystickTest, FoldsEventsIntoState) {
   TempDir tmp;
-  std::string path = tmp.file("js0");
+  const std::string path = tmp.file("js0");
   Append(path, Event(JS_EVENT_AXIS | JS_EVENT_INIT, 0, 0) +
                    Event(JS_EVENT_AXIS | JS_EVENT_INIT, 1, 0) +
                    Event(JS_EVENT_BUTTON | JS_EVENT_INIT, 0, 0) + Event(JS_EVENT_AXIS, 0, -5000) +
@@ -292,20 +284,7 @@ TEST(LinuxJoystickTest, FoldsEventsIntoStateAndIsTheDefaultSource) {
                    std::string("\x01\x02\x03", 3));
   EXPECT_EQ(Read(dev), Ints({-5000, -32767, static_cast<int32_t>(0x80000000u)}));
 
-  // The default source reads the named device.
-  path = tmp.file("js1");
-  Append(path, Event(JS_EVENT_AXIS, 0, 700) + Event(JS_EVENT_AXIS, 1, -800) +
-                   Event(JS_EVENT_BUTTON, 7, 1));
-  const std::string before = JoystickDevice();
-  EXPECT_EQ(before, "/dev/input/js0");
-  SetJoySource(nullptr);
-  SetJoystickDevice(path);
-  EXPECT_EQ(JoystickDevice(), path);
-  int32_t x = 0, y = 0;
-  int16_t b = 0;
-  EXPECT_EQ(ReadJoyRaw(x, y, b), 1);
-  EXPECT_EQ(Ints({x, y, b}), Ints({700, -800, 8}));
-  SetJoystickDevice(before);
+  EXPECT_EQ(JoystickDevice(), "/dev/input/js0");  // the default source's device
 }
 
 // A missing device or a directory (EISDIR) reads centre and no button; it is

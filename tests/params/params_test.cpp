@@ -71,18 +71,33 @@ TEST(ParseParLine, KeyAndValue) {
   }
 }
 
-// Every line ending reads alike (the list written back shows each entry).
-TEST_F(ParamsTest, LineEndingsAllReadAlike) {
-  for (const std::string bytes :
-       {"\"MPORT\",1\r\n\"CONTRTYPE\",EZHR17\r\n", "\"MPORT\",1\n\"CONTRTYPE\",EZHR17\n",
-        "\"MPORT\",1\r\n\"CONTRTYPE\",EZHR17", "\"MPORT\",1\n\"CONTRTYPE\",EZHR17\r\n",
-        "\r\n\"MPORT\",1\r\n\r\n\"CONTRTYPE\",EZHR17\r\n\r\n"}) {
-    Put("P.TXT", bytes);
+// Every line ending reads alike; remarks, short lines and spacing are not
+// kept (the list written back shows each entry). A line break in a key or
+// value cannot add an entry.
+TEST_F(ParamsTest, ReadAndWrittenBack) {
+  const std::string two = "\"MPORT\",1\r\n\"CONTRTYPE\",EZHR17\r\n";
+  // clang-format off
+  const struct { std::string bytes, text; } cases[] = {{two, two},
+      {"\"MPORT\",1\n\"CONTRTYPE\",EZHR17\n", two}, {"\"MPORT\",1\r\n\"CONTRTYPE\",EZHR17", two},
+      {"\"MPORT\",1\n\"CONTRTYPE\",EZHR17\r\n", two},
+      {"\r\n\"MPORT\",1\r\n\r\n\"CONTRTYPE\",EZHR17\r\n\r\n", two},
+      {"  \"MPORT\" ,  1 , port\r\n\r\n\"A\",\r\n\"CONTRTYPE\",EZHR17,controller type\r\n"
+       "\"W1_INSTALLED\", 1\r\n", two + "\"W1_INSTALLED\",1\r\n"}};
+  // clang-format on
+  for (const auto& c : cases) {
+    Put("P.TXT", c.bytes);
     ParamList list;
     ASSERT_EQ(ReadParFile(Path("P.TXT"), list), 1);
-    EXPECT_EQ(ParFileText(list), "\"MPORT\",1\r\n\"CONTRTYPE\",EZHR17\r\n") << bytes;
+    EXPECT_EQ(ParFileText(list), c.text) << c.bytes;
   }
   EXPECT_TRUE(ui_.boxes.empty());
+  ParamList list;
+  std::string v = "x\r\n\"MPORT\",5";
+  ASSERT_EQ(ParList(list, "A\nB", v, "to"), 1);
+  ASSERT_EQ(WriteParFile(Path("L.TXT"), list), 1);
+  ASSERT_EQ(ReadParFile(Path("L.TXT"), list), 1);
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0].key, "A B");
 }
 
 // A missing file shows a message; a directory, an oversized file or one of
@@ -117,25 +132,6 @@ TEST_F(ParamsTest, ReadFailuresKeepTheList) {
   EXPECT_TRUE(list.empty());
   EXPECT_EQ(ReadParFile(Path("FULL.TXT"), list), 1);
   EXPECT_EQ(list.size(), 32767u);
-}
-
-// Written back: remarks, short lines and spacing are gone; a line break in a
-// key or value cannot add an entry.
-TEST_F(ParamsTest, RoundTripDropsRemarksShortLinesAndSpacing) {
-  Put("C.TXT",
-      "  \"MPORT\" ,  1 , port\r\n\r\n\"A\",\r\n\"CONTRTYPE\",EZHR17,controller type\r\n"
-      "\"W1_INSTALLED\", 1\r\n");
-  ParamList list;
-  ASSERT_EQ(ReadParFile(Path("C.TXT"), list), 1);
-  ASSERT_EQ(WriteParFile(Path("C.TXT"), list), 1);
-  EXPECT_EQ(Get("C.TXT"), "\"MPORT\",1\r\n\"CONTRTYPE\",EZHR17\r\n\"W1_INSTALLED\",1\r\n");
-  list.clear();
-  std::string v = "x\r\n\"MPORT\",5";
-  ASSERT_EQ(ParList(list, "A\nB", v, "to"), 1);
-  ASSERT_EQ(WriteParFile(Path("L.TXT"), list), 1);
-  ASSERT_EQ(ReadParFile(Path("L.TXT"), list), 1);
-  ASSERT_EQ(list.size(), 1u);
-  EXPECT_EQ(list[0].key, "A B");
 }
 
 // Numbers are written after a blank unless negative, without a leading zero,
@@ -234,7 +230,6 @@ TEST_F(ParamsTest, CurrentFileReadAndWrittenWithAnAppendedKeyLast) {
   ASSERT_EQ(mine.size(), 2u);
   EXPECT_EQ(ParCount(), 0);  // ReadPar leaves the current list alone
   ASSERT_EQ(ReadCurPar(), 1);
-  EXPECT_EQ(ParCount(), 2);
   double d = 1;
   ASSERT_EQ(Par("JOYSTARTON", d, "to"), 1);
   ASSERT_EQ(WriteCurPar(), 1);
@@ -258,7 +253,6 @@ TEST_F(ParamsTest, CurrentFileReadAndWrittenWithAnAppendedKeyLast) {
   std::string s;
   EXPECT_EQ(ParMsg("MPORT", s, "from"), 1);
   EXPECT_EQ(s, "1");
-  EXPECT_EQ(ParMsg("MPORT", s, "From"), 0);
   EXPECT_EQ(ui_.boxes.size(), 1u);
 }
 
@@ -294,7 +288,6 @@ TEST_F(ParamsTest, FailedWriteLeavesOldFileByteForByte) {
   // temporary name beside it can be made.
   const std::string longName(255, 'L');
   Put(longName, old);
-  ASSERT_EQ(Get(longName), old);
   ParamList list = {{"NEW", 2.0}};
   EXPECT_EQ(WriteParFile(Path(longName), list), -1);
   EXPECT_EQ(Get(longName), old);
@@ -406,14 +399,11 @@ TEST_F(ParamsTest, ReadTextFileFailuresKeepTheList) {
     TextFieldList list = SplitLines("keep\r\nthese");
     EXPECT_EQ(ReadTextFile(Path(name), list), -1) << name;
     EXPECT_EQ(list.items, (Items{"keep", "these"})) << name;
-    TextFieldList fresh;
-    EXPECT_EQ(ReadTextFile(Path(name), fresh), -1) << name;
-    EXPECT_EQ(fresh.items, Items{""}) << name;
   }
   EXPECT_TRUE(ui_.boxes.empty());
 }
 
-// One element a line; a failed write leaves the old file. Read back, the
+// One element a line (writing is WriteFileAtomic's). Read back, the
 // fields are not always the same list.
 TEST_F(ParamsTest, WriteTextFile) {
   TextFieldList list = SplitLines("F Home\r\nB 2");
@@ -424,12 +414,7 @@ TEST_F(ParamsTest, WriteTextFile) {
   SetParFile("CUR.PRG");
   ASSERT_EQ(WriteCurText(list), 1);
   EXPECT_EQ(Get("CUR.PRG"), "F Home\r\nB 2\r\n");
-  const std::string longName(255, 'T');
-  Put(longName, "old,contents");
-  EXPECT_EQ(WriteTextFile(SplitLines("new"), Path(longName)), -1);
-  EXPECT_EQ(Get(longName), "old,contents");
   EXPECT_EQ(WriteTextFile(SplitLines("new"), Path("nodir/X.PRG")), -1);
-  EXPECT_TRUE(ui_.boxes.empty());
   list = SplitLines("a, b\r\n\"quoted\"\r\n  blanks  \r\nplain");
   ASSERT_EQ(WriteTextFile(list, Path("R.PRG")), 1);
   TextFieldList back;

@@ -48,32 +48,31 @@ TEST(FilterTargetSteps, RoundsToNearestWithHalvesDown) {
 // everywhere (to the nearest revolution mark); five (0, 640, ..., 2560); eight
 // (400 apart); seven (fractional); 256 filters of 12.5: filter 4 is at 37.
 TEST(ShortestMove, Moves) {
+  // clang-format off
   const std::vector<std::tuple<double, int32_t, int16_t, double, int64_t>> cases = {
-      {0, 6, 6, kSix, -533},        {0, 2, 6, kSix, 533},        {0, 4, 6, kSix, -1600},
-      {0, 3, 6, kSix, 1067},        {0, 1, 6, kSix, 0},          {-100, 1, 6, kSix, 100},
-      {3300, 1, 6, kSix, -100},     {0, 7, 6, kSix, 0},          {0, 0, 6, kSix, -533},
-      {0, -6, 6, kSix, -533},       {533, 3, 6, kSix, 534},      {2667, 1, 6, kSix, 533},
-      {1067, 6, 6, kSix, -1600},    {266.5, 1, 6, kSix, -266},   {267.5, 1, 6, kSix, -268},
-      {6400 + 1067, 3, 6, kSix, 0}, {-6400, 2, 6, kSix, 533},    {-2147483648.0, 1, 6, kSix, -1152},
-      {-3100, 6, 6, kSix, -633},    {-3100, 1, 6, kSix, -100},   {-1700, 1, 6, kSix, -1500},
-      {0, 13, 6, kSix, 0},          {0, 14, 6, kSix, 533},       {0, 32767, 6, kSix, 0},
-      {1000, 1, 1, 3200.0, -1000},  {1600, 1, 1, 3200.0, -1600}, {1601, 1, 1, 3200.0, 1599},
-      {0, 2, 1, 3200.0, 0},         {0, 4, 5, 640.0, -1280},     {0, 3, 5, 640.0, 1280},
-      {2560, 1, 5, 640.0, 640},     {640, 5, 5, 640.0, -1280},   {0, 5, 8, 400.0, -1600},
-      {100, 5, 8, 400.0, 1500},     {2800, 2, 8, 400.0, 800},    {0, 4, 7, kSeven, 1371},
-      {0, 5, 7, kSeven, -1371},     {1371, 1, 7, kSeven, -1371}, {2743, 1, 7, kSeven, 457},
-      {2743, 2, 7, kSeven, 914},    {0, 4, 256, 12.5, 37}};
+      {0, 6, 6, kSix, -533}, {0, 2, 6, kSix, 533}, {0, 4, 6, kSix, -1600}, {0, 3, 6, kSix, 1067},
+      {0, 1, 6, kSix, 0}, {-100, 1, 6, kSix, 100}, {3300, 1, 6, kSix, -100}, {0, 7, 6, kSix, 0},
+      {0, 0, 6, kSix, -533}, {0, -6, 6, kSix, -533}, {533, 3, 6, kSix, 534},
+      {2667, 1, 6, kSix, 533}, {1067, 6, 6, kSix, -1600}, {266.5, 1, 6, kSix, -266},
+      {267.5, 1, 6, kSix, -268}, {6400 + 1067, 3, 6, kSix, 0}, {-6400, 2, 6, kSix, 533},
+      {-2147483648.0, 1, 6, kSix, -1152}, {-3100, 6, 6, kSix, -633}, {-3100, 1, 6, kSix, -100},
+      {-1700, 1, 6, kSix, -1500}, {0, 13, 6, kSix, 0}, {0, 14, 6, kSix, 533},
+      {0, 32767, 6, kSix, 0}, {1000, 1, 1, 3200.0, -1000}, {1600, 1, 1, 3200.0, -1600},
+      {1601, 1, 1, 3200.0, 1599}, {0, 2, 1, 3200.0, 0}, {0, 4, 5, 640.0, -1280},
+      {0, 3, 5, 640.0, 1280}, {2560, 1, 5, 640.0, 640}, {640, 5, 5, 640.0, -1280},
+      {0, 5, 8, 400.0, -1600}, {100, 5, 8, 400.0, 1500}, {2800, 2, 8, 400.0, 800},
+      {0, 4, 7, kSeven, 1371}, {0, 5, 7, kSeven, -1371}, {1371, 1, 7, kSeven, -1371},
+      {2743, 1, 7, kSeven, 457}, {2743, 2, 7, kSeven, 914}, {0, 4, 256, 12.5, 37}};
+  // clang-format on
   for (auto [position, filter, n, spf, move] : cases) {
     SCOPED_TRACE(testing::Message() << "p=" << position << " k=" << filter << " n=" << n);
     EXPECT_EQ(ShortestMove(position, filter, n, spf), std::optional<int64_t>(move));
   }
-  const std::vector<std::tuple<double, int16_t, double>> refused = {{0, 0, kSix},
-                                                                    {0, -1, kSix},
-                                                                    {0, 6, 0.0},
-                                                                    {2147483648.0, 6, kSix},
-                                                                    {-2147483649.0, 6, kSix},
-                                                                    {kNaN, 6, kSix},
-                                                                    {kInf, 6, kSix}};
+  // clang-format off
+  const std::vector<std::tuple<double, int16_t, double>> refused = {{0, 0, kSix}, {0, -1, kSix},
+      {0, 6, 0.0}, {2147483648.0, 6, kSix}, {-2147483649.0, 6, kSix}, {kNaN, 6, kSix},
+      {kInf, 6, kSix}};
+  // clang-format on
   for (auto [position, n, spf] : refused) {
     EXPECT_EQ(ShortestMove(position, 1, n, spf), std::nullopt) << position << " " << n;
   }
@@ -98,16 +97,16 @@ TEST(ShortestMove, EndsOnTheTargetFilter) {
 
 // Exactly half-way between two filters reads as the lower one (below 1: 6).
 TEST(FilterAtPosition, Reads) {
+  // clang-format off
   const std::vector<std::tuple<double, int16_t, double, int16_t>> cases = {
-      {800.0 / 3.0, 6, kSix, 1}, {kSix / 2, 6, kSix, 1},     {266.67, 6, kSix, 2},
-      {-533, 6, kSix, 6},        {3200, 6, kSix, 1},         {0, 6, kSix, 1},
-      {1067, 6, kSix, 3},        {2667, 6, kSix, 6},         {-3200, 6, kSix, 1},
-      {-1600, 6, kSix, 4},       {-266.67, 6, kSix, 6},      {-800.0 / 3.0, 6, kSix, 6},
-      {6400 + 533, 6, kSix, 2},  {1234, 1, 3200.0, 1},       {-99999, 1, 3200.0, 1},
-      {320, 5, 640.0, 1},        {320.001, 5, 640.0, 2},     {-320, 5, 640.0, 5},
-      {200, 8, 400.0, 1},        {200.5, 8, 400.0, 2},       {3000, 8, 400.0, 8},
-      {3000.1, 8, 400.0, 1},     {kSeven / 2, 7, kSeven, 1}, {229, 7, kSeven, 2},
-      {2743, 7, kSeven, 7},      {3000, 7, kSeven, 1}};
+      {800.0 / 3.0, 6, kSix, 1}, {kSix / 2, 6, kSix, 1}, {266.67, 6, kSix, 2}, {-533, 6, kSix, 6},
+      {3200, 6, kSix, 1}, {0, 6, kSix, 1}, {1067, 6, kSix, 3}, {2667, 6, kSix, 6},
+      {-3200, 6, kSix, 1}, {-1600, 6, kSix, 4}, {-266.67, 6, kSix, 6}, {-800.0 / 3.0, 6, kSix, 6},
+      {6400 + 533, 6, kSix, 2}, {1234, 1, 3200.0, 1}, {-99999, 1, 3200.0, 1}, {320, 5, 640.0, 1},
+      {320.001, 5, 640.0, 2}, {-320, 5, 640.0, 5}, {200, 8, 400.0, 1}, {200.5, 8, 400.0, 2},
+      {3000, 8, 400.0, 8}, {3000.1, 8, 400.0, 1}, {kSeven / 2, 7, kSeven, 1}, {229, 7, kSeven, 2},
+      {2743, 7, kSeven, 7}, {3000, 7, kSeven, 1}};
+  // clang-format on
   for (auto [position, n, spf, filter] : cases) {
     EXPECT_EQ(FilterAtPosition(position, n, spf), std::optional<int16_t>(filter))
         << position << " n=" << n;
@@ -141,15 +140,14 @@ TEST(FilterNumbers, NextPrevWrapAndNormalFolds) {
 
 // A step needs strictly beyond 0.8 of full; strictly inside 0.2 re-arms.
 TEST(JoyStepDecide, Decides) {
+  // clang-format off
   const std::vector<std::tuple<double, double, bool, int, bool>> cases = {
-      {-900, 1000, false, -1, true},   {-900, 1000, true, 0, true},
-      {900, 1000, false, 1, true},     {900, 1000, true, 0, true},
-      {800, 1000, false, 0, false},    {-800, 1000, false, 0, false},
-      {801, 1000, false, 1, true},     {-200, 1000, true, 0, true},
-      {200, 1000, true, 0, true},      {-199, 1000, true, 0, false},
-      {199, 1000, true, 0, false},     {0, 1000, true, 0, false},
-      {500, 1000, true, 0, true},      {500, 1000, false, 0, false},
-      {-32768, 32767, false, -1, true}};
+      {-900, 1000, false, -1, true}, {-900, 1000, true, 0, true}, {900, 1000, false, 1, true},
+      {900, 1000, true, 0, true}, {800, 1000, false, 0, false}, {-800, 1000, false, 0, false},
+      {801, 1000, false, 1, true}, {-200, 1000, true, 0, true}, {200, 1000, true, 0, true},
+      {-199, 1000, true, 0, false}, {199, 1000, true, 0, false}, {0, 1000, true, 0, false},
+      {500, 1000, true, 0, true}, {500, 1000, false, 0, false}, {-32768, 32767, false, -1, true}};
+  // clang-format on
   for (auto [a, full, latched, step, latchedAfter] : cases) {
     const JoyStep s = JoyStepDecide(a, full, latched);
     EXPECT_EQ(s.step, step) << a << " latched " << latched;

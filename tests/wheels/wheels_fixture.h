@@ -20,9 +20,8 @@ namespace nvx::test {
 
 class WheelUi : public HeadlessUi, public WheelObserver {
  public:
-  void MessageBox(const std::string& text, const std::string&, MsgIcon icon) override {
+  void MessageBox(const std::string& text, const std::string&, MsgIcon) override {
     boxes.push_back(text);
-    icons.push_back(icon);
   }
   void JoyStepped(int16_t wheel) override { captions.push_back(wheel); }
   // Runs the hook on the next ProcessEvents only (cleared before it runs, so
@@ -36,7 +35,6 @@ class WheelUi : public HeadlessUi, public WheelObserver {
     }
   }
   std::vector<std::string> boxes;
-  std::vector<MsgIcon> icons;
   std::vector<int> captions;
   std::function<void()> onceHook;
   int events = 0;
