@@ -8,12 +8,35 @@
 #include <string>
 #include <vector>
 
+#include "comm/comm_test_util.h"
+#include "controllers/allmotion.h"
 #include "controllers/imscntrl.h"
-#include "link_fixture.h"
 #include "support/recording_ui.h"
 
 namespace nvx::test {
 namespace {
+
+using PeerScript = std::vector<std::pair<std::string, std::vector<PeerReply>>>;
+
+// One operation of the dispatch and the requests it puts on the line.
+struct RequestRow {
+  const char* name;
+  std::function<int16_t()> op;
+  Strings expected;  // requests, without their end character
+  int16_t status;
+  PeerScript script = {};  // the peer's replies, over the fixture's own
+  Strings logTail = {};    // the last log entries after it, in order (none: nothing logged)
+};
+
+// Reads the position into a value of 5 and expects `want` in it after.
+std::function<int16_t()> GetPos(double want) {
+  return [want] {
+    double pos = 5;
+    const int16_t r = MotorGetPos(pos);
+    EXPECT_DOUBLE_EQ(pos, want);
+    return r;
+  };
+}
 
 const char kReady = EzStatus(true);  // '`', code 96
 const char kBusy = EzStatus(false);  // '@'
@@ -50,18 +73,43 @@ RequestRow Status(const char* name, const char* reply, int16_t status, std::stri
   return row;
 }
 
-class DriverTest : public ::testing::Test, public LinkFixture {
+class DriverTest : public LinkOnPty {
  protected:
   void Open(bool ez) {
-    if (ez) {
-      OpenLink("EZHR17", '1', Ez(kReady));
-      script_ = {{"/1?2", {Ez(kReady, "8000")}}};
-    } else {
-      OpenLink("IM483I", 'A', Echo());
-      script_ = {{"A^", {Echo(" 0")}}, {"A] 1", {Echo(" 0")}}};
+    OpenLink(ez ? "EZHR17" : "IM483I", ez ? Ez(kReady) : Echo());
+    SetPortTimeout(250);
+    MotorSelect(ez ? '1' : 'A');
+    MotorSetMoveTimeout(5);
+    AllMotionCntrl::ModeWord = 0;
+    script_ = ez ? PeerScript{{"/1?2", {Ez(kReady, "8000")}}}
+                 : PeerScript{{"A^", {Echo(" 0")}}, {"A] 1", {Echo(" 0")}}};
+  }
+
+  // Runs each row's operation against a fresh script: its status, the
+  // requests, that each went out followed by the end character and nothing
+  // else, and what was logged.
+  void ExpectRequests(const std::vector<RequestRow>& rows) {
+    for (const RequestRow& r : rows) {
+      SCOPED_TRACE(r.name);
+      peer_->Reset();
+      for (const auto& [request, replies] : script_) peer_->Script(request, replies);
+      for (const auto& [request, replies] : r.script) peer_->Script(request, replies);
+      const std::string logged = CommErrLogText();
+      EXPECT_EQ(r.op(), r.status);
+      EXPECT_EQ(Requests(), r.expected);
+      std::string bytes;
+      for (const auto& q : r.expected) bytes += q + end_;
+      EXPECT_EQ(peer_->Bytes(), bytes);
+      if (r.logTail.empty()) {
+        EXPECT_EQ(CommErrLogText(), logged);  // nothing logged
+      } else {
+        EXPECT_EQ(LogTail(r.logTail.size()), r.logTail);
+      }
     }
   }
-  void TearDown() override { CloseLink(); }
+  Strings Requests() const { return peer_->Requests(); }
+
+  PeerScript script_;  // the replies every row of ExpectRequests starts with
 };
 
 TEST_F(DriverTest, Im483iSendsExactRequests) {
