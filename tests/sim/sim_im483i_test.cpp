@@ -8,7 +8,6 @@ namespace {
 
 using test::Dialog;
 using test::kStill;
-using test::SimLine;
 
 UnitConfig Unit(char address, double start = 0) {
   return {.address = address, .start_position = start};
@@ -70,7 +69,7 @@ TEST_F(Im483iTest, LogsEveryRequestWithItsLineFeed) {
   Open({Unit('A')});
   Ask("AV 500\n");
   Ask("AZ\n");
-  line_->Send("QZ\n");  // no such unit: logged, not answered
+  line_->Write("QZ\n");  // no such unit: logged, not answered
   EXPECT_EQ(line_->ReadFor(100), "");
   EXPECT_EQ(sim_->Requests(), (std::vector<std::string>{"AV 500\n", "AZ\n", "QZ\n"}));
   sim_->ClearRequests();
@@ -134,7 +133,7 @@ TEST_F(Im483iTest, FaultHitsOnlyChosenRequestsOfChosenUnit) {
 
 TEST_F(Im483iTest, SlowReplyComesLate) {
   Open({Unit('A')}, {.reply_delay_ms = 400});
-  ASSERT_TRUE(line_->Send("AZ\n"));
+  ASSERT_TRUE(line_->Write("AZ\n"));
   EXPECT_EQ(line_->ReadFor(100), "");
   EXPECT_EQ(line_->ReadUntil("\n", 3000), "AZ 0\n");
 }
@@ -151,10 +150,10 @@ TEST_F(Im483iTest, HangUpClosesTheLine) {
 
 TEST_F(Im483iTest, SplitRequestsAndBackToBackRequestsAreServed) {
   Open({Unit('A')});
-  ASSERT_TRUE(line_->Send("A"));
-  ASSERT_TRUE(line_->Send("V 5"));
+  ASSERT_TRUE(line_->Write("A"));
+  ASSERT_TRUE(line_->Write("V 5"));
   EXPECT_EQ(line_->Exchange("00\n", "\n"), "AV 500\n");
-  ASSERT_TRUE(line_->Send("AZ\nA^\n"));
+  ASSERT_TRUE(line_->Write("AZ\nA^\n"));
   EXPECT_EQ(line_->ReadUntil("A^ 0\n"), "AZ 0\nA^ 0\n");
 }
 
@@ -179,7 +178,7 @@ TEST(ControllerSimTest, StartStopAndReopenedLine) {
   EXPECT_EQ(sim.Start(), -1);
   EXPECT_NE(sim.SlavePath(), "");
   for (int i = 0; i < 3; ++i) {
-    SimLine line(sim.SlavePath());
+    test::PtyLine line(sim.SlavePath());
     ASSERT_TRUE(line.Ok());
     EXPECT_EQ(line.Exchange("AZ\n", "\n"), "AZ 0\n");
   }
