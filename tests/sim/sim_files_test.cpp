@@ -8,8 +8,8 @@
 #include <thread>
 
 #include "sim/sim.h"
-#include "sim_line.h"
 #include "support/process.h"
+#include "support/pty_line.h"
 #include "support/temp_dir.h"
 
 namespace nvx::sim {
