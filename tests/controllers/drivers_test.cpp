@@ -4,6 +4,7 @@
 // search.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
@@ -376,23 +377,50 @@ TEST_F(DriverTest, WaitStopPollsUntilStillWithoutRedirectingANestedOperation) {
   }
 }
 
-// A motor that keeps moving times out; for EZHR17 a failed query and a ready
-// drive with an error count as moving.
-TEST_F(DriverTest, WaitStopTimesOut) {
+// A motor that keeps moving runs out of time: for EZHR17 a failed query and a
+// ready drive with an error count as moving; the home search still restores
+// the speed, the limit search does not look at its program's status, and
+// the IM483I home search leaves the lowered initial velocity on this exit.
+TEST_F(DriverTest, RunsOutOfTimeWhileMoving) {
   const struct {
+    const char* name;
     bool ez;
-    std::string poll;
-    PeerReply reply;
+    PeerScript script;
+    std::function<int16_t()> op;
+    int16_t status;
+    Strings first;  // the first requests; the last one repeats or is `last`
+    std::string last, never = "";
+    const char* lastLog = "";
   } cases[] = {
-      {false, "A^", Echo(" 1")}, {true, "/1Q", NoReply()}, {true, "/1Q", Ez(EzStatus(true, 9))}};
+      // clang-format off
+      {"Im483iMoving", false, {{"A^", {Echo(" 1")}}}, MotorWaitStop, -2, {"A^"}, "A^"},
+      {"Ezhr17NoReply", true, {{"/1Q", {NoReply()}}}, MotorWaitStop, -2, {"/1Q"}, "/1Q"},
+      {"Ezhr17ReadyWithError", true, {{"/1Q", {Ez(EzStatus(true, 9))}}}, MotorWaitStop, -2,
+       {"/1Q"}, "/1Q"},
+      {"Ezhr17HomeSmart", true, {{"/1Q", {Ez(kBusy)}}},
+       [] { return AllMotionCntrl::EZHR17_MotorHomeSmart(-500); }, -1,
+       {"/1?2", "/1V500R", "/1Z1000000000R", "/1Q"}, "/1V8000R", "",
+       "EZHR17_MotorHomeSmart: timeout"},
+      {"Ezhr17SeekLimit", true, {{kSeekLimit, {kErr}}, {"/1Q", {Ez(kBusy)}}},
+       AllMotionCntrl::EZHR17_SeekLimit, -2, {kSeekLimit, "/1Q"}, "/1Q"},
+      {"Im483iSwitchStaysEngaged", false, {{"A] 1", {Echo(" 1")}}}, Home, -5,
+       {"AI 125", "AF 500 1", "A^", "A] 1", "AM125"}, "AM0", "AI 200"},
+      // clang-format on
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.poll);
+    SCOPED_TRACE(c.name);
     Open(c.ez);
     MotorSetMoveTimeout(0);
     SetPortTimeout(100);
-    peer_->Script(c.poll, {c.reply});
-    EXPECT_EQ(MotorWaitStop(), -2);
-    EXPECT_GE(Requests().size(), 2u);
+    for (const auto& [request, replies] : script_) peer_->Script(request, replies);
+    for (const auto& [request, replies] : c.script) peer_->Script(request, replies);
+    EXPECT_EQ(c.op(), c.status);
+    const Strings req = Requests();
+    ASSERT_GT(req.size(), c.first.size());
+    EXPECT_EQ(Strings(req.begin(), req.begin() + static_cast<long>(c.first.size())), c.first);
+    EXPECT_EQ(req.back(), c.last);
+    EXPECT_EQ(std::count(req.begin(), req.end(), c.never), 0);
+    if (*c.lastLog) { EXPECT_EQ(LastLogLine(), c.lastLog); }
     CloseLink();
   }
 }
@@ -403,43 +431,6 @@ TEST_F(DriverTest, Ezhr17WaitStopOnAClosedPortEndsAfterOneQuery) {
   EXPECT_EQ(MotorWaitStop(), -2);
   EXPECT_EQ(LogLines(), (Strings{"CommOut  9 Port is not open", "CommIn2  9 Port is not open",
                                  "Port TimeOut", "/1Q-comm error-"}));
-}
-
-TEST_F(DriverTest, Ezhr17HomeSmartTimesOutAndStillRestoresSpeed) {
-  Open(true);
-  MotorSetMoveTimeout(0);
-  peer_->Script("/1?2", {Ez(kReady, "8000")});
-  peer_->Script("/1Q", {Ez(kBusy)});
-  EXPECT_EQ(AllMotionCntrl::EZHR17_MotorHomeSmart(-500), -1);
-  const auto req = Requests();
-  ASSERT_GE(req.size(), 5u);
-  EXPECT_EQ(Strings(req.begin(), req.begin() + 3), (Strings{"/1?2", "/1V500R", "/1Z1000000000R"}));
-  EXPECT_EQ(req.back(), "/1V8000R");
-  EXPECT_EQ(LogLines().back(), "EZHR17_MotorHomeSmart: timeout");
-}
-
-// The limit search does not look at its program's status.
-TEST_F(DriverTest, Ezhr17SeekLimitIgnoresProgramStatusAndTimesOut) {
-  Open(true);
-  MotorSetMoveTimeout(0);
-  peer_->Script(kSeekLimit, {kErr});
-  peer_->Script("/1Q", {Ez(kBusy)});
-  EXPECT_EQ(AllMotionCntrl::EZHR17_SeekLimit(), -2);
-  EXPECT_GE(Requests().size(), 3u);
-}
-
-TEST_F(DriverTest, Im483iSwitchThatStaysEngagedTimesOut) {
-  Open(false);
-  MotorSetMoveTimeout(0);
-  peer_->Script("A^", {Echo(" 0")});
-  peer_->Script("A] 1", {Echo(" 1")});
-  EXPECT_EQ(MotorHome(-500, 200), -5);
-  const auto req = Requests();
-  ASSERT_GE(req.size(), 6u);
-  EXPECT_EQ(req[4], "AM125");
-  EXPECT_EQ(req.back(), "AM0");
-  // The lowered initial velocity is not restored on this exit.
-  for (const auto& r : req) EXPECT_NE(r, "AI 200");
 }
 
 }  // namespace
