@@ -133,6 +133,7 @@ TEST_F(Im483iTest, Dialogs) {
       {"fault: partial", {Unit('A')}, {.fault = Fault::kPartial}, {{"AZ\n", "AZ 0"}}},
       {"fault: wrong case", {Unit('A')}, {.fault = Fault::kWrongCase}, {{"AZ\n", "az 0\n"}}},
       {"fault: error", {Unit('A')}, {.fault = Fault::kErrorStatus}, {{"AZ\n", "AZ?\n"}}},
+      {"slow reply", {Unit('A')}, {.reply_delay_ms = 400}, {{"AZ\n", "AZ 0\n"}}},
       {"paced replies keep their bytes", {Unit('A', -1234)}, {.paced = true}, {
           {"AZ\n", "AZ-1234\n"}, {"AY 10 50\n", "AY 10 50\n"}}},
   });
@@ -203,13 +204,6 @@ TEST_F(Im483iTest, FaultHitsOnlyChosenRequestsOfChosenUnit) {
   sim_->SetOptions(o);
   EXPECT_EQ(Ask("BZ\n"), "BZ 0\n");
   EXPECT_EQ(Ask("BZ\n"), "bz 0\n");
-}
-
-TEST_F(Im483iTest, SlowReplyComesLate) {
-  Open({Unit('A')}, {.reply_delay_ms = 400});
-  ASSERT_TRUE(line_->Write("AZ\n"));
-  EXPECT_EQ(line_->ReadFor(100), "");
-  EXPECT_EQ(line_->ReadUntil("\n", 3000), "AZ 0\n");
 }
 
 TEST_F(Im483iTest, HangUpClosesTheLine) {
