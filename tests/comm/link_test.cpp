@@ -1,24 +1,35 @@
 // The link over a real pseudo-terminal: framing, time-outs, failures.
-#include <fcntl.h>
-#include <poll.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <thread>
 
-#include "comm/serial_port.h"
 #include "comm_test_util.h"
 
 namespace nvx::test {
 namespace {
 
-using Strings = std::vector<std::string>;
+// The link open with IM483I framing; nothing answers on the far side.
+class LinkTest : public LinkOnPty {
+ protected:
+  void SetUp() override { OpenLink("IM483I"); }
 
-TEST_F(LinkOnPty, OpenSetsNineSixHundredEightNoneOneRaw) {
+  // Sends the pieces from a thread, pausing gap_ms of real time and moving
+  // the clock on by advance_ms before each piece.
+  std::thread Feed(std::vector<std::string> pieces, int gap_ms, int advance_ms = 0) {
+    for (const auto& piece : pieces) peer_->Owe(piece.size());
+    return std::thread([this, pieces = std::move(pieces), gap_ms, advance_ms] {
+      for (const auto& piece : pieces) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(gap_ms));
+        time_.clock.Advance(advance_ms);
+        peer_->Send(piece, true);
+      }
+    });
+  }
+};
+
+TEST_F(LinkTest, OpenSetsNineSixHundredEightNoneOneRaw) {
   termios tio{};
-  ASSERT_EQ(tcgetattr(pty.MasterFd(), &tio), 0);
+  ASSERT_EQ(tcgetattr(pty_->Fd(), &tio), 0);
   EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B9600));
   EXPECT_EQ(cfgetospeed(&tio), static_cast<speed_t>(B9600));
   EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD),
@@ -29,17 +40,18 @@ TEST_F(LinkOnPty, OpenSetsNineSixHundredEightNoneOneRaw) {
   EXPECT_EQ(CommPortIsOpen(), -1);
 }
 
-TEST_F(LinkOnPty, CommOutAppendsTheEndCharacterInOneWrite) {
+TEST_F(LinkTest, CommOutAppendsTheEndCharacterInOneWrite) {
   EXPECT_EQ(CommOut("V"), 1);
-  EXPECT_EQ(pty.ReadCount(2, 1000), "V\n");
   SetOutEndChar(13);
   EXPECT_EQ(CommOut("/1?0R"), 1);
-  EXPECT_EQ(pty.ReadCount(6, 1000), "/1?0R\r");
+  std::string reply;
+  EXPECT_EQ(CommIn(reply), -1);  // nothing answers; the wait lets the peer read both
+  EXPECT_EQ(peer_->Bytes(), "V\n/1?0R\r");
 }
 
 // A reply is taken up to its terminator (CommIn: LF, IM483I; CommIn2: CR LF,
 // EZHR17), as it arrives on the line, or the receive times out with what came.
-TEST_F(LinkOnPty, ReplyIsTakenOrTimesOut) {
+TEST_F(LinkTest, ReplyIsTakenOrTimesOut) {
   const struct {
     const char* name;
     bool two;                         // CommIn2 instead of CommIn
@@ -87,7 +99,7 @@ TEST_F(LinkOnPty, ReplyIsTakenOrTimesOut) {
   }
 }
 
-TEST_F(LinkOnPty, ReplyAtTheEdgeOfTheDefaultTimeOut) {
+TEST_F(LinkTest, ReplyAtTheEdgeOfTheDefaultTimeOut) {
   // The receive's first poll costs 1 ms: the reply comes 999 ms, then
   // 1001 ms after the start.
   for (const int advance : {998, 1000}) {
@@ -100,11 +112,11 @@ TEST_F(LinkOnPty, ReplyAtTheEdgeOfTheDefaultTimeOut) {
   }
 }
 
-TEST_F(LinkOnPty, TimeOutMirrorsToTheMessageLineAndKeepsThePartialReply) {
+TEST_F(LinkTest, TimeOutMirrorsToTheMessageLineAndKeepsThePartialReply) {
   RecordingLabel label;
   SetCommStatusLabel(&label);
   SetPortTimeout(150);
-  ASSERT_TRUE(Send("/0`"));
+  ASSERT_TRUE(peer_->Send("/0`"));
   std::string reply;
   const uint32_t t0 = TimeMs();
   EXPECT_EQ(CommIn(reply), -1);
@@ -116,30 +128,21 @@ TEST_F(LinkOnPty, TimeOutMirrorsToTheMessageLineAndKeepsThePartialReply) {
 
 // CommInOut writes the request, then reads its reply only: what came late
 // for the request before is dropped.
-TEST_F(LinkOnPty, LateBytesAreDroppedBeforeTheNextRequest) {
+TEST_F(LinkTest, LateBytesAreDroppedBeforeTheNextRequest) {
   SetPortTimeout(100);
   std::string reply;
-  ASSERT_TRUE(Send("la"));
+  ASSERT_TRUE(peer_->Send("la"));
   EXPECT_EQ(CommIn(reply), -1);
-  ASSERT_TRUE(Send("te\n"));
-  {
-    // Waits until the bytes are in the port's input (without reading them).
-    const int fd = ::open(pty.SlavePath().c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
-    pollfd p{fd, POLLIN, 0};
-    ASSERT_EQ(::poll(&p, 1, 5000), 1);
-    ::close(fd);
-  }
-  sent += 4;
-  std::thread peer([this] {
-    if (pty.ReadUntil("\n", 1000) == "V\n") pty.Write("abc\n");
-  });
+  ASSERT_TRUE(peer_->Send("te\n"));
+  pollfd p{held_->Fd(), POLLIN, 0};  // waits until the bytes are in the port's input
+  ASSERT_EQ(::poll(&p, 1, 5000), 1);
+  peer_->Script("V", {Raw("abc\n")});
   EXPECT_EQ(CommInOut("V", reply), 1);
-  peer.join();
   EXPECT_EQ(reply, "abc");
 }
 
-TEST_F(LinkOnPty, PortNotOpenLogsEachFailureOnceAndTimesOut) {
-  ASSERT_EQ(CommClosePort(), -1);
+TEST_F(LinkTest, PortNotOpenLogsEachFailureOnceAndTimesOut) {
+  CommUnload();  // closes the port
   EXPECT_EQ(CommPortIsOpen(), 0);
   SetPortTimeout(120);
   std::string reply = "x";
@@ -156,11 +159,11 @@ TEST_F(LinkOnPty, PortNotOpenLogsEachFailureOnceAndTimesOut) {
 // A hang-up ends a receive by its time-out and becomes one event; a write to
 // the dead line fails with an I/O error, one event however many failed; the
 // port opened again on another line works.
-TEST_F(LinkOnPty, HangUpEndsByTheTimeOutAndBecomesAnEvent) {
+TEST_F(LinkTest, HangUpEndsByTheTimeOutAndBecomesAnEvent) {
   SetPortTimeout(200);
-  ASSERT_TRUE(Send("12"));
+  ASSERT_TRUE(peer_->Send("12"));
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  pty.CloseMaster();
+  HangUp();
   std::string reply;
   const uint32_t t0 = TimeMs();
   EXPECT_EQ(CommIn(reply), -1);
@@ -180,18 +183,15 @@ TEST_F(LinkOnPty, HangUpEndsByTheTimeOutAndBecomesAnEvent) {
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "ERROR # 1011"), 1);
   EXPECT_EQ(std::count(lines.begin(), lines.end(), "ERROR # 1007"), 1);
 
-  PtyPair other;
-  ASSERT_TRUE(other.Ok());
+  NewLine('\n', NoReply());
   ASSERT_EQ(CommClosePort(), -1);
-  SetPortDevice(other.SlavePath());
   ASSERT_EQ(CommOpenPort(1), -1);
-  sent += 2;
-  ASSERT_TRUE(other.Write("7\n"));
+  ASSERT_TRUE(peer_->Send("7\n"));
   EXPECT_EQ(CommIn(reply), 1);
   EXPECT_EQ(reply, "7");
 }
 
-TEST_F(LinkOnPty, OpenFailureIsLoggedWithCodeAndText) {
+TEST_F(LinkTest, OpenFailureIsLoggedWithCodeAndText) {
   RecordingLabel label;
   SetCommStatusLabel(&label);
   SetPortDevice("/nonexistent-norvantix/ttyS0");
@@ -202,15 +202,6 @@ TEST_F(LinkOnPty, OpenFailureIsLoggedWithCodeAndText) {
   SetPortDevice("/dev/null");       // not a terminal
   EXPECT_EQ(CommOpenPort(1), 0);
   EXPECT_EQ(LastLogLine(), "CommOpenPort  25 Inappropriate ioctl for device");
-}
-
-TEST_F(LinkOnPty, UnloadClosesThePort) {
-  CommUnload();
-  EXPECT_EQ(CommPortIsOpen(), 0);
-  SetPortTimeout(30);
-  std::string reply;
-  EXPECT_EQ(CommIn(reply), -1);
-  EXPECT_EQ(LogLines().back(), "Port TimeOut");
 }
 
 TEST(LinkLifecycle, InitUnloadDefaultsAndPortPath) {

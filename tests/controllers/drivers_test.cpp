@@ -4,16 +4,40 @@
 // search.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <string>
 #include <vector>
 
+#include "comm/comm_test_util.h"
+#include "controllers/allmotion.h"
 #include "controllers/imscntrl.h"
-#include "link_fixture.h"
 #include "support/recording_ui.h"
 
 namespace nvx::test {
 namespace {
+
+using PeerScript = std::vector<std::pair<std::string, std::vector<PeerReply>>>;
+
+// One operation of the dispatch and the requests it puts on the line.
+struct RequestRow {
+  const char* name;
+  std::function<int16_t()> op;
+  Strings expected;  // requests, without their end character
+  int16_t status;
+  PeerScript script = {};  // the peer's replies, over the fixture's own
+  Strings logTail = {};    // the last log entries after it, in order (none: nothing logged)
+};
+
+// Reads the position into a value of 5 and expects `want` in it after.
+std::function<int16_t()> GetPos(double want) {
+  return [want] {
+    double pos = 5;
+    const int16_t r = MotorGetPos(pos);
+    EXPECT_DOUBLE_EQ(pos, want);
+    return r;
+  };
+}
 
 const char kReady = EzStatus(true);  // '`', code 96
 const char kBusy = EzStatus(false);  // '@'
@@ -50,18 +74,43 @@ RequestRow Status(const char* name, const char* reply, int16_t status, std::stri
   return row;
 }
 
-class DriverTest : public ::testing::Test, public LinkFixture {
+class DriverTest : public LinkOnPty {
  protected:
   void Open(bool ez) {
-    if (ez) {
-      OpenLink("EZHR17", '1', Ez(kReady));
-      script_ = {{"/1?2", {Ez(kReady, "8000")}}};
-    } else {
-      OpenLink("IM483I", 'A', Echo());
-      script_ = {{"A^", {Echo(" 0")}}, {"A] 1", {Echo(" 0")}}};
+    OpenLink(ez ? "EZHR17" : "IM483I", ez ? Ez(kReady) : Echo());
+    SetPortTimeout(250);
+    MotorSelect(ez ? '1' : 'A');
+    MotorSetMoveTimeout(5);
+    AllMotionCntrl::ModeWord = 0;
+    script_ = ez ? PeerScript{{"/1?2", {Ez(kReady, "8000")}}}
+                 : PeerScript{{"A^", {Echo(" 0")}}, {"A] 1", {Echo(" 0")}}};
+  }
+
+  // Runs each row's operation against a fresh script: its status, the
+  // requests, that each went out followed by the end character and nothing
+  // else, and what was logged.
+  void ExpectRequests(const std::vector<RequestRow>& rows) {
+    for (const RequestRow& r : rows) {
+      SCOPED_TRACE(r.name);
+      peer_->Reset();
+      for (const auto& [request, replies] : script_) peer_->Script(request, replies);
+      for (const auto& [request, replies] : r.script) peer_->Script(request, replies);
+      const std::string logged = CommErrLogText();
+      EXPECT_EQ(r.op(), r.status);
+      EXPECT_EQ(Requests(), r.expected);
+      std::string bytes;
+      for (const auto& q : r.expected) bytes += q + end_;
+      EXPECT_EQ(peer_->Bytes(), bytes);
+      if (r.logTail.empty()) {
+        EXPECT_EQ(CommErrLogText(), logged);  // nothing logged
+      } else {
+        EXPECT_EQ(LogTail(r.logTail.size()), r.logTail);
+      }
     }
   }
-  void TearDown() override { CloseLink(); }
+  Strings Requests() const { return peer_->Requests(); }
+
+  PeerScript script_;  // the replies every row of ExpectRequests starts with
 };
 
 TEST_F(DriverTest, Im483iSendsExactRequests) {
@@ -328,23 +377,50 @@ TEST_F(DriverTest, WaitStopPollsUntilStillWithoutRedirectingANestedOperation) {
   }
 }
 
-// A motor that keeps moving times out; for EZHR17 a failed query and a ready
-// drive with an error count as moving.
-TEST_F(DriverTest, WaitStopTimesOut) {
+// A motor that keeps moving runs out of time: for EZHR17 a failed query and a
+// ready drive with an error count as moving; the home search still restores
+// the speed, the limit search does not look at its program's status, and
+// the IM483I home search leaves the lowered initial velocity on this exit.
+TEST_F(DriverTest, RunsOutOfTimeWhileMoving) {
   const struct {
+    const char* name;
     bool ez;
-    std::string poll;
-    PeerReply reply;
+    PeerScript script;
+    std::function<int16_t()> op;
+    int16_t status;
+    Strings first;  // the first requests; the last one repeats or is `last`
+    std::string last, never = "";
+    const char* lastLog = "";
   } cases[] = {
-      {false, "A^", Echo(" 1")}, {true, "/1Q", NoReply()}, {true, "/1Q", Ez(EzStatus(true, 9))}};
+      // clang-format off
+      {"Im483iMoving", false, {{"A^", {Echo(" 1")}}}, MotorWaitStop, -2, {"A^"}, "A^"},
+      {"Ezhr17NoReply", true, {{"/1Q", {NoReply()}}}, MotorWaitStop, -2, {"/1Q"}, "/1Q"},
+      {"Ezhr17ReadyWithError", true, {{"/1Q", {Ez(EzStatus(true, 9))}}}, MotorWaitStop, -2,
+       {"/1Q"}, "/1Q"},
+      {"Ezhr17HomeSmart", true, {{"/1Q", {Ez(kBusy)}}},
+       [] { return AllMotionCntrl::EZHR17_MotorHomeSmart(-500); }, -1,
+       {"/1?2", "/1V500R", "/1Z1000000000R", "/1Q"}, "/1V8000R", "",
+       "EZHR17_MotorHomeSmart: timeout"},
+      {"Ezhr17SeekLimit", true, {{kSeekLimit, {kErr}}, {"/1Q", {Ez(kBusy)}}},
+       AllMotionCntrl::EZHR17_SeekLimit, -2, {kSeekLimit, "/1Q"}, "/1Q"},
+      {"Im483iSwitchStaysEngaged", false, {{"A] 1", {Echo(" 1")}}}, Home, -5,
+       {"AI 125", "AF 500 1", "A^", "A] 1", "AM125"}, "AM0", "AI 200"},
+      // clang-format on
+  };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.poll);
+    SCOPED_TRACE(c.name);
     Open(c.ez);
     MotorSetMoveTimeout(0);
     SetPortTimeout(100);
-    peer_->Script(c.poll, {c.reply});
-    EXPECT_EQ(MotorWaitStop(), -2);
-    EXPECT_GE(Requests().size(), 2u);
+    for (const auto& [request, replies] : script_) peer_->Script(request, replies);
+    for (const auto& [request, replies] : c.script) peer_->Script(request, replies);
+    EXPECT_EQ(c.op(), c.status);
+    const Strings req = Requests();
+    ASSERT_GT(req.size(), c.first.size());
+    EXPECT_EQ(Strings(req.begin(), req.begin() + static_cast<long>(c.first.size())), c.first);
+    EXPECT_EQ(req.back(), c.last);
+    EXPECT_EQ(std::count(req.begin(), req.end(), c.never), 0);
+    if (*c.lastLog) { EXPECT_EQ(LastLogLine(), c.lastLog); }
     CloseLink();
   }
 }
@@ -355,43 +431,6 @@ TEST_F(DriverTest, Ezhr17WaitStopOnAClosedPortEndsAfterOneQuery) {
   EXPECT_EQ(MotorWaitStop(), -2);
   EXPECT_EQ(LogLines(), (Strings{"CommOut  9 Port is not open", "CommIn2  9 Port is not open",
                                  "Port TimeOut", "/1Q-comm error-"}));
-}
-
-TEST_F(DriverTest, Ezhr17HomeSmartTimesOutAndStillRestoresSpeed) {
-  Open(true);
-  MotorSetMoveTimeout(0);
-  peer_->Script("/1?2", {Ez(kReady, "8000")});
-  peer_->Script("/1Q", {Ez(kBusy)});
-  EXPECT_EQ(AllMotionCntrl::EZHR17_MotorHomeSmart(-500), -1);
-  const auto req = Requests();
-  ASSERT_GE(req.size(), 5u);
-  EXPECT_EQ(Strings(req.begin(), req.begin() + 3), (Strings{"/1?2", "/1V500R", "/1Z1000000000R"}));
-  EXPECT_EQ(req.back(), "/1V8000R");
-  EXPECT_EQ(LogLines().back(), "EZHR17_MotorHomeSmart: timeout");
-}
-
-// The limit search does not look at its program's status.
-TEST_F(DriverTest, Ezhr17SeekLimitIgnoresProgramStatusAndTimesOut) {
-  Open(true);
-  MotorSetMoveTimeout(0);
-  peer_->Script(kSeekLimit, {kErr});
-  peer_->Script("/1Q", {Ez(kBusy)});
-  EXPECT_EQ(AllMotionCntrl::EZHR17_SeekLimit(), -2);
-  EXPECT_GE(Requests().size(), 3u);
-}
-
-TEST_F(DriverTest, Im483iSwitchThatStaysEngagedTimesOut) {
-  Open(false);
-  MotorSetMoveTimeout(0);
-  peer_->Script("A^", {Echo(" 0")});
-  peer_->Script("A] 1", {Echo(" 1")});
-  EXPECT_EQ(MotorHome(-500, 200), -5);
-  const auto req = Requests();
-  ASSERT_GE(req.size(), 6u);
-  EXPECT_EQ(req[4], "AM125");
-  EXPECT_EQ(req.back(), "AM0");
-  // The lowered initial velocity is not restored on this exit.
-  for (const auto& r : req) EXPECT_NE(r, "AI 200");
 }
 
 }  // namespace

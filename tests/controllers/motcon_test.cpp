@@ -10,8 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "comm/serial_port.h"
-#include "link_fixture.h"
+#include "comm/comm_test_util.h"
 #include "support/recording_ui.h"
 
 namespace nvx::test {
@@ -114,13 +113,16 @@ TEST(MotorDriverTest, InstalledDriverGetsEveryOperationWithItsArguments) {
   EXPECT_EQ(MotorProbe(), 0);  // the configured type's table again
 }
 
-class DispatchTest : public ::testing::Test, public LinkFixture {
- protected:
-  void TearDown() override { CloseLink(); }
-};
+using DispatchTest = LinkOnPty;
 
-TEST_F(DispatchTest, UnknownTypeAnswersZeroWithoutTraffic) {
-  OpenLink("ezhr17", 'A', Echo());
+// The dispatch follows a change of type at once; an unknown type answers 0
+// to everything without traffic.
+TEST_F(DispatchTest, TypeChangeAndUnknownType) {
+  OpenLink("IM483I", Echo());
+  EXPECT_EQ(MotorSetFilterSteps(400), 1);  // IM483I: nothing sent
+  SetControllerType(AppSettings(), "EZHR17");
+  EXPECT_EQ(MotorSetInitVel(100), 0);  // EZHR17: nothing to do
+  SetControllerType(AppSettings(), "ezhr17");
   const auto before = PosixSerialPort::TotalTraffic();
   for (const Op& op : AllOperations()) EXPECT_EQ(op.call(), 0) << op.name;
   EXPECT_EQ(PosixSerialPort::TotalTraffic().written, before.written);
@@ -130,30 +132,19 @@ TEST_F(DispatchTest, UnknownTypeAnswersZeroWithoutTraffic) {
 // IM483I ends requests with a line feed; EZHR17 with a carriage return, and
 // waits for CR LF.
 TEST_F(DispatchTest, FramingFollowsTheType) {
-  OpenLink("EZHR17", '1', Raw("ok\r\n"));
+  OpenLink("EZHR17", Raw("ok\r\n"));
   std::string reply;
   EXPECT_EQ(CommInOut2("/1Q", reply), 1);
   EXPECT_EQ(reply, "ok");
   EXPECT_EQ(peer_->Bytes(), "/1Q\r");
   CloseLink();
-  OpenLink("IM483I", 'A', Echo(" 7"));
+  OpenLink("IM483I", Echo(" 7"));
   // An unknown type leaves the framing as it was.
   SetControllerType(AppSettings(), "ezhr17");
   MotorSetLineEnds();
   EXPECT_EQ(CommInOut("AZ", reply), 1);
   EXPECT_EQ(reply, "AZ 7");
   EXPECT_EQ(peer_->Bytes(), "AZ\n");
-}
-
-TEST_F(DispatchTest, DispatchFollowsTypeChangeAtOnce) {
-  OpenLink("IM483I", 'A', Echo());
-  EXPECT_EQ(MotorSetFilterSteps(400), 1);  // IM483I: nothing sent
-  SetControllerType(AppSettings(), "EZHR17");
-  EXPECT_EQ(MotorSetInitVel(100), 0);  // EZHR17: nothing to do
-  const auto before = PosixSerialPort::TotalTraffic();
-  SetControllerType(AppSettings(), "");
-  EXPECT_EQ(MotorSetFilterSteps(400), 0);
-  EXPECT_EQ(PosixSerialPort::TotalTraffic().written, before.written);
 }
 
 TEST(MotorStateTest, SettersStoreValuesAndProcessEventsPutsAddressBack) {

@@ -8,14 +8,13 @@
 #include <thread>
 
 #include "sim/sim.h"
-#include "sim_line.h"
 #include "support/process.h"
+#include "support/pty_line.h"
 #include "support/temp_dir.h"
 
 namespace nvx::sim {
 namespace {
 
-using test::SimLine;
 using test::TempDir;
 
 TEST(SimFilesTest, ReadKeyFileTakesKeyAndValueOfEachLine) {
@@ -146,7 +145,7 @@ TEST(SimProgramTest, ServesTheConfiguredTypeAndEndsOnSignal) {
     std::string path = FirstLine(d.file("out"));
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << c.name << ": " << path;
     {
-      SimLine line(path);
+      test::PtyLine line(path);
       ASSERT_TRUE(line.Ok()) << c.name;
       std::string end = c.reply.substr(c.reply.size() - 1);
       EXPECT_EQ(line.Exchange(c.request, end), c.reply) << c.name;
