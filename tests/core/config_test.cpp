@@ -89,13 +89,14 @@ TEST(ReadConfig, MissingFileLeavesSettingsAlone) {
 
 TEST(StartUp, FailingStepsDoNotStopTheSequence) {
   AppFixture app;  // the port device does not exist
-  for (const char* f : {"ZR_SYMCONST.TXT", "ZR_PARW2.TXT", "ZR_JOYCMDS.TXT"})
-    std::remove(app.dir.file(f).c_str());
+  for (const char* f : {"ZR_SYMCONST.TXT", "ZR_PARW2.TXT"}) std::remove(app.dir.file(f).c_str());
+  app.dir.write("ZR_JOYCMDS.TXT", "F 3\nF Next\n");
   EXPECT_EQ(app.Start(), -1);
-  // The joystick start command ran (the empty one: its file is missing), the
-  // window was made, the wheels are off.
+  // The joystick start command ran first, while no wheel was online: it answered "Off " and
+  // left nothing in the message line. The window was made, the wheels are off.
   EXPECT_EQ(CommandCount(), 1);
-  ASSERT_EQ(JoyCommands().items, std::vector<std::string>{""});
+  EXPECT_EQ(LastWheel(), "F");
+  EXPECT_EQ(app.ui.msgLine, "");
   EXPECT_EQ(IsFormLoaded("frmWheel"), 1);
   EXPECT_TRUE(SymConst().empty());
   EXPECT_EQ(ExecCmdLine("F 1;B ?;CommandCount"), "Off  ; Off  ;  4 ; ");
@@ -104,18 +105,6 @@ TEST(StartUp, FailingStepsDoNotStopTheSequence) {
     sawSymMessage |= b.text == "File " + app.dir.file("ZR_SYMCONST.TXT") + " does not exist";
   EXPECT_TRUE(sawSymMessage);
   EXPECT_NE(CommErrLogText().find("CommOpenPort "), std::string::npos);
-}
-
-TEST(StartUp, JoystickStartCommandRunsBeforeAnythingElse) {
-  AppFixture app;
-  app.dir.write("ZR_JOYCMDS.TXT", "F 3\nF Next\n");
-  app.Start();
-  // The first entry ran while no wheel was online: it answered "Off " and
-  // left nothing in the message line.
-  EXPECT_EQ(LastWheel(), "F");
-  EXPECT_EQ(CommandCount(), 1);
-  EXPECT_EQ(app.ui.msgLine, "");
-  EXPECT_EQ(ExecCmd("CommandCount"), " 2");
 }
 
 }  // namespace

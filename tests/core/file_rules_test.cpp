@@ -47,32 +47,20 @@ TEST(FileTextTest, SizesDatesAndPadding) {
   const std::pair<uint64_t, const char*> sizes[] = {{0, ""}, {999, "999"}, {1000, "1,000"},
       {123456, "123,456"}, {1234567, "1,234,567"},
       {18446744073709551615ull, "18,446,744,073,709,551,615"}};
+  const struct { FileTime t; const char *listing, *general; } dates[] = {
+      {{2026, 3, 7, 21, 5, 4}, "03-07-2026 09:05PM", "3/7/2026 9:05:04 PM"},
+      {{2026, 1, 1, 0, 0, 0}, "01-01-2026 12:00AM", "1/1/2026 12:00:00 AM"},
+      {{1999, 12, 31, 12, 59, 59}, "12-31-1999 12:59PM", "12/31/1999 12:59:59 PM"}};
+  // Widths count characters, not bytes of the UTF-8 text.
+  const std::pair<std::string, std::string> pads[] = {{"ab", "   ab"}, {"abcde", "abcde"},
+      {"abcdef", "abcdef"}, {"", "     "}, {"Gr\xC3\xB6\xC3\x9F", " Gr\xC3\xB6\xC3\x9F"},
+      {"a\xE2\x80\xAFz", "  a\xE2\x80\xAFz"},
+      {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"}};
   // clang-format on
   for (const auto& [size, text] : sizes) EXPECT_EQ(GroupedSize(size), text) << size;
   EXPECT_EQ(GroupedSize(1234567, "."), "1.234.567");
-  struct Date {
-    FileTime t;
-    const char* listing;
-    const char* general;
-  };
-  const Date dates[] = {
-      {{2026, 3, 7, 21, 5, 4}, "03-07-2026 09:05PM", "3/7/2026 9:05:04 PM"},
-      {{2026, 1, 1, 0, 0, 0}, "01-01-2026 12:00AM", "1/1/2026 12:00:00 AM"},
-      {{1999, 12, 31, 12, 59, 59}, "12-31-1999 12:59PM", "12/31/1999 12:59:59 PM"},
-  };
-  for (const Date& d : dates) {
-    EXPECT_EQ(ListingDate(d.t), d.listing);
-    EXPECT_EQ(GeneralDate(d.t), d.general);
-  }
-  // Widths count characters, not bytes of the UTF-8 text.
-  const std::pair<std::string, std::string> pads[] = {
-      {"ab", "   ab"},
-      {"abcde", "abcde"},
-      {"abcdef", "abcdef"},
-      {"", "     "},
-      {"Gr\xC3\xB6\xC3\x9F", " Gr\xC3\xB6\xC3\x9F"},
-      {"a\xE2\x80\xAFz", "  a\xE2\x80\xAFz"},
-      {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9"}};
+  for (const auto& d : dates)
+    EXPECT_EQ(ListingDate(d.t) + "|" + GeneralDate(d.t), std::string(d.listing) + "|" + d.general);
   for (const auto& [in, out] : pads) EXPECT_EQ(PadLeft(in, 5), out) << in;
 }
 

@@ -91,17 +91,10 @@ TEST(SpeedTestTest, InputTargetAndResultText) {
 
 TEST(SpeedTestTest, MovesOfOneRun) {
   // A wheel of 6 filters at 5.
-  struct Case {
-    const char* name;
-    int16_t wheel, n, reps;
-    bool readingFails;
-    int16_t nestedSelects;  // the wheel a command nested in each wait selects
-    std::vector<int16_t> moves;
-    const char* calls;
-    int16_t curFilter;
-    uint32_t elapsedMs;
-  };
+  // nestedSelects: the wheel a command nested in each wait selects.
   // clang-format off
+  struct Case { const char* name; int16_t wheel, n, reps; bool readingFails; int16_t nestedSelects;
+      std::vector<int16_t> moves; const char* calls; int16_t curFilter; uint32_t elapsedMs; };
   const Case cases[] = {
       {"step one: next filter with wrap", 1, 1, 3, false, 0, {6, 1, 2}, "s1 n w s1 n w s1 n w s1", 2, 42},
       {"step two: read and move, the model's filter kept", 2, 2, 2, false, 0, {1, 3},

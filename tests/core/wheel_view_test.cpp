@@ -10,24 +10,13 @@
 namespace nvx {
 namespace {
 
-struct CaptionCase {
-  int wheel;
-  int16_t cur;
-  const char* menu;
-  const char* button;
-  const char* msg;
-};
-
 TEST(WheelViewTest, CaptionsAndMessages) {
-  const CaptionCase cases[] = {
-      {1, 0, "F-?", "?", "F 0"},
-      {1, 3, "F-3", "3", "F 3"},
-      {1, 12, "F-12", "12", "F 12"},
-      {2, 0, "B-?", "?", "B 0"},
-      {2, 1, "B-1", "1", "B 1"},
-      {1, -1, "F-?", "?", "F-1"},
-      {2, 32767, "B-32767", "32767", "B 32767"},
-  };
+  // clang-format off
+  const struct { int wheel; int16_t cur; const char *menu, *button, *msg; } cases[] = {
+      {1, 0, "F-?", "?", "F 0"}, {1, 3, "F-3", "3", "F 3"}, {1, 12, "F-12", "12", "F 12"},
+      {2, 0, "B-?", "?", "B 0"}, {2, 1, "B-1", "1", "B 1"}, {1, -1, "F-?", "?", "F-1"},
+      {2, 32767, "B-32767", "32767", "B 32767"}};
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.wheel) + "/" + std::to_string(c.cur));
     EXPECT_EQ(WheelMenuCaption(c.wheel, c.cur), c.menu);
@@ -57,19 +46,11 @@ TEST(WheelViewTest, FilterEntriesForCounts) {
     EXPECT_EQ(e.front(), "Filter 1");
     EXPECT_EQ(e.back(), c.last);
   }
-}
-
-TEST(WheelViewTest, CheckedEntry) {
-  struct Case {
-    int16_t count, cur;
-    int checked;
-  };
-  const Case cases[] = {{6, 0, -1}, {6, 1, 0}, {6, 6, 5},   {6, 7, -1},
-                        {0, 1, -1}, {1, 1, 0}, {8, -3, -1}, {8, 8, 7}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.count) + "/" + std::to_string(c.cur));
-    EXPECT_EQ(CheckedFilterEntry(c.count, c.cur), c.checked);
-  }
+  // The checked entry of count/cur, -1 for none.
+  const int16_t checks[][3] = {{6, 0, -1}, {6, 1, 0}, {6, 6, 5},   {6, 7, -1},
+                               {0, 1, -1}, {1, 1, 0}, {8, -3, -1}, {8, 8, 7}};
+  for (const auto& [count, cur, checked] : checks)
+    EXPECT_EQ(CheckedFilterEntry(count, cur), checked) << count << "/" << cur;
 }
 
 TEST(WheelViewTest, HistoryNewestFirstWithinTheLimit) {

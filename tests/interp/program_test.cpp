@@ -68,24 +68,17 @@ TEST(Program, ReadAndWriteThroughTheDialogs) {
   dir.write("A.PRG", "Repeat 3 Times\nF Home\nEndrepeat\n  F 1,B 2\nEnd\n");
   dir.write("BAD.PRG", "Endrepeat\nF 1\n");
   dir.write("EMPTY.PRG", "");
-  struct Step {
-    bool write;
-    std::string file;
-    bool ok;
-    const char* msg;
-  };
   ProgramLines()[0] = "Repeat Times";
   WriteProgram(d);  // no count: the line is named, nothing is written
   EXPECT_EQ(f.ui.boxes.at(0).text, "Error in Command # 0\r\nRepeat Times");
-  const Step steps[] = {{false, "", false, "Program not read"},
-                        {false, "NONE.PRG", false, "Program not read"},
-                        {false, "EMPTY.PRG", false, "Program not read"},
-                        {false, "A.PRG", false, "Program read"},
-                        {true, "", false, "Program not written"},
-                        {true, "A.PRG", false, "Program not written"},
-                        {true, "A.PRG", true, "Program written"},
-                        {true, "B.PRG", false, "Program written"},
-                        {false, "BAD.PRG", false, "Program has mistakes"}};
+  // clang-format off
+  const struct { bool write; std::string file; bool ok; const char* msg; } steps[] = {
+      {false, "", false, "Program not read"}, {false, "NONE.PRG", false, "Program not read"},
+      {false, "EMPTY.PRG", false, "Program not read"}, {false, "A.PRG", false, "Program read"},
+      {true, "", false, "Program not written"}, {true, "A.PRG", false, "Program not written"},
+      {true, "A.PRG", true, "Program written"}, {true, "B.PRG", false, "Program written"},
+      {false, "BAD.PRG", false, "Program has mistakes"}};
+  // clang-format on
   for (const auto& s : steps) {
     chosen = s.file;
     overwrite = s.ok;
