@@ -51,7 +51,7 @@ class IndiDriver : public ::testing::Test {
                                  Bin("indiserver"), "-p", port_, "-u", home_.file("socket"), "-r",
                                  "0", "-l", home_.file("log"), NVX_INDI_DRIVER},
         env_);
-    for (int i = 0; i < 100 && Get(Dev('B') + "CONNECTION.CONNECT").empty(); ++i) usleep(100000);
+    for (int i = 0; i < 100 && Get('B', "CONNECTION.CONNECT").empty(); ++i) usleep(100000);
   }
   // Replaces (or adds) one key of a data file.
   void SetKey(const std::string& file, const std::string& key, const std::string& value) {
@@ -73,12 +73,17 @@ class IndiDriver : public ::testing::Test {
                       env_, (seconds + 10) * 1000)
                .exitCode == 0;
   }
+  // A property (element) of a wheel's device, and a wait on one.
+  std::string Get(char wheel, const std::string& element) { return Get(Dev(wheel) + element); }
+  bool Until(char wheel, const std::string& element, const std::string& test, int seconds = 20) {
+    return Until("\"" + Dev(wheel) + element + "\"" + test, seconds);
+  }
   // Sets a property of the wheel and waits until its state is no longer
   // Busy (2); returns the state.
   std::string SetAndWait(char wheel, const std::string& property, const std::string& element) {
     Set(Dev(wheel) + property + "." + element);
-    Until("\"" + Dev(wheel) + property + "._STATE\"!=2");
-    return Get(Dev(wheel) + property + "._STATE");
+    Until(wheel, property + "._STATE", "!=2");
+    return Get(wheel, property + "._STATE");
   }
   bool Connect(char wheel, bool simulate = true) {
     return Set(Dev(wheel) + "PROGRAM_DIR.DIR=" + dir_.path()) &&
@@ -92,7 +97,7 @@ class IndiDriver : public ::testing::Test {
   // transport drops the joined reply's last blank).
   std::string Line(const std::string& line) {
     SetAndWait('F', "COMMAND_LINE", "LINE=" + line);
-    return Get(Dev('F') + "COMMAND_LINE.REPLY");
+    return Get('F', "COMMAND_LINE.REPLY");
   }
   // What the driver told clients (indiserver's log of driver messages).
   std::string Messages() const {
@@ -128,11 +133,11 @@ class IndiDriver : public ::testing::Test {
 
 TEST_F(IndiDriver, MovesReadsBackNamesSlotsAndClosesThePortOnDisconnect) {
   ASSERT_TRUE(Connect('F'));
-  EXPECT_EQ(Get(Dev('F') + "FILTER_SLOT.FILTER_SLOT_VALUE"), "1");
+  EXPECT_EQ(Get('F', "FILTER_SLOT.FILTER_SLOT_VALUE"), "1");
   for (const auto& [slot, name] : {std::pair{1, "CLEAR"}, {2, "RED"}, {5, "Filter 5"}, {6, "DARK"}})
-    EXPECT_EQ(Get(Dev('F') + "FILTER_NAME.FILTER_SLOT_NAME_" + std::to_string(slot)), name);
+    EXPECT_EQ(Get('F', "FILTER_NAME.FILTER_SLOT_NAME_" + std::to_string(slot)), name);
   EXPECT_EQ(Slot('F', "3"), "Ok");
-  EXPECT_EQ(Get(Dev('F') + "FILTER_SLOT.FILTER_SLOT_VALUE"), "3");
+  EXPECT_EQ(Get('F', "FILTER_SLOT.FILTER_SLOT_VALUE"), "3");
   EXPECT_EQ(Line("CON 1Z"), "1Z 1067 ;");  // the controller stands at filter 3
   EXPECT_EQ(Line("F ??"), "F 3 ;");
   for (const char* bad : {"0", "7", "2.5"}) {
@@ -141,14 +146,14 @@ TEST_F(IndiDriver, MovesReadsBackNamesSlotsAndClosesThePortOnDisconnect) {
   }
   EXPECT_NE(Messages().find("Slot 7 is not a filter of wheel F: choose 1 to 6."),
             std::string::npos);
-  EXPECT_EQ(Get(Dev('F') + "WHEEL_HOME._STATE"), "Idle");
+  EXPECT_EQ(Get('F', "WHEEL_HOME._STATE"), "Idle");
   Set(Dev('F') + "WHEEL_HOME.HOME=On");
-  EXPECT_TRUE(Until("\"" + Dev('F') + "WHEEL_HOME._STATE\"==1"));
-  EXPECT_EQ(Get(Dev('F') + "FILTER_SLOT.FILTER_SLOT_VALUE"), "1");
+  EXPECT_TRUE(Until('F', "WHEEL_HOME._STATE", "==1"));
+  EXPECT_EQ(Get('F', "FILTER_SLOT.FILTER_SLOT_VALUE"), "1");
 
   EXPECT_NE(DriverFiles().find("/dev/pts/"), std::string::npos);
   ASSERT_TRUE(Set(Dev('F') + "CONNECTION.DISCONNECT=On"));
-  EXPECT_TRUE(Until("\"" + Dev('F') + "CONNECTION.CONNECT\"==0"));
+  EXPECT_TRUE(Until('F', "CONNECTION.CONNECT", "==0"));
   EXPECT_EQ(DriverFiles().find("/dev/pts/"), std::string::npos) << DriverFiles();
   EXPECT_EQ(DriverFiles().find("norvantix.lock"), std::string::npos);
 }
@@ -158,16 +163,16 @@ TEST_F(IndiDriver, TwoClientsAndTwoWheelsAtOnce) {
   SetKey("ZR_PARW1.TXT", "W1SLEWVELOCITY", "250");
   SetKey("ZR_PARW1.TXT", "W1INITVELOCITY", "100");
   ASSERT_TRUE(Connect('F'));
-  EXPECT_EQ(Get(Dev('B') + "PROGRAM_DIR.DIR"), dir_.path());  // one setting of the driver
+  EXPECT_EQ(Get('B', "PROGRAM_DIR.DIR"), dir_.path());  // one setting of the driver
   ASSERT_TRUE(Connect('B'));
   BackgroundProcess slowMove(
       {Bin("indi_setprop"), "-p", port_, Dev('F') + "FILTER_SLOT.FILTER_SLOT_VALUE=3"}, env_);
-  EXPECT_TRUE(Until("\"" + Dev('F') + "FILTER_SLOT._STATE\"==2"));
+  EXPECT_TRUE(Until('F', "FILTER_SLOT._STATE", "==2"));
   EXPECT_EQ(Slot('B', "4"), "Ok");  // another client, the other wheel, meanwhile
-  EXPECT_EQ(Get(Dev('F') + "FILTER_SLOT._STATE"), "Busy");
-  EXPECT_TRUE(Until("\"" + Dev('F') + "FILTER_SLOT._STATE\"==1"));
-  EXPECT_EQ(Get(Dev('F') + "FILTER_SLOT.FILTER_SLOT_VALUE"), "3");
-  EXPECT_EQ(Get(Dev('B') + "FILTER_SLOT.FILTER_SLOT_VALUE"), "4");
+  EXPECT_EQ(Get('F', "FILTER_SLOT._STATE"), "Busy");
+  EXPECT_TRUE(Until('F', "FILTER_SLOT._STATE", "==1"));
+  EXPECT_EQ(Get('F', "FILTER_SLOT.FILTER_SLOT_VALUE"), "3");
+  EXPECT_EQ(Get('B', "FILTER_SLOT.FILTER_SLOT_VALUE"), "4");
 }
 
 TEST_F(IndiDriver, ControllerThatStopsAnsweringTurnsTheMoveToAlert) {
@@ -175,12 +180,12 @@ TEST_F(IndiDriver, ControllerThatStopsAnsweringTurnsTheMoveToAlert) {
   auto line = StartLine();
   ASSERT_TRUE(Connect('F', false));
   Set(Dev('F') + "FILTER_SLOT.FILTER_SLOT_VALUE=4");
-  EXPECT_TRUE(Until("\"" + Dev('F') + "FILTER_SLOT._STATE\"==2"));
+  EXPECT_TRUE(Until('F', "FILTER_SLOT._STATE", "==2"));
   sim::SimOptions silent = line->Options();
   silent.fault = sim::Fault::kNoReply;
   line->SetOptions(silent);
   // Within the move time-out (8 s here).
-  EXPECT_TRUE(Until("\"" + Dev('F') + "FILTER_SLOT._STATE\"==3", 12));
+  EXPECT_TRUE(Until('F', "FILTER_SLOT._STATE", "==3", 12));
 }
 
 TEST_F(IndiDriver, ConnectingFailsWithAReasonAndSendsNothingWhenRefused) {
@@ -198,14 +203,11 @@ TEST_F(IndiDriver, ConnectingFailsWithAReasonAndSendsNothingWhenRefused) {
     SCOPED_TRACE(c.key);
     auto line = StartLine();
     const bool other = std::string(c.key) == "lock";
-    if (other) {
-      ASSERT_TRUE(AcquireSingleInstance(home_.file("norvantix.lock")));
-    } else {
-      SetKey("ZR_CONFIG.TXT", c.key, c.value);
-    }
+    if (other) { ASSERT_TRUE(AcquireSingleInstance(home_.file("norvantix.lock"))); }
+    if (!other) SetKey("ZR_CONFIG.TXT", c.key, c.value);
     line->ClearRequests();
     EXPECT_FALSE(Connect(c.wheel, false));
-    EXPECT_EQ(Get(Dev(c.wheel) + "CONNECTION._STATE"), "Alert");
+    EXPECT_EQ(Get(c.wheel, "CONNECTION._STATE"), "Alert");
     EXPECT_NE(Messages().find(c.why), std::string::npos) << Messages();
     if (other) { EXPECT_TRUE(line->Requests().empty()); }
     ReleaseSingleInstance();

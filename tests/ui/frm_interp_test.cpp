@@ -1,4 +1,4 @@
-// The interpreter window and the edit dialog, offscreen, driven as a person
+// The interpreter window, offscreen, driven as a person
 // would: keys, clicks, typing, the buttons and menu entries.
 #include "ui/frm_interp.h"
 
@@ -7,18 +7,15 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
-#include <QTimer>
 
 #include "core/commands.h"
 #include "core/main_model.h"
 #include "core/tick.h"
-#include "ui/frm_edit.h"
 #include "ui_fixture.h"
 
 namespace nvx {
@@ -172,23 +169,6 @@ TEST_F(FrmInterpTest, EditClickRunReadWriteAndPrint) {
   printer.setOutputFileName(QString::fromStdString(dir.file("p.pdf")));  // PDF
   EXPECT_TRUE(w->PrintTo(printer));
   EXPECT_GT(QFileInfo(QString::fromStdString(dir.file("p.pdf"))).size(), 1000);
-}
-
-TEST(FrmEditTest, DoneCancelAndTheCloseBox) {
-  for (const char* button : {"cmdDone", "cmdCancel", ""}) {
-    FrmEdit dlg;
-    dlg.SetText("a\r\nb c");
-    QTimer::singleShot(0, &dlg, [&] {
-      auto* t = dlg.findChild<QPlainTextEdit*>("txtText");
-      t->moveCursor(QTextCursor::End);
-      QTest::keyClick(t, Qt::Key_Return);
-      *button ? dlg.findChild<QPushButton*>(button)->click() : static_cast<void>(dlg.close());
-    });
-    dlg.Show();
-    const bool done = std::string(button) == "cmdDone";
-    EXPECT_EQ(dlg.GetAccept(), done ? 1 : 0);
-    EXPECT_EQ(dlg.GetTextRes(), done ? "a\r\nb c\r\n" : "");
-  }
 }
 
 }  // namespace

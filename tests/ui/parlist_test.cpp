@@ -45,11 +45,8 @@ class ParListUiTest : public ::testing::Test {
   // Rows fully visible in the grid's viewport.
   static int FullyVisibleRows(QTableWidget* g) {
     int n = 0;
-    const QRect vp = g->viewport()->rect();
-    for (int r = 0; r < g->rowCount(); ++r) {
-      const QRect rr = g->visualRect(g->model()->index(r, 0));
-      if (vp.contains(rr)) ++n;
-    }
+    for (int r = 0; r < g->rowCount(); ++r)
+      n += g->viewport()->rect().contains(g->visualRect(g->model()->index(r, 0)));
     return n;
   }
 
@@ -100,17 +97,15 @@ TEST_F(ParListUiTest, GridFitsTheEntries) {
     f.SetShowPar(-1, -1);
     f.Load();
     QTableWidget* g = f.Grid();
-    EXPECT_EQ(g->rowCount(), c.entries);
-    EXPECT_EQ(f.Layout().rows, c.rows);
-    EXPECT_EQ(f.Layout().visibleRows, c.visible);
-    EXPECT_EQ(g->width(), c.width);
-    EXPECT_EQ(g->height(), c.visible * 17 + 7);  // rows of 260 twips + 100
-    EXPECT_EQ(f.width(), c.width + 16);
+    // Rows of 260 twips, the grid 100 twips more.
+    EXPECT_EQ(
+        (std::vector{g->rowCount(), f.Layout().rows, f.Layout().visibleRows, g->width(),
+                     g->height(), f.width()}),
+        (std::vector{c.entries, c.rows, c.visible, c.width, c.visible * 17 + 7, c.width + 16}));
     ASSERT_TRUE(test::ShowActive(&f));
     EXPECT_EQ(g->verticalScrollBar()->isVisible(), c.scroll);
     EXPECT_EQ(FullyVisibleRows(g), c.fullyVisible);
-    EXPECT_GE(g->viewport()->width(),
-              147 + 93);  // both columns fit beside the scroll bar
+    EXPECT_GE(g->viewport()->width(), 147 + 93);  // both columns fit beside the scroll bar
     f.done(0);
     EXPECT_EQ(f.WriteResult(), c.written);
   }
@@ -132,18 +127,16 @@ TEST_F(ParListUiTest, EditsConfirmedOrDropped) {
   ASSERT_EQ(g->objectName(), "fgrPar");
   EXPECT_EQ(f.windowTitle().toStdString(), tmp_.file("P.TXT"));
   EXPECT_EQ(g->columnCount(), 2);
-  EXPECT_EQ(g->horizontalHeaderItem(0)->text(), "Parameter");
-  EXPECT_EQ(g->horizontalHeaderItem(1)->text(), "Value");
+  const auto head = [&](int c) { return g->horizontalHeaderItem(c); };
+  EXPECT_EQ(head(0)->text() + "|" + head(1)->text(), "Parameter|Value");
   const auto align = [](const QTableWidgetItem* i) {
-    return i->textAlignment() & Qt::AlignHorizontal_Mask;
+    return int(i->textAlignment() & Qt::AlignHorizontal_Mask);
   };
-  EXPECT_EQ(align(g->horizontalHeaderItem(0)), Qt::AlignLeft);
-  EXPECT_EQ(align(g->horizontalHeaderItem(1)), Qt::AlignRight);
-  EXPECT_EQ(align(g->item(2, 1)), Qt::AlignRight);
-  EXPECT_EQ(g->columnWidth(0), 147);
-  EXPECT_EQ(g->columnWidth(1), 93);
-  EXPECT_EQ(g->rowHeight(0), 17);
-  EXPECT_EQ(g->horizontalHeader()->height(), 17);
+  EXPECT_EQ((std::vector{align(head(0)), align(head(1)), align(g->item(2, 1))}),
+            (std::vector<int>{Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight}));
+  EXPECT_EQ((std::vector{g->columnWidth(0), g->columnWidth(1), g->rowHeight(0),
+                         g->horizontalHeader()->height()}),
+            (std::vector{147, 93, 17, 17}));
   EXPECT_EQ(g->item(0, 0)->text() + g->item(2, 1)->text(), "KEY020");
   EXPECT_EQ(g->currentRow() * 10 + g->currentColumn(), 1);  // row 0, column 1
   const QRect avail = f.screen()->availableGeometry();

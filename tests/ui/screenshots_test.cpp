@@ -1,9 +1,6 @@
-// Pictures of the main window (also with a long reply and its tooltip, and
-// with a wheel offline), an open wheel menu, the error log window, the
-// interpreter window during a run, the parameter list editor (with an open
-// edit box) and the file dialog.
-// They go to $NVX_SCREENSHOT_DIR when it is set (scripts/screenshots.sh),
-// else to a temporary directory; either way each must be a real picture.
+// Pictures of the program's windows, to $NVX_SCREENSHOT_DIR when it is set
+// (scripts/screenshots.sh), else to a temporary directory; each must be a
+// real picture, not a blank one.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -17,7 +14,6 @@
 #include "core/tick.h"
 #include "interp/interp.h"
 #include "params/trapar.h"
-#include "support/recording_ui.h"
 #include "ui/frm_files.h"
 #include "ui/frm_interp.h"
 #include "ui/frm_parlist.h"
@@ -30,7 +26,6 @@ namespace {
 class Screenshots : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = qEnvironmentVariable("NVX_SCREENSHOT_DIR");
     if (dir.isEmpty()) dir = QString::fromStdString(tmp.path());
     QDir().mkpath(dir);
   }
@@ -48,10 +43,13 @@ class Screenshots : public ::testing::Test {
     EXPECT_TRUE(img.save(dir + "/" + name)) << name;
   }
   test::TempDir tmp;
-  QString dir;
+  QString dir = qEnvironmentVariable("NVX_SCREENSHOT_DIR");
 };
 
-TEST_F(Screenshots, MainWindowWheelMenuErrorLogAndInterpreter) {
+// The main window (also large, with a long reply and its tooltip, and with a
+// wheel offline), an open wheel menu, the error log, the interpreter during
+// a run, the parameter list editor with an open edit box, the file dialog.
+TEST_F(Screenshots, Windows) {
   constexpr sim::ControllerKind kind = sim::ControllerKind::kIM483I;
   test::UiFixture f(&kind);
   ASSERT_EQ(f.Start(), 1);
@@ -100,7 +98,6 @@ TEST_F(Screenshots, MainWindowWheelMenuErrorLogAndInterpreter) {
   Shoot(test::ShownTextWindow(), "error_log.png");
   test::ShownTextWindow()->close();
 
-  // The interpreter window during a run of the sample program.
   f.Find("mnuInterpEdit")->trigger();
   ASSERT_EQ(ReadProgramFile(f.app.dir.file("SAMPLE.PRG")), "Program read");
   StartOver();
@@ -109,46 +106,33 @@ TEST_F(Screenshots, MainWindowWheelMenuErrorLogAndInterpreter) {
   ASSERT_EQ(RunState(), 1);
   Shoot(FrmInterp::Instance(), "interpreter.png");
   StopRun();
-  test::FlushDeletes();
-}
 
-TEST_F(Screenshots, ParListEditorAndFileDialog) {
-  test::RecordingUi ui;
-  test::ScopedUi scoped(ui);
-  tmp.write("ZR_PARW1.TXT",
-            "\"W1CONTR\",1\n\"W1ADDRESS\",1\n\"W1FILTPOSITIONS\",6\n\"W1STEPSPERREV\",3200\n"
-            "\"W1OFFSET\",12\n\"W1SPEED\",500\n\"W1ACCEL\",2000\n\"W1HOMESPEED\",200\n");
-  SetParDir(tmp.path());
+  SetParDir(f.app.dir.path());
   SetParFile("ZR_PARW1.TXT");
   {
-    FrmParList f;
-    f.SetShowPar(-1, -1);
-    f.Load();
-    ASSERT_TRUE(test::ShowActive(&f));
-    f.EditCell(5, 1);
-    Shoot(&f, "parlist_editor.png");
-    f.done(0);
+    FrmParList p;
+    p.SetShowPar(-1, -1);
+    p.Load();
+    ASSERT_TRUE(test::ShowActive(&p));
+    p.EditCell(5, 1);
+    Shoot(&p, "parlist_editor.png");
+    p.done(0);
   }
   CurParList().clear();
 
-  for (const char* d : {"programs/old", "programs/tests"})
-    std::filesystem::create_directories(tmp.file(d));
-  for (const auto& [name, size] : {std::pair{"FOCUS.PRG", 1834},
-                                   {"NIGHT_SEQUENCE.PRG", 23456},
-                                   {"FLATS.PRG", 0},
-                                   {"notes.txt", 1}})
-    tmp.write(std::string("programs/") + name, std::string(size, 'x'));
+  std::filesystem::create_directories(f.app.dir.file("programs"));
   FrmFiles files;
-  files.SetStartDir(tmp.file("programs"));
-  files.SetFilter("*.PRG");
-  files.SetPatterns("*.PRG *.*");
-  files.SetTitle("Select a program file");
+  files.SetStartDir(f.app.dir.path());
+  files.SetFilter("*.TXT");
+  files.SetPatterns("*.TXT *.*");
+  files.SetTitle("Select a parameter file");
   files.Load();
   files.resize(620, 380);
   files.show();
   files.ClickFile(1);
   Shoot(&files, "file_dialog.png");
   files.DoneClick();
+  test::FlushDeletes();
 }
 
 }  // namespace

@@ -122,15 +122,12 @@ class UiFixture {
     const auto* d = w->findChild<WheelDial*>(wheel == 1 ? "dialF" : "dialB");
     return std::to_string(d->Drawing().marks.size()) + " " + d->Drawing().centreText;
   }
+  // The checked filter entry: -1 for none, -2 for more than one.
   int CheckedEntry(int wheel) const {
     const auto entries = w->FilterEntries(wheel);
-    int found = -1;
-    for (size_t i = 0; i < entries.size(); ++i) {
-      if (entries[i]->isChecked()) {
-        if (found >= 0) return -2;  // more than one
-        found = static_cast<int>(i);
-      }
-    }
+    int found = -1, n = 0;
+    for (size_t i = 0; i < entries.size(); ++i)
+      if (entries[i]->isChecked()) found = n++ ? -2 : static_cast<int>(i);
     return found;
   }
 
