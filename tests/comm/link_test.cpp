@@ -40,13 +40,21 @@ TEST_F(LinkTest, OpenSetsNineSixHundredEightNoneOneRaw) {
   EXPECT_EQ(CommPortIsOpen(), -1);
 }
 
+// A controller type without framing leaves every value 0: requests end in
+// NUL and so do replies.
 TEST_F(LinkTest, CommOutAppendsTheEndCharacterInOneWrite) {
   EXPECT_EQ(CommOut("V"), 1);
   SetOutEndChar(13);
   EXPECT_EQ(CommOut("/1?0R"), 1);
+  SetOutEndChar(0);
+  EXPECT_EQ(CommOut("Q"), 1);
   std::string reply;
-  EXPECT_EQ(CommIn(reply), -1);  // nothing answers; the wait lets the peer read both
-  EXPECT_EQ(peer_->Bytes(), "V\n/1?0R\r");
+  EXPECT_EQ(CommIn(reply), -1);  // nothing answers; the wait lets the peer read all
+  EXPECT_EQ(peer_->Bytes(), std::string("V\n/1?0R\rQ\0", 10));
+  SetInTerm1(0);
+  ASSERT_TRUE(peer_->Send(std::string("ab\0", 3)));
+  EXPECT_EQ(CommIn(reply), 1);
+  EXPECT_EQ(reply, "ab");
 }
 
 // A reply is taken up to its terminator (CommIn: LF, IM483I; CommIn2: CR LF,
@@ -97,6 +105,52 @@ TEST_F(LinkTest, ReplyIsTakenOrTimesOut) {
       EXPECT_GT(FakeSince(t0), 300);
     }
   }
+}
+
+TEST_F(LinkTest, AFloodIsCutToTheReplyLimitAndStillEnds) {
+  SetPortTimeout(100);
+  const std::string big(kMaxReplyBytes + 5000, 'x');
+  const struct {
+    bool two;
+    std::vector<std::string> pieces;
+    int16_t result;
+    std::string reply;
+  } cases[] = {
+      {false, {big.substr(0, 40000), big.substr(40000) + "\n"}, 1, big.substr(0, kMaxReplyBytes)},
+      {false, {big}, -1, big.substr(0, kMaxReplyBytes)},
+      // A terminator just past the limit is stripped: "\r" is the last byte kept.
+      {true, {big.substr(0, kMaxReplyBytes - 1) + "\r\n"}, 1, big.substr(0, kMaxReplyBytes - 1)},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.pieces.size());
+    if (c.two) UseEzhr17Framing();
+    std::thread feeder = Feed(c.pieces, 1);
+    std::string reply;
+    EXPECT_EQ(c.two ? CommIn2(reply) : CommIn(reply), c.result);
+    feeder.join();
+    EXPECT_TRUE(reply == c.reply) << reply.size();
+  }
+}
+
+// With output suspended on the line the request cannot leave: the write
+// fails by its time-out, the receive still runs, and the result is -1.
+TEST_F(LinkTest, AFailedWriteStillReceivesButGivesMinusOne) {
+  ASSERT_EQ(tcflow(held_->Fd(), TCOOFF), 0);
+  RecordingLabel label;
+  SetCommStatusLabel(&label);
+  SetPortTimeout(100);
+  std::string reply;
+  for (const bool two : {false, true}) {
+    SCOPED_TRACE(two);
+    if (two) UseEzhr17Framing();
+    label.onSetText = [this, two] { peer_->Send(two ? "/0`\r\n" : "OK\n"); };  // after the failure
+    EXPECT_EQ(two ? CommInOut2("V", reply) : CommInOut("V", reply), -1);
+    EXPECT_EQ(reply, two ? "/0`" : "OK");
+    EXPECT_EQ(LastLogLine(), "CommOut  11 Write incomplete: 0 of 2 bytes written");
+  }
+  label.onSetText = nullptr;
+  ASSERT_EQ(tcflow(held_->Fd(), TCOON), 0);
+  EXPECT_EQ(CommOut("V"), 1);
 }
 
 TEST_F(LinkTest, ReplyAtTheEdgeOfTheDefaultTimeOut) {

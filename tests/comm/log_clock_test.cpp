@@ -1,8 +1,4 @@
-// The error log, events, the clock and the wait, and the link over a fake
-// port (write failures, floods).
-#include <deque>
-
-#include "comm/serial_port.h"
+// The error log, events, the clock and the wait.
 #include "comm_test_util.h"
 
 namespace nvx::test {
@@ -16,7 +12,6 @@ class LogTest : public ::testing::Test {
   void TearDown() override { CommUnload(); }
   static void Reload() {
     CommUnload();
-    SetSerialPortFactory(nullptr);
     CommInit();
   }
 };
@@ -85,111 +80,6 @@ TEST_F(LogTest, OnlyErrorEventsAreLogged) {
   for (int code : {1001, 1004, 1011, 1000, 2, 0, -1007}) CommEvent(static_cast<int16_t>(code));
   EXPECT_EQ(LogLines(), (Strings{"ERROR # 1001", "ERROR # 1004", "ERROR # 1011"}));
 }
-
-// --- a scripted port ---
-class FakePort : public SerialPort {
- public:
-  struct Script {
-    bool write_fails = false;
-    std::deque<std::string> reads;  // one entry per read
-    std::string written;
-  };
-  explicit FakePort(Script* s) : s_(s) {}
-  bool Open(const std::string&) override { return open_ = true; }
-  bool Close() override { return !(open_ = false); }
-  bool IsOpen() const override { return open_; }
-  // The scripted replies answer requests: they arrive once the link waits
-  // for them, and none is waiting before a request.
-  int BytesWaiting() override { return 0; }
-  bool ReadWaiting(std::string& out) override {
-    if (!s_->reads.empty()) {
-      out += s_->reads.front();
-      s_->reads.pop_front();
-    }
-    return true;
-  }
-  bool Write(std::string_view data, int) override {
-    if (!s_->write_fails) s_->written += data;
-    return !s_->write_fails;
-  }
-  Wait WaitReadable(int timeout_ms) override {
-    if (!s_->reads.empty()) return Wait::Readable;
-    CurrentClock().SleepForMs(timeout_ms);
-    return Wait::Timeout;
-  }
-  int ErrorCode() const override { return 5; }
-  std::string ErrorText() const override { return "Input/output error"; }
-  std::vector<int16_t> TakeEvents() override { return {}; }
-
- private:
-  Script* s_;
-  bool open_ = false;
-};
-
-class LinkOnFake : public ::testing::Test {
- protected:
-  void SetUp() override {
-    CommUnload();
-    SetSerialPortFactory([this] { return std::make_unique<FakePort>(&script); });
-    CommInit(UseIm483iFraming);
-    ASSERT_EQ(CommOpenPort(1), -1);
-    SetPortTimeout(100);
-  }
-  void TearDown() override {
-    CommUnload();
-    SetSerialPortFactory(nullptr);
-  }
-  FakePort::Script script;
-  FakeTime time;
-};
-
-TEST_F(LinkOnFake, WriteFailureStillReceivesButGivesMinusOne) {
-  std::string reply;
-  script.reads = {"1", "2\n"};
-  EXPECT_EQ(CommInOut("Z", reply), 1);
-  EXPECT_EQ(script.written, "Z\n");
-  EXPECT_EQ(reply, "12");
-  script.write_fails = true;
-  script.reads = {"OK\n"};
-  EXPECT_EQ(CommOut("V"), -1);
-  EXPECT_EQ(LastLogLine(), "CommOut  5 Input/output error");
-  EXPECT_EQ(CommInOut("V", reply), -1);
-  EXPECT_EQ(reply, "OK");  // the receive ran and completed
-  EXPECT_EQ(LastLogLine(), "CommOut  5 Input/output error");
-  script.reads = {"/0`\r\n"};
-  UseEzhr17Framing();
-  EXPECT_EQ(CommInOut2("V", reply), -1);
-  EXPECT_EQ(reply, "/0`");
-}
-
-TEST_F(LinkOnFake, AFloodIsCutToTheReplyLimitAndStillEnds) {
-  std::string big(kMaxReplyBytes + 5000, 'x');
-  script.reads = {big.substr(0, 40000), big.substr(40000) + "\n"};
-  std::string reply;
-  EXPECT_EQ(CommIn(reply), 1);
-  EXPECT_EQ(reply.size(), kMaxReplyBytes);
-  script.reads = {big};
-  EXPECT_EQ(CommIn(reply), -1);
-  EXPECT_EQ(reply.size(), kMaxReplyBytes);
-  // A terminator just past the limit is stripped: "\r" is the last byte kept.
-  UseEzhr17Framing();
-  script.reads = {big.substr(0, kMaxReplyBytes - 1) + "\r\n"};
-  EXPECT_EQ(CommIn2(reply), 1);
-  EXPECT_EQ(reply, big.substr(0, kMaxReplyBytes - 1));
-}
-
-TEST_F(LinkOnFake, UnsetFramingEndsAtNul) {
-  // A controller type without framing leaves every value 0.
-  SetOutEndChar(0);
-  SetInTerm1(0);
-  script.reads = {std::string("ab\0", 3)};
-  std::string reply;
-  EXPECT_EQ(CommInOut("Q", reply), 1);
-  EXPECT_EQ(script.written, std::string("Q\0", 2));
-  EXPECT_EQ(reply, "ab");
-}
-
-// --- clock and wait ---
 
 TEST(Clock, DifferencesAndReceiveTimeOutAreWrapSafe) {
   FakeTime time(0xFFFFFFFFu - 20);  // the counter wraps in 21 ms

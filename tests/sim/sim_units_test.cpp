@@ -30,6 +30,10 @@ struct Dialog {
   std::optional<double> mech = {};  // the first unit's mechanical position at the end
 };
 
+UnitConfig Unit(char address, double start = 0) {
+  return {.address = address, .start_position = start};
+}
+
 class SimFixture : public ::testing::Test {
  protected:
   explicit SimFixture(ControllerKind kind)
@@ -60,6 +64,12 @@ class SimFixture : public ::testing::Test {
                ? AskUntil(std::string("/") + a + "Q\r", std::string("\xFF/0`\x03\r\n"))
                : AskUntil(std::string(1, a) + "^\n", std::string(1, a) + "^ 0\n");
   }
+  // A fresh unit asked for its position under a fault.
+  Dialog Faulty(const char* name, Fault fault, std::string reply) const {
+    const bool ez = kind_ == ControllerKind::kEZHR17;
+    const char* request = ez ? "/1?0\r" : "AZ\n";
+    return {name, {Unit(request[ez])}, {.fault = fault}, {{request, std::move(reply)}}};
+  }
   void Talk(const std::vector<Dialog>& dialogs) {
     for (const Dialog& d : dialogs) {
       SCOPED_TRACE(d.name);
@@ -82,10 +92,6 @@ class SimFixture : public ::testing::Test {
 };
 
 // ---- IM483I ----
-
-UnitConfig Unit(char address, double start = 0) {
-  return {.address = address, .start_position = start};
-}
 
 class Im483iTest : public SimFixture {
  protected:
@@ -127,12 +133,9 @@ TEST_F(Im483iTest, Dialogs) {
           {"A-1e400\n", "A-1e400\n"}, {"A^\n", "A^ 0\n"}, {"AM x\n", "AM x\n"}, {"A^\n", "A^ 0\n"},
           {"AF 500\n", "AF 500\n"}, {"A^\n", "A^ 0\n"}, {"AF 0 1\n", "AF 0 1\n"},
           {"A^\n", "A^ 0\n"}, {"AZ\n", "AZ 0\n"}}},
-      {"fault: none", {Unit('A')}, {.fault = Fault::kNone}, {{"AZ\n", "AZ 0\n"}}},
-      {"fault: no reply", {Unit('A')}, {.fault = Fault::kNoReply}, {{"AZ\n", ""}}},
-      {"fault: garbled", {Unit('A')}, {.fault = Fault::kGarbled}, {{"AZ\n", "## 0\n"}}},
-      {"fault: partial", {Unit('A')}, {.fault = Fault::kPartial}, {{"AZ\n", "AZ 0"}}},
-      {"fault: wrong case", {Unit('A')}, {.fault = Fault::kWrongCase}, {{"AZ\n", "az 0\n"}}},
-      {"fault: error", {Unit('A')}, {.fault = Fault::kErrorStatus}, {{"AZ\n", "AZ?\n"}}},
+      Faulty("none", Fault::kNone, "AZ 0\n"), Faulty("no reply", Fault::kNoReply, ""),
+      Faulty("garbled", Fault::kGarbled, "## 0\n"), Faulty("partial", Fault::kPartial, "AZ 0"),
+      Faulty("case", Fault::kWrongCase, "az 0\n"), Faulty("error", Fault::kErrorStatus, "AZ?\n"),
       {"slow reply", {Unit('A')}, {.reply_delay_ms = 400}, {{"AZ\n", "AZ 0\n"}}},
       {"paced replies keep their bytes", {Unit('A', -1234)}, {.paced = true}, {
           {"AZ\n", "AZ-1234\n"}, {"AY 10 50\n", "AY 10 50\n"}}},
@@ -275,6 +278,10 @@ class Ezhr17Test : public SimFixture {
 TEST_F(Ezhr17Test, Dialogs) {
   const std::string ready = Reply(kReady), busy = Reply(kBusy);
   const SimOptions fast{.speed_factor = 100}, slow{.speed_factor = 20};
+  // A program run to its end, and where it leaves the wheel.
+  auto Moves = [&](const char* program, double mech) {
+    return Dialog{program, {Unit('1')}, fast, {{program, busy}, {"1", kStill}}, mech};
+  };
   // clang-format off
   Talk({
       {"replies", {Unit('1', 17)}, {}, {
@@ -297,12 +304,8 @@ TEST_F(Ezhr17Test, Dialogs) {
       {"busy until terminated", {Unit('1')}, {}, {
           {"/1P20000R\r", busy}, {"/1Q\r", busy}, {"/1D533R\r", Reply(kBusy | 15)},
           {"/1?2\r", Reply(kBusy, "2000")}, {"/1T\r", ready}, {"/1Q\r", ready}}},
-      {"move P", {Unit('1')}, fast, {{"/1P533R\r", busy}, {"1", kStill}}, 533},
-      {"move D", {Unit('1')}, fast, {{"/1D533R\r", busy}, {"1", kStill}}, -533},
-      {"move A", {Unit('1')}, fast, {{"/1A1600R\r", busy}, {"1", kStill}}, 1600},
-      {"moves in a row", {Unit('1')}, fast, {{"/1D10D10D10R\r", busy}, {"1", kStill}}, -30},
-      {"loop", {Unit('1')}, fast, {{"/1gP100G3R\r", busy}, {"1", kStill}}, 300},
-      {"there and back", {Unit('1')}, fast, {{"/1P100M50D100R\r", busy}, {"1", kStill}}, 0},
+      Moves("/1P533R\r", 533), Moves("/1D533R\r", -533), Moves("/1A1600R\r", 1600),
+      Moves("/1D10D10D10R\r", -30), Moves("/1gP100G3R\r", 300), Moves("/1P100M50D100R\r", 0),
       {"stored command runs on R", {Unit('1')}, fast, {
           {"/1P200\r", ready}, {"/1?0\r", Reply(kReady, "0")}, {"/1R\r", busy}, {"1", kStill},
           {"/1?0\r", Reply(kReady, "200")}}},
@@ -327,14 +330,10 @@ TEST_F(Ezhr17Test, Dialogs) {
           {"1", kStill}, {"/1?0\r", Reply(kReady, "0")}, {"/1V2000R\r", ready}}, 2439 - 3200},
       {"home command within a limit that misses the switch", {Unit('1', 1000)}, fast, {
           {"/1Z100R\r", busy}, {"1", kStill}, {"/1?0\r", Reply(kReady, "900")}}},
-      {"fault: none", {Unit('1')}, {.fault = Fault::kNone}, {{"/1?0\r", Reply(kReady, "0")}}},
-      {"fault: no reply", {Unit('1')}, {.fault = Fault::kNoReply}, {{"/1?0\r", ""}}},
-      {"fault: garbled", {Unit('1')}, {.fault = Fault::kGarbled}, {
-          {"/1?0\r", "\xFF#?" + std::string(1, kReady) + "0" + kEnd}}},
-      {"fault: partial", {Unit('1')}, {.fault = Fault::kPartial}, {
-          {"/1?0\r", "\xFF/0" + std::string(1, kReady) + "0\x03"}}},
-      {"fault: error", {Unit('1')}, {.fault = Fault::kErrorStatus}, {
-          {"/1?0\r", Reply(kReady | 9, "0")}}},
+      Faulty("none", Fault::kNone, Reply(kReady, "0")), Faulty("no reply", Fault::kNoReply, ""),
+      Faulty("garbled", Fault::kGarbled, "\xFF#?`0" + kEnd),
+      Faulty("partial", Fault::kPartial, "\xFF/0`0\x03"),
+      Faulty("error", Fault::kErrorStatus, Reply(kReady | 9, "0")),
       {"error status keeps the busy bit", {Unit('1')},
        {.fault = Fault::kErrorStatus, .fault_skip = 1, .error_code = 5}, {
           {"/1P20000R\r", busy}, {"/1Q\r", Reply(kBusy | 5)}}},
