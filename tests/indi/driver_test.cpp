@@ -79,9 +79,13 @@ class IndiDriver : public ::testing::Test {
     return Until("\"" + Dev(wheel) + element + "\"" + test, seconds);
   }
   // Sets a property of the wheel and waits until its state is no longer
-  // Busy (2); returns the state.
+  // Busy (2); returns the state. A property never set is Idle (0) until the
+  // driver takes the new value: wait for that first, or the Idle read before
+  // the driver saw the value passes for the end of the work.
   std::string SetAndWait(char wheel, const std::string& property, const std::string& element) {
+    const bool idle = Get(wheel, property + "._STATE") == "Idle";
     Set(Dev(wheel) + property + "." + element);
+    if (idle) Until(wheel, property + "._STATE", "!=0");
     Until(wheel, property + "._STATE", "!=2");
     return Get(wheel, property + "._STATE");
   }

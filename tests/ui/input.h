@@ -14,7 +14,7 @@ inline bool ShowActive(QWidget* w) {
   w->show();
   w->raise();
   w->activateWindow();
-  return QTest::qWaitForWindowActive(w);
+  return QTest::qWaitForWindowActive(w, 20000);  // a loaded machine can take its time
 }
 
 // Keys as the window system delivers them: to the keyboard grabber, an open
