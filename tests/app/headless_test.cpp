@@ -5,8 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "support/process.h"
 #include "support/temp_dir.h"
@@ -140,6 +143,41 @@ TEST(InstalledLayout, FirstStartFillsTheUsersProgramDirectoryFromTheDefaults) {
   fs::remove(user + "ZR_JOYCMDS.TXT");
   EXPECT_EQ(run("F NEW;F Wait;F ??"), "OK  ; OK  ; F 5 ; \n");
   EXPECT_FALSE(fs::exists(user + "ZR_JOYCMDS.TXT"));
+}
+
+// A second start is refused with exit status 3 and the message, while the
+// first holds the lock; a crash leaves the lock file but not the lock.
+TEST_F(Headless, SecondInstanceIsRefusedAndAStaleLockIsNot) {
+  SetConfigLine("W1_INSTALLED", "0");
+  SetConfigLine("W2_INSTALLED", "0");
+  SetConfigLine("PORTDEVICE", dir_.path() + "no-port");
+  test::BackgroundProcess first({NVX_PROGRAM, "--dir", dir_.path(), "--exec", "Delay 20000"},
+                                {{"XDG_RUNTIME_DIR", runtime_.path()}});
+  // The kernel's lock table says when the first holds the lock, without
+  // the test ever taking it.
+  bool held = false;
+  for (int i = 0; i < 600 && !held; ++i) {
+    struct stat st {};
+    if (::stat(runtime_.file("norvantix.lock").c_str(), &st) == 0) {
+      std::ifstream locks("/proc/locks");
+      for (std::string line; std::getline(locks, line);)
+        held = held || (line.find("FLOCK") != std::string::npos &&
+                        line.find(":" + std::to_string(st.st_ino) + " ") != std::string::npos);
+    }
+    if (!held) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  ASSERT_TRUE(held);
+  const ProcessResult second = Run({"--dir", dir_.path(), "--exec", "Ver"});
+  EXPECT_EQ(second.exitCode, 3);
+  EXPECT_EQ(second.out, "");
+  EXPECT_EQ(second.err,
+            "Application is already running.\nIf user interface is not visible,\n"
+            "restore form, or give Show command from a client.\n");
+  first.Kill(SIGKILL);
+  first.Wait(5000);
+  const ProcessResult third = Run({"--dir", dir_.path(), "--exec", "Ver"});
+  EXPECT_EQ(third.exitCode, 0) << third.err;
+  EXPECT_EQ(third.out, "4.0 ; \n");
 }
 
 }  // namespace
