@@ -10,7 +10,6 @@ namespace nvx::test {
 
 struct ProcessResult {
   int exitCode = -1;  // -1 when killed or not started
-  bool timedOut = false;
   std::string out, err;
 };
 
@@ -26,7 +25,6 @@ class BackgroundProcess {
   ~BackgroundProcess();
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
-  int pid() const { return pid_; }
   // Exit code, or -1 when killed after timeoutMs.
   int Wait(int timeoutMs);
   void Kill(int signal);
