@@ -25,6 +25,7 @@ class BackgroundProcess {
   ~BackgroundProcess();
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+  int pid() const { return pid_; }
   // Exit code, or -1 when killed after timeoutMs.
   int Wait(int timeoutMs);
   void Kill(int signal);
