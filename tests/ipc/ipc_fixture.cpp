@@ -28,16 +28,6 @@ bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
   }
 }
 
-bool WaitForStderr(QProcess& p, const QString& text, QString& seen, int timeoutMs) {
-  return WaitUntil(
-      [&] {
-        p.waitForReadyRead(50);
-        seen += QString::fromLocal8Bit(p.readAllStandardError());
-        return seen.contains(text);
-      },
-      timeoutMs);
-}
-
 void IpcTest::SetUp() {
   busDir = std::make_unique<TempDir>();
   dataDir = std::make_unique<TempDir>();
@@ -77,11 +67,10 @@ void IpcTest::StartBus(bool withServiceFile) {
   daemon = std::make_unique<QProcess>();
   // Activated programs inherit this environment.
   daemon->setProcessEnvironment(ProgramEnv());
-  daemon->setProgram(QStringLiteral("dbus-daemon"));
-  daemon->setArguments(
+  daemon->start(
+      QStringLiteral("dbus-daemon"),
       {QStringLiteral("--config-file=") + QString::fromStdString(busDir->file("bus.conf")),
        QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
-  daemon->start();
   ASSERT_TRUE(daemon->waitForStarted(10000)) << "dbus-daemon did not start";
   ASSERT_TRUE(daemon->waitForReadyRead(10000)) << "dbus-daemon printed no address";
   client = Connect(QStringLiteral("client"));
@@ -153,15 +142,10 @@ QDBusConnection IpcTest::Connect(const QString& name) {
 }
 
 QDBusMessage IpcTest::CallOn(QDBusConnection& c, const QString& path, const QString& iface,
-                             const QString& member, const QList<QVariant>& args, int timeoutMs) {
+                             const QString& member, const QList<QVariant>& args) {
   QDBusMessage m = QDBusMessage::createMethodCall(kService, path, iface, member);
   m.setArguments(args);
-  return c.call(m, QDBus::Block, timeoutMs);
-}
-
-QDBusMessage IpcTest::Call(const QString& path, const QString& iface, const QString& member,
-                           const QList<QVariant>& args, int timeoutMs) {
-  return CallOn(client, path, iface, member, args, timeoutMs);
+  return c.call(m, QDBus::Block, 60000);
 }
 
 QVariant IpcTest::Prop(const QString& path, const QString& iface, const QString& name) {
@@ -178,30 +162,11 @@ QDBusPendingCall IpcTest::CallAsync(const QString& path, const QString& iface,
   return client.asyncCall(m, 60000);
 }
 
-QVariant IpcTest::Diag(const char* name) {
-  return Prop(dbus::kDiagPath, dbus::kDiagInterface, QString::fromUtf8(name));
-}
-
-std::string IpcTest::Form1Text(const char* name) {
-  return Prop(dbus::kForm1Path, dbus::kForm1Interface, QString::fromUtf8(name))
-      .toString()
-      .toStdString();
-}
-
-QDBusMessage IpcTest::Execute(const QString& line) {
-  return Call(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("Execute"), {line});
-}
-
 QString IpcTest::Create(QDBusConnection& c) {
   const QDBusMessage m =
       CallOn(c, dbus::kCmdPath, dbus::kFactoryInterface, QStringLiteral("Create"));
   if (m.type() != QDBusMessage::ReplyMessage) return {};
   return m.arguments().at(0).value<QDBusObjectPath>().path();
-}
-
-bool IpcTest::Release(QDBusConnection& c, const QString& path) {
-  return CallOn(c, path, dbus::kCmdInterface, QStringLiteral("Release")).type() ==
-         QDBusMessage::ReplyMessage;
 }
 
 std::string IpcTest::ExecOn(QDBusConnection& c, const QString& path, const std::string& line) {
@@ -212,8 +177,6 @@ std::string IpcTest::ExecOn(QDBusConnection& c, const QString& path, const std::
   }
   return r.arguments().at(0).toString().toStdString();
 }
-
-std::string IpcTest::Exec(const std::string& line) { return ExecOn(client, dbus::kCmdPath, line); }
 
 void IpcTest::SetKey(const std::string& file, const std::string& key, const std::string& value) {
   const std::string text = dataDir->read(file), prefix = "\"" + key + "\",";

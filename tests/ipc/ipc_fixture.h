@@ -43,23 +43,35 @@ class IpcTest : public ::testing::Test {
   // Another client connection on the private bus (a separate unique name).
   QDBusConnection Connect(const QString& name);
 
-  QDBusMessage Call(const QString& path, const QString& iface, const QString& member,
-                    const QList<QVariant>& args = {}, int timeoutMs = 60000);
   QDBusMessage CallOn(QDBusConnection& c, const QString& path, const QString& iface,
-                      const QString& member, const QList<QVariant>& args = {},
-                      int timeoutMs = 60000);
+                      const QString& member, const QList<QVariant>& args = {});
+  QDBusMessage Call(const QString& path, const QString& iface, const QString& member,
+                    const QList<QVariant>& args = {}) {
+    return CallOn(client, path, iface, member, args);
+  }
   QDBusPendingCall CallAsync(const QString& path, const QString& iface, const QString& member,
                              const QString& arg);
   // A property through org.freedesktop.DBus.Properties.Get; invalid on error.
   QVariant Prop(const QString& path, const QString& iface, const QString& name);
-  QVariant Diag(const char* name);
-  std::string Form1Text(const char* name);  // a /Form1 property as text
-  // Exec on the client's implicit object; the joined reply, or "<error ...>".
-  std::string Exec(const std::string& line);
+  QVariant Diag(const char* name) {
+    return Prop(dbus::kDiagPath, dbus::kDiagInterface, QString::fromUtf8(name));
+  }
+  std::string Form1Text(const char* name) {  // a /Form1 property as text
+    return Prop(dbus::kForm1Path, dbus::kForm1Interface, QString::fromUtf8(name))
+        .toString()
+        .toStdString();
+  }
+  // Exec on an object; the joined reply, or "<error ...>".
   std::string ExecOn(QDBusConnection& c, const QString& path, const std::string& line);
-  QDBusMessage Execute(const QString& line);  // the window's road
-  QString Create(QDBusConnection& c);         // an object of c's own; empty on error
-  bool Release(QDBusConnection& c, const QString& path);
+  std::string Exec(const std::string& line) { return ExecOn(client, dbus::kCmdPath, line); }
+  QDBusMessage Execute(const QString& line) {  // the window's road
+    return Call(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("Execute"), {line});
+  }
+  QString Create(QDBusConnection& c);  // an object of c's own; empty on error
+  bool Release(QDBusConnection& c, const QString& path) {
+    return CallOn(c, path, dbus::kCmdInterface, QStringLiteral("Release")).type() ==
+           QDBusMessage::ReplyMessage;
+  }
   // An existing key of ZR_CONFIG.TXT or a wheel file set in the program's data copy.
   void SetKey(const std::string& file, const std::string& key, const std::string& value);
 
@@ -71,8 +83,5 @@ class IpcTest : public ::testing::Test {
   std::vector<QString> extraClients;
   int clientCount = 0;
 };
-
-// Reads the process's standard error until it contains text or the time ends.
-bool WaitForStderr(QProcess& p, const QString& text, QString& seen, int timeoutMs);
 
 }  // namespace nvx::test

@@ -113,21 +113,19 @@ TEST_F(RoadsTest, ObjectsTheirErrorsAndIntrospection) {
             QVariant::fromValue(QDBusVariant(QVariant::fromValue(QDBusObjectPath(cmd))))});
   EXPECT_EQ(set.errorName(), QStringLiteral("org.freedesktop.DBus.Error.PropertyReadOnly"));
 
-  const auto introspect = [&](const QString& p) {
-    return Call(p, QStringLiteral("org.freedesktop.DBus.Introspectable"),
-                QStringLiteral("Introspect"))
-        .arguments()
-        .value(0)
-        .toString();
-  };
-  const QString xml = introspect(cmd), fx = introspect(dbus::kForm1Path);
-  for (const char* part : {"org.norvantix.NorvantixCmd\"", "org.norvantix.NorvantixCmdFactory\"",
-                           "name=\"Exec\"", "name=\"NorvantixCmd\"", "<node name=\""}) {
-    EXPECT_TRUE(xml.contains(QString::fromUtf8(part))) << part;
-  }
-  for (const char* part :
-       {"name=\"Execute\"", "name=\"lblMsg\"", "name=\"lblTime\"", "name=\"cboCommand\""}) {
-    EXPECT_TRUE(fx.contains(QString::fromUtf8(part))) << part;
+  const std::pair<QString, std::vector<const char*>> parts[] = {
+      {cmd,
+       {"org.norvantix.NorvantixCmd\"", "org.norvantix.NorvantixCmdFactory\"", "name=\"Exec\"",
+        "name=\"NorvantixCmd\"", "<node name=\""}},
+      {dbus::kForm1Path,
+       {"name=\"Execute\"", "name=\"lblMsg\"", "name=\"lblTime\"", "name=\"cboCommand\""}}};
+  for (const auto& [p, want] : parts) {
+    const QString xml =
+        Call(p, QStringLiteral("org.freedesktop.DBus.Introspectable"), QStringLiteral("Introspect"))
+            .arguments()
+            .value(0)
+            .toString();
+    for (const char* part : want) EXPECT_TRUE(xml.contains(QString::fromUtf8(part))) << part;
   }
 
   EXPECT_TRUE(Release(client, path));

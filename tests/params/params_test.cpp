@@ -223,7 +223,6 @@ TEST(ParList, ToClearAndOtherWords) {
 
 TEST_F(ParamsTest, CurrentFileReadAndWrittenWithAnAppendedKeyLast) {
   SetParFile("X.TXT");
-  EXPECT_EQ(GetParPath(), dir_ + "X.TXT");
   Put("X.TXT", "\"MPORT\",1\r\n\"PORTTIMEOUT\",300\r\n");
   ParamList mine;
   ASSERT_EQ(ReadPar(mine), 1);

@@ -55,7 +55,6 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
                           deadline - std::chrono::steady_clock::now())
                           .count();
     if (left <= 0) {
-      r.timedOut = true;
       ::kill(pid, SIGKILL);
       break;
     }
@@ -78,7 +77,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv,
   ::close(err[0]);
   int status = 0;
   ::waitpid(pid, &status, 0);
-  r.exitCode = r.timedOut ? -1 : DecodeStatus(status);
+  r.exitCode = DecodeStatus(status);  // -1 when killed
   return r;
 }
 

@@ -10,7 +10,6 @@ namespace nvx::test {
 
 struct ProcessResult {
   int exitCode = -1;  // -1 when killed or not started
-  bool timedOut = false;
   std::string out, err;
 };
 

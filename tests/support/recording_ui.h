@@ -27,18 +27,13 @@ class RecordingUi : public Ui, public MainView {
   bool mainVisible = false;
   std::string msgLine, cmdText, interpMsg;
   std::vector<Box> boxes;
-  std::vector<std::string> cmdEchoes;  // every change of the box's text
   std::vector<int> captionRefreshes;
   std::deque<std::optional<std::string>> inputAnswers;
   std::function<void()> onProcessEvents;
   int processEventsCalls = 0;
-  int beeps = 0;
 
   void MsgChanged() override { msgLine = MainWin().Msg(); }
-  void CmdTextChanged() override {
-    cmdText = MainWin().CmdText();
-    cmdEchoes.push_back(cmdText);
-  }
+  void CmdTextChanged() override { cmdText = MainWin().CmdText(); }
   void CaptionChanged(int wheel) override { captionRefreshes.push_back(wheel); }
   void VisibilityChanged() override { mainVisible = MainWin().IsVisible(); }
   void Unloaded() override { mainVisible = false; }
@@ -48,7 +43,6 @@ class RecordingUi : public Ui, public MainView {
   void LoadMainWindow() {
     MainWin().Load();
     captionRefreshes.clear();
-    cmdEchoes.clear();
   }
 
   bool IsWindowLoaded(const std::string& name) const override { return loaded.count(name) > 0; }
@@ -71,7 +65,7 @@ class RecordingUi : public Ui, public MainView {
       hook();
     }
   }
-  void Beep() override { ++beeps; }
+  void Beep() override {}
 };
 
 // Installs a Ui for the life of the scope.

@@ -170,8 +170,8 @@ TEST_F(ReadWheelParTest, ReadsEveryKeyOrNothing) {
 TEST_F(ReadWheelParTest, MissingKeyGivesOneMessageAndTheRestIsRead) {
   const std::vector<double> seeded = {'Q', 1, 2, 3, 4, 5, 7.5, 8, 400};
   const std::vector<double> read = {'C', 11, 22, 3333, 444, 55, -66, 5, 640};
-  for (size_t i = 0; i < WheelKeyNames().size(); ++i) {
-    const std::string& name = WheelKeyNames()[i];
+  for (size_t i = 0; i < kWheelKeys.size(); ++i) {
+    const std::string& name = kWheelKeys[i];
     SCOPED_TRACE(name);
     PutWheel(1, {"C", "11", "22", "3333", "444", "55", "-66", "5"}, {name});
     Seed(1);
@@ -195,7 +195,7 @@ TEST_F(ReadWheelParTest, MissingKeyGivesOneMessageAndTheRestIsRead) {
     Put("ZR_PARW1.TXT", WheelFileText(prefix, {}));
     EXPECT_EQ(ReadWheelPar(1), -1) << prefix;
     std::vector<std::string> want;
-    for (const auto& name : WheelKeyNames()) want.push_back(Msg("W1" + name));
+    for (const auto& name : kWheelKeys) want.push_back(Msg("W1" + name));
     EXPECT_EQ(ui_.boxes, want) << prefix;
   }
 }
@@ -228,14 +228,10 @@ TEST_F(ReadWheelParTest, NumbersConvertOrFail) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name + " " + c.text);
     // The file with this key's text; the other keys keep their usable values.
-    WheelFileValues v;
-    std::string* texts[] = {&v.contr, &v.hold,  &v.run,    &v.slew,
-                            &v.init,  &v.accel, &v.offset, &v.filt};
-    const auto& names = WheelKeyNames();
-    const auto i =
-        static_cast<size_t>(std::find(names.begin(), names.end(), c.name) - names.begin());
-    *texts[i] = c.text;
-    PutWheel(1, v);
+    Put("ZR_PARW1.TXT",
+        WheelFileText("W1", {}, {c.name}) + "\"W1" + c.name + "\"," + c.text + ",remark\r\n");
+    const auto i = static_cast<size_t>(std::find(kWheelKeys.begin(), kWheelKeys.end(), c.name) -
+                                       kWheelKeys.begin());
     Seed(1);
     ui_.boxes.clear();
     EXPECT_EQ(ReadWheelPar(1), c.ok ? 1 : -1);

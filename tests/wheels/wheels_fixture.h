@@ -27,7 +27,6 @@ class WheelUi : public HeadlessUi, public WheelObserver {
   // Runs the hook on the next ProcessEvents only (cleared before it runs, so
   // a wait inside the nested operation does not start it again).
   void ProcessEvents() override {
-    ++events;
     if (onceHook) {
       auto hook = std::move(onceHook);
       onceHook = nullptr;
@@ -37,7 +36,6 @@ class WheelUi : public HeadlessUi, public WheelObserver {
   std::vector<std::string> boxes;
   std::vector<int> captions;
   std::function<void()> onceHook;
-  int events = 0;
 };
 
 // The keys of a wheel file in file order, with a usable six-filter set.
@@ -46,12 +44,9 @@ struct WheelFileValues {
               offset = "0", filt = "6";
 };
 
-inline const std::vector<std::string>& WheelKeyNames() {
-  static const std::vector<std::string> names = {"CONTR",        "HOLDCURRENT",  "RUNCURRENT",
-                                                 "SLEWVELOCITY", "INITVELOCITY", "ACCELERATION",
-                                                 "OFFSETHOME",   "FILTPOSITIONS"};
-  return names;
-}
+inline const std::vector<std::string> kWheelKeys = {"CONTR",        "HOLDCURRENT",  "RUNCURRENT",
+                                                    "SLEWVELOCITY", "INITVELOCITY", "ACCELERATION",
+                                                    "OFFSETHOME",   "FILTPOSITIONS"};
 
 // File text with keys "<prefix><NAME>"; a name in `skip` is left out.
 inline std::string WheelFileText(const std::string& prefix, const WheelFileValues& v,
@@ -60,9 +55,8 @@ inline std::string WheelFileText(const std::string& prefix, const WheelFileValue
                                            v.init,  v.accel, v.offset, v.filt};
   std::string out;
   for (size_t i = 0; i < values.size(); ++i) {
-    const std::string& name = WheelKeyNames()[i];
-    if (std::find(skip.begin(), skip.end(), name) == skip.end()) {
-      out += "\"" + prefix + name + "\"," + values[i] + ",remark\r\n";
+    if (std::find(skip.begin(), skip.end(), kWheelKeys[i]) == skip.end()) {
+      out += "\"" + prefix + kWheelKeys[i] + "\"," + values[i] + ",remark\r\n";
     }
   }
   return out;
