@@ -60,8 +60,8 @@ class IndiDriver : public ::testing::Test {
     if (p != std::string::npos) text.erase(p, text.find("\r\n", p) + 2 - p);
     dir_.writeRaw(file, text + "\"" + key + "\"," + value + "\r\n");
   }
-  bool Set(const std::string& spec) {
-    return RunProcess({Bin("indi_setprop"), "-p", port_, spec}, env_, 20000).exitCode == 0;
+  bool Set(const std::string& assignment) {
+    return RunProcess({Bin("indi_setprop"), "-p", port_, assignment}, env_, 20000).exitCode == 0;
   }
   std::string Get(const std::string& what) {
     std::string v = RunProcess({Bin("indi_getprop"), "-1", "-t", "5", "-p", port_, what}, env_).out;
