@@ -32,8 +32,19 @@ class Commands : public ::testing::TestWithParam<sim::ControllerKind> {
   std::unique_ptr<AppFixture> app_;
 };
 
-// Lines run in order: the words, then wheel moves from home.
-TEST_P(Commands, RepliesLineByLine) {
+// One start-up: the counts, lines run in order (the words, then wheel moves from home), the
+// joystick words, a controller's raw text and, last, a wheel gone offline.
+TEST_P(Commands, RepliesInTurnThenAnOfflineWheel) {
+  // Start-up ran the joystick start command ("Ver") once.
+  EXPECT_EQ(ExecCmd("CommandCount"), " 2");
+  EXPECT_EQ(ExecCmdLine("Wait"), "1 ; ");
+  const int32_t before = CommandCount();
+  EXPECT_EQ(ExecCmdLine("B 3;Wait"), "OK  ; OK  ; ");
+  EXPECT_EQ(CommandCount(), before + 3);  // B 3, Wait and the B Wait it issues
+  EXPECT_EQ(LastWheel(), "B");
+  EXPECT_EQ(ExecCmd("F"), "Error Missing Argument ");
+  EXPECT_EQ(LastWheel(), "F");
+
   struct Case {
     const char* line;
     const char* reply;
@@ -65,44 +76,7 @@ TEST_P(Commands, RepliesLineByLine) {
   }
   // The command box shows the echo of the last wheel command.
   EXPECT_EQ(app_->ui.cmdText + "|" + app_->ui.msgLine, "F ??|F 1");
-}
 
-TEST_P(Commands, WaitCommandCountAndOfflineWheel) {
-  // Start-up ran the joystick start command ("Ver") once.
-  EXPECT_EQ(ExecCmd("CommandCount"), " 2");
-  EXPECT_EQ(ExecCmdLine("Wait"), "1 ; ");
-  const int32_t before = CommandCount();
-  EXPECT_EQ(ExecCmdLine("B 3;Wait"), "OK  ; OK  ; ");
-  EXPECT_EQ(CommandCount(), before + 3);  // B 3, Wait and the B Wait it issues
-  EXPECT_EQ(LastWheel(), "B");
-  EXPECT_EQ(ExecCmd("F"), "Error Missing Argument ");
-  EXPECT_EQ(LastWheel(), "F");
-  // An offline wheel answers "Off".
-  WheelOnline(2) = 0;
-  EXPECT_EQ(ExecCmdLine("B 2;B;B ??;F 1"), "Off  ; Off  ; Off  ; OK  ; ");
-  EXPECT_EQ(LastWheel(), "F");
-  EXPECT_EQ(ExecCmdLine("B"), "Off  ; ");
-  EXPECT_EQ(LastWheel(), "B");
-}
-
-TEST_P(Commands, ControllerCommandPassesRawText) {
-  const bool im = kind_ == sim::ControllerKind::kIM483I;
-  const std::string request = im ? "1Z" : "/1?0";
-  const std::string reply = ExecCmd("CON " + request);
-  EXPECT_EQ(reply.find("Error "), std::string::npos) << reply;
-  EXPECT_FALSE(reply.empty());
-  if (im) { EXPECT_EQ(reply.rfind("1Z", 0), 0u) << reply; }
-
-  // No unit answers at address 7: the exchange times out, the reply is an
-  // error and the log has the command.
-  SetPortTimeout(100);
-  const std::string bad = ExecCmd(im ? "CON 7Z" : "CON /7?0");
-  EXPECT_EQ(bad, "Error ");
-  EXPECT_NE(CommErrLogText().find(im ? "CON 7Z\\" : "CON /7?0\\"), std::string::npos);
-  EXPECT_EQ(app_->ui.cmdText, im ? "CON 7Z" : "CON /7?0");
-}
-
-TEST_P(Commands, JoystickSwitchesAndMessages) {
   AppSettings().JoyOn = 0;
   JoyAxes() = 0;
   EXPECT_EQ(ExecCmdLine("Joy On;Joy ToggleAxes"), "OK  ; OK  ; ");
@@ -117,6 +91,26 @@ TEST_P(Commands, JoystickSwitchesAndMessages) {
   EXPECT_EQ(app_->ui.interpMsg, "hello there");
   EXPECT_EQ(ExecCmd("nonsense"), "Error Unknown command");
   EXPECT_EQ(app_->ui.msgLine, "Error Unknown command");
+
+  const bool im = kind_ == sim::ControllerKind::kIM483I;
+  const std::string reply = ExecCmd(im ? "CON 1Z" : "CON /1?0");
+  EXPECT_EQ(reply.find("Error "), std::string::npos) << reply;
+  EXPECT_FALSE(reply.empty());
+  if (im) { EXPECT_EQ(reply.rfind("1Z", 0), 0u) << reply; }
+  // No unit answers at address 7: the exchange times out, the reply is an
+  // error and the log has the command.
+  SetPortTimeout(100);
+  const std::string bad = ExecCmd(im ? "CON 7Z" : "CON /7?0");
+  EXPECT_EQ(bad, "Error ");
+  EXPECT_NE(CommErrLogText().find(im ? "CON 7Z\\" : "CON /7?0\\"), std::string::npos);
+  EXPECT_EQ(app_->ui.cmdText, im ? "CON 7Z" : "CON /7?0");
+
+  // An offline wheel answers "Off".
+  WheelOnline(2) = 0;
+  EXPECT_EQ(ExecCmdLine("B 2;B;B ??;F 1"), "Off  ; Off  ; Off  ; OK  ; ");
+  EXPECT_EQ(LastWheel(), "F");
+  EXPECT_EQ(ExecCmdLine("B"), "Off  ; ");
+  EXPECT_EQ(LastWheel(), "B");
 }
 
 TEST_P(Commands, NestedCommandOnTheOtherWheelDuringAWaitOrHoming) {
