@@ -39,7 +39,7 @@ class ProgramRun : public ::testing::Test {
   Lines ran_, msgs_;
 };
 
-TEST_F(ProgramRun, LinesRunAndHowTheRunEnds) {
+TEST_F(ProgramRun, LinesRunHowTheRunEndsTheTimeAndTheLineInView) {
   const std::string R2 = "Repeat 2 Times", R21 = "Repeat 2 Times : Rep.# 1", F = "PROGRAM FINISHED",
                     S = "PROGRAM STOPPED";
   // click: the row clicked after StartOver (-1 none); step: StepOnce, not StartRun; resumes: how
@@ -112,9 +112,7 @@ TEST_F(ProgramRun, LinesRunAndHowTheRunEnds) {
     EXPECT_EQ(InterpWin().controlsEnabled, c.status != "PROGRAM PAUSED");
     EXPECT_FALSE(InterpWin().runOption);
   }
-}
 
-TEST_F(ProgramRun, ElapsedTenthsAndTheFetchedLineInView) {
   struct Shown {
     uint32_t ms;
     const char* text;
