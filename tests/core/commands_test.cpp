@@ -147,7 +147,7 @@ TEST_P(Commands, NestedCommandOnTheOtherWheelDuringAWaitOrHoming) {
   }
 }
 
-TEST_P(Commands, StartUpWithoutWindowsLoadsTheModelHidden) {
+TEST_P(Commands, StartUpWithoutWindowsOrWithAnUnknownControllerType) {
   // Started again without a view, as the windowless modes start, on wheels
   // that stand at filters 3 and 5.
   ASSERT_EQ(ExecCmdLine("F 3;B 5;F Wait;B Wait"), "OK  ; OK  ; OK  ; OK  ; ");
@@ -162,6 +162,14 @@ TEST_P(Commands, StartUpWithoutWindowsLoadsTheModelHidden) {
   EXPECT_EQ(MainWin().Msg(), "5");
   EXPECT_EQ(ExecCmdLine("Unload;F ?"), "OK  ; Error  ; ");
   EXPECT_EQ(CommIsLoaded(), 0);
+
+  // An unknown controller type (the names are upper case): nothing goes on the line.
+  ResetProgramState();
+  app_->SetConfig("CONTRTYPE", "im483i");
+  EXPECT_EQ(app_->Start(), -1);  // the wheels cannot be read
+  app_->sim->ClearRequests();
+  EXPECT_EQ(ExecCmdLine("CON 1Z;F 1"), " ; Off  ; ");
+  EXPECT_TRUE(app_->sim->Requests().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothControllers, Commands,
@@ -170,16 +178,6 @@ INSTANTIATE_TEST_SUITE_P(BothControllers, Commands,
                          [](const ::testing::TestParamInfo<sim::ControllerKind>& p) {
                            return std::string(sim::ControllerKindName(p.param));
                          });
-
-TEST(CommandsWithoutController, UnknownControllerTypeSendsNothing) {
-  const auto kind = sim::ControllerKind::kIM483I;
-  AppFixture app(&kind);
-  app.SetConfig("CONTRTYPE", "im483i");
-  EXPECT_EQ(app.Start(), -1);  // the wheels cannot be read
-  app.sim->ClearRequests();
-  EXPECT_EQ(ExecCmdLine("CON 1Z;F 1"), " ; Off  ; ");
-  EXPECT_TRUE(app.sim->Requests().empty());
-}
 
 // The words and numbers of a command line.
 TEST(TextHelpers, SplitFirstWordAndSplitAt) {
