@@ -42,7 +42,7 @@ TEST(FilePatternTest, Matching) {
   EXPECT_EQ(SplitPatterns(""), (V{""}));
 }
 
-TEST(FileTextTest, SizesDatesAndPadding) {
+TEST(FileTextTest, SizesDatesPaddingAndTheListing) {
   // clang-format off
   const std::pair<uint64_t, const char*> sizes[] = {{0, ""}, {999, "999"}, {1000, "1,000"},
       {123456, "123,456"}, {1234567, "1,234,567"},
@@ -62,9 +62,8 @@ TEST(FileTextTest, SizesDatesAndPadding) {
   for (const auto& d : dates)
     EXPECT_EQ(ListingDate(d.t) + "|" + GeneralDate(d.t), std::string(d.listing) + "|" + d.general);
   for (const auto& [in, out] : pads) EXPECT_EQ(PadLeft(in, 5), out) << in;
-}
 
-TEST(FileListingTest, ColumnsLongNamesAndNonAsciiText) {
+  // The listing's columns, with long names and non-ASCII text.
   const std::string longName(35, 'n');
   const std::vector<FileEntry> entries{
       {"B.DAT", 1234567, {2001, 2, 3, 4, 5, 6}},
