@@ -26,7 +26,6 @@ struct FakeWheel {
   std::vector<int16_t> moves;        // targets reached, in order
   std::vector<std::string> progress;
 
-  // Every call but a selection takes 7 ms.
   void Call(const std::string& c) {
     clock += c[0] == 's' ? 0 : 7;
     calls += (calls.empty() ? "" : " ") + c;
@@ -111,31 +110,29 @@ TEST(SpeedTestTest, MovesOfOneRun) {
       {"negative repetitions", 1, 2, -4, false, 0, {}, "s1", 5, 0},
   };
   // clang-format on
+  // Progress for several repetitions only; the same requests without it.
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakeWheel w;
-    w.readingFails = c.readingFails;
-    w.nestedSelects = c.nestedSelects;
-    const uint32_t elapsed = RunSpeedTestMoves(c.wheel, c.n, c.reps, w.Ops());
-    EXPECT_EQ(w.moves, c.moves);
-    EXPECT_EQ(w.calls, c.calls);
-    EXPECT_EQ(w.curFilter, c.curFilter);
-    EXPECT_EQ(elapsed, c.elapsedMs);
-    // The tested wheel stays selected and every move was on it.
-    EXPECT_EQ(w.selected, c.wheel);
-    EXPECT_EQ(w.movedWheels, std::vector<int16_t>(w.movedWheels.size(), c.wheel));
-    // Progress for several repetitions only; the same requests without it.
-    std::vector<std::string> progress;
-    for (int k = 1; c.reps > 1 && c.n > 0 && k <= c.reps; ++k)
-      progress.push_back("Speed test: repetition " + std::to_string(k) + " of " +
-                         std::to_string(c.reps));
-    EXPECT_EQ(w.progress, progress);
-    w = FakeWheel{};
-    w.readingFails = c.readingFails;
-    SpeedTestOps ops = w.Ops();
-    ops.progress = nullptr;
-    RunSpeedTestMoves(c.wheel, c.n, c.reps, ops);
-    EXPECT_EQ(w.calls, c.calls);
+    for (const bool shown : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (shown ? "" : ", no progress"));
+      FakeWheel w;
+      w.readingFails = c.readingFails;
+      w.nestedSelects = c.nestedSelects;
+      SpeedTestOps ops = w.Ops();
+      if (!shown) ops.progress = nullptr;
+      const uint32_t elapsed = RunSpeedTestMoves(c.wheel, c.n, c.reps, ops);
+      EXPECT_EQ(w.moves, c.moves);
+      EXPECT_EQ(w.calls, c.calls);
+      EXPECT_EQ(w.curFilter, c.curFilter);
+      EXPECT_EQ(elapsed, c.elapsedMs);
+      // The tested wheel stays selected and every move was on it.
+      EXPECT_EQ(w.selected, c.wheel);
+      EXPECT_EQ(w.movedWheels, std::vector<int16_t>(w.movedWheels.size(), c.wheel));
+      std::vector<std::string> progress;
+      for (int k = 1; shown && c.reps > 1 && c.n > 0 && k <= c.reps; ++k)
+        progress.push_back("Speed test: repetition " + std::to_string(k) + " of " +
+                           std::to_string(c.reps));
+      EXPECT_EQ(w.progress, progress);
+    }
   }
   FakeWheel w;
   w.clock = 0xFFFFFFF0u;
