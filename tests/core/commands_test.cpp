@@ -32,8 +32,8 @@ class Commands : public ::testing::TestWithParam<sim::ControllerKind> {
   std::unique_ptr<AppFixture> app_;
 };
 
-// One start-up: the counts, lines run in order (the words, then wheel moves from home), the
-// joystick words, a controller's raw text and, last, a wheel gone offline.
+// One start-up: the counts, lines run in order (the words, then wheel moves from home), nested
+// commands, the joystick words, a controller's raw text and, last, a wheel gone offline.
 TEST_P(Commands, RepliesInTurnThenAnOfflineWheel) {
   // Start-up ran the joystick start command ("Ver") once.
   EXPECT_EQ(ExecCmd("CommandCount"), " 2");
@@ -77,6 +77,33 @@ TEST_P(Commands, RepliesInTurnThenAnOfflineWheel) {
   // The command box shows the echo of the last wheel command.
   EXPECT_EQ(app_->ui.cmdText + "|" + app_->ui.msgLine, "F ??|F 1");
 
+  // A command nested on the other wheel during a wait or a homing.
+  // clang-format off
+  const struct { const char *before, *line, *reply, *nested, *nestedReply, *after; } nests[] = {
+      {"F Home;B Home", "F 3;F Wait;F ?", "OK  ; OK  ; 3 ; ", "B 4;B Wait;B ?", "OK  ; OK  ; 4 ; ",
+       "3 ; 4 ; "},
+      // The homed wheel's own reading, not the other wheel's, and its caption.
+      {"F 3;F Wait;B 2;B Wait", "F Home", "OK  ; ", "B 4;B Wait", "OK  ; OK  ; ", "1 ; 4 ; "},
+  };
+  // clang-format on
+  for (const auto& c : nests) {
+    SCOPED_TRACE(c.line);
+    ExecCmdLine(c.before);
+    std::string nestedReply;
+    bool nested = false;
+    app_->ui.onProcessEvents = [&] {
+      if (!std::exchange(nested, true)) nestedReply = ExecCmdLine(c.nested);
+    };
+    app_->ui.captionRefreshes.clear();
+    EXPECT_EQ(ExecCmdLine(c.line), c.reply);
+    app_->ui.onProcessEvents = nullptr;
+    EXPECT_EQ(nestedReply, c.nestedReply);
+    ASSERT_FALSE(app_->ui.captionRefreshes.empty());
+    EXPECT_EQ(app_->ui.captionRefreshes.back(), 1);
+    EXPECT_EQ(std::to_string(CurFilter(1)) + " ; " + std::to_string(CurFilter(2)) + " ; ", c.after);
+    EXPECT_EQ(ExecCmdLine("F ?;B ?"), c.after);
+  }
+
   AppSettings().JoyOn = 0;
   JoyAxes() = 0;
   EXPECT_EQ(ExecCmdLine("Joy On;Joy ToggleAxes"), "OK  ; OK  ; ");
@@ -111,40 +138,6 @@ TEST_P(Commands, RepliesInTurnThenAnOfflineWheel) {
   EXPECT_EQ(LastWheel(), "F");
   EXPECT_EQ(ExecCmdLine("B"), "Off  ; ");
   EXPECT_EQ(LastWheel(), "B");
-}
-
-TEST_P(Commands, NestedCommandOnTheOtherWheelDuringAWaitOrHoming) {
-  struct Case {
-    const char* before;
-    const char* line;
-    const char* reply;
-    const char* nested;
-    const char* nestedReply;
-    const char* after;
-  };
-  const Case cases[] = {
-      {"F Home;B Home", "F 3;F Wait;F ?", "OK  ; OK  ; 3 ; ", "B 4;B Wait;B ?", "OK  ; OK  ; 4 ; ",
-       "3 ; 4 ; "},
-      // The homed wheel's own reading, not the other wheel's, and its caption.
-      {"F 3;F Wait;B 2;B Wait", "F Home", "OK  ; ", "B 4;B Wait", "OK  ; OK  ; ", "1 ; 4 ; "},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.line);
-    ExecCmdLine(c.before);
-    std::string nestedReply;
-    bool nested = false;
-    app_->ui.onProcessEvents = [&] {
-      if (!std::exchange(nested, true)) nestedReply = ExecCmdLine(c.nested);
-    };
-    app_->ui.captionRefreshes.clear();
-    EXPECT_EQ(ExecCmdLine(c.line), c.reply);
-    app_->ui.onProcessEvents = nullptr;
-    EXPECT_EQ(nestedReply, c.nestedReply);
-    ASSERT_FALSE(app_->ui.captionRefreshes.empty());
-    EXPECT_EQ(app_->ui.captionRefreshes.back(), 1);
-    EXPECT_EQ(std::to_string(CurFilter(1)) + " ; " + std::to_string(CurFilter(2)) + " ; ", c.after);
-    EXPECT_EQ(ExecCmdLine("F ?;B ?"), c.after);
-  }
 }
 
 TEST_P(Commands, StartUpWithoutWindowsOrWithAnUnknownControllerType) {
