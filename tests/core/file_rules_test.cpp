@@ -82,7 +82,7 @@ TEST(FileTextTest, SizesDatesPaddingAndTheListing) {
                                        "234" + nnbsp + "567  01-02-2026 03:04AM");
 }
 
-TEST(FilePathTest, JoinParentNormal) {
+TEST(FilePathTest, JoinParentNormalMountPointsAndDrives) {
   // clang-format off
   const std::pair<std::string, const char*> rows[] = {
       {JoinPath("/a", "b"), "/a/b"}, {JoinPath("/a/", "b"), "/a/b"}, {JoinPath("/", "b"), "/b"},
@@ -91,9 +91,8 @@ TEST(FilePathTest, JoinParentNormal) {
       {NormalDir("//"), "/"}, {NormalDir("/.."), "/"}};
   // clang-format on
   for (size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(rows[i].first, rows[i].second) << i;
-}
 
-TEST(MountPointsTest, RealFileSystemsAndTheDriveOfAPath) {
+  // The real file systems' mount points, and the drive of a path.
   const std::string mounts =
       "overlay / overlay rw,relatime 0 0\nproc /proc proc rw 0 0\ntmpfs /dev tmpfs rw 0 0\n"
       "devpts /dev/pts devpts rw 0 0\nsysfs /sys sysfs ro 0 0\n"

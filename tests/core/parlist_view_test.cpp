@@ -15,15 +15,11 @@ using test::RecordingUi;
 using test::ScopedUi;
 using test::TempDir;
 
-TEST(ParListLayoutTest, TwipsToPixelsRoundsToNearest) {
-  struct Case {
-    int twips, px;
-  } cases[] = {{0, 0},    {7, 0},     {8, 1},      {15, 1},     {100, 7},  {240, 16},
-               {260, 17}, {1400, 93}, {2200, 147}, {3700, 247}, {-15, -1}, {-8, -1}};
-  for (const Case& c : cases) EXPECT_EQ(TwipsToPixels(c.twips), c.px) << c.twips;
-}
-
 TEST(ParListLayoutTest, GridForEntryCountsAndWindowPosition) {
+  // Twips to pixels, rounded to the nearest.
+  const int pixels[][2] = {{0, 0},    {7, 0},     {8, 1},      {15, 1},     {100, 7},  {240, 16},
+                           {260, 17}, {1400, 93}, {2200, 147}, {3700, 247}, {-15, -1}, {-8, -1}};
+  for (const auto& [twips, px] : pixels) EXPECT_EQ(TwipsToPixels(twips), px) << twips;
   struct Case {
     int n, rows, visible;
     bool scroll;
