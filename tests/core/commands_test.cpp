@@ -173,7 +173,7 @@ INSTANTIATE_TEST_SUITE_P(BothControllers, Commands,
                          });
 
 // The words and numbers of a command line.
-TEST(TextHelpers, SplitFirstWordAndSplitAt) {
+TEST(TextHelpers, SplitFirstWordSplitAtAndIsNumOrConst) {
   struct Case {
     const char* in;
     bool at;  // SplitAt ";" instead of SplitFirstWord
@@ -197,26 +197,25 @@ TEST(TextHelpers, SplitFirstWordAndSplitAt) {
     EXPECT_EQ(piece, c.piece);
     EXPECT_EQ(text, c.rest);
   }
-}
 
-TEST(TextHelpers, IsNumOrConstSubstitutesConstants) {
+  // Numbers, and constants put in their place.
   ResetCommandState();
   SymConst() = {{"RED", std::string("3")},  {"BIG", std::string("1e9")},
                 {"NEG", std::string("-2")}, {"BAD", std::string("abc")},
                 {"RED", std::string("9")},  {"HALF", 0.5}};
-  struct Case {
+  struct Num {
     const char* in;
     bool ok;
     const char* out;
   };
   // clang-format off
-  const Case cases[] = {
+  const Num nums[] = {
       {"3", true, "3"}, {"2.5", true, "2.5"}, {" 7 ", true, " 7 "}, {"RED", true, " 3"},
       {"red", false, "red"}, {"NEG", true, "-2"}, {"BIG", true, " 1000000000"},
       {"BAD", false, "BAD"}, {"HALF", true, " .5"}, {"GREEN", false, "GREEN"}, {"", false, ""},
   };
   // clang-format on
-  for (const auto& c : cases) {
+  for (const auto& c : nums) {
     SCOPED_TRACE(c.in);
     std::string w = c.in;
     EXPECT_EQ(IsNumOrConst(w), c.ok);

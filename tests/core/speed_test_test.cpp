@@ -69,25 +69,6 @@ struct FakeWheel {
   }
 };
 
-TEST(SpeedTestTest, InputTargetAndResultText) {
-  using S = std::string;
-  // clang-format off
-  const std::pair<std::optional<S>, std::optional<int16_t>> inputs[] = {
-      {std::nullopt, std::nullopt}, {S(""), std::nullopt}, {S("abc"), std::nullopt}, {S("2.5"), 2},
-      {S("3.5"), 4}, {S(" 7 "), 7}, {S("-1"), -1}, {S("32767"), 32767}, {S("32768"), std::nullopt},
-      {S("-32769"), std::nullopt}, {S("1e9"), std::nullopt}, {S("0x10"), std::nullopt}};
-  // From p, n filters on, on a wheel of count filters.
-  const int16_t targets[][4] = {{5, 2, 6, 1}, {1, 2, 6, 3}, {6, 6, 6, 6}, {0, 2, 6, 2},
-      {3, 20, 6, 17}, {0, 5, 0, 5}, {32767, 32767, 0, 32767}, {4, 3, 8, 7}};
-  // clang-format on
-  for (const auto& [text, value] : inputs)
-    EXPECT_EQ(SpeedTestInput(text), value) << text.value_or("<cancel>");
-  for (const auto& t : targets)
-    EXPECT_EQ(SpeedTestTarget(t[0], t[1], t[2]), t[3]) << t[0] << "+" << t[1];
-  EXPECT_EQ(SpeedTestResultText(10, 4523), "10 repetitions -4523 msec");
-  EXPECT_EQ(SpeedTestResultText(-3, 0), "-3 repetitions -0 msec");
-}
-
 TEST(SpeedTestTest, MovesOfOneRun) {
   // A wheel of 6 filters at 5.
   // nestedSelects: the wheel a command nested in each wait selects.
@@ -139,8 +120,24 @@ TEST(SpeedTestTest, MovesOfOneRun) {
   EXPECT_EQ(RunSpeedTestMoves(1, 1, 3, w.Ops()), 42u);  // wrap-safe
 }
 
-TEST(SpeedTestTest, WholeEntryWithInputBoxes) {
+TEST(SpeedTestTest, InputTargetResultTextAndWholeEntryWithInputBoxes) {
   using S = std::string;
+  // clang-format off
+  const std::pair<std::optional<S>, std::optional<int16_t>> inputs[] = {
+      {std::nullopt, std::nullopt}, {S(""), std::nullopt}, {S("abc"), std::nullopt}, {S("2.5"), 2},
+      {S("3.5"), 4}, {S(" 7 "), 7}, {S("-1"), -1}, {S("32767"), 32767}, {S("32768"), std::nullopt},
+      {S("-32769"), std::nullopt}, {S("1e9"), std::nullopt}, {S("0x10"), std::nullopt}};
+  // From p, n filters on, on a wheel of count filters.
+  const int16_t targets[][4] = {{5, 2, 6, 1}, {1, 2, 6, 3}, {6, 6, 6, 6}, {0, 2, 6, 2},
+      {3, 20, 6, 17}, {0, 5, 0, 5}, {32767, 32767, 0, 32767}, {4, 3, 8, 7}};
+  // clang-format on
+  for (const auto& [text, value] : inputs)
+    EXPECT_EQ(SpeedTestInput(text), value) << text.value_or("<cancel>");
+  for (const auto& t : targets)
+    EXPECT_EQ(SpeedTestTarget(t[0], t[1], t[2]), t[3]) << t[0] << "+" << t[1];
+  EXPECT_EQ(SpeedTestResultText(10, 4523), "10 repetitions -4523 msec");
+  EXPECT_EQ(SpeedTestResultText(-3, 0), "-3 repetitions -0 msec");
+
   const char* const bad = "Error in input - not a number";
   struct Case {
     std::vector<std::optional<S>> answers;
