@@ -70,13 +70,12 @@ TEST(WheelViewTest, DrawingPlacesFiltersRoundTheCircle) {
   // Filter 2 is in the beam at the top; 3 follows clockwise, 1 precedes.
   EXPECT_EQ(std::vector<double>({d.marks[1].angleDeg, d.marks[2].angleDeg, d.marks[0].angleDeg}),
             std::vector<double>({0, 90, 270}));
-  const WheelDrawing unknownTurn = MakeWheelDrawing(8, 0);
-  EXPECT_EQ(std::vector<double>({unknownTurn.marks[0].angleDeg, unknownTurn.marks[2].angleDeg}),
-            std::vector<double>({0, 90}));
   EXPECT_TRUE(!d.marks[0].current && d.marks[1].current && d.marks[1].labelled && d.known);
   EXPECT_EQ(d.centreText, "2");
-  // Unknown and odd states.
-  const WheelDrawing unknown = MakeWheelDrawing(6, 0);
+  // Unknown and odd states; an unknown filter turns the wheel as filter 1 does.
+  const WheelDrawing unknown = MakeWheelDrawing(8, 0);
+  EXPECT_EQ(std::vector<double>({unknown.marks[0].angleDeg, unknown.marks[2].angleDeg}),
+            std::vector<double>({0, 90}));
   EXPECT_EQ(unknown.centreText, "?");
   EXPECT_FALSE(unknown.known);
   for (const auto& m : unknown.marks) EXPECT_FALSE(m.current);
