@@ -44,7 +44,7 @@ class RunProgram : public ::testing::Test {
   std::unique_ptr<sim::ControllerSim> sim_;
 };
 
-TEST_F(RunProgram, OutputsRefusalsErrorsAndPauses) {
+TEST_F(RunProgram, OutputsRefusalsErrorsPausesAndSignals) {
   struct Case {
     const char* program;
     std::string out;
@@ -88,9 +88,7 @@ TEST_F(RunProgram, OutputsRefusalsErrorsAndPauses) {
   }
   // The wheel stands where the failing line left it: at filter 2, no move to 4.
   EXPECT_EQ(Run("F ??\n").out, "F ?? -> F 2 ; \nPROGRAM FINISHED\n");
-}
 
-TEST_F(RunProgram, SignalStopsTheRunAfterTheCurrentLine) {
   for (int sig : {SIGTERM, SIGINT}) {
     SCOPED_TRACE(sig);
     auto args = Args("Repeat 30000 Times\nDelay 20\nEndrepeat\nEnd\n");

@@ -32,8 +32,19 @@ class Commands : public ::testing::TestWithParam<sim::ControllerKind> {
   std::unique_ptr<AppFixture> app_;
 };
 
-// Lines run in order: the words, then wheel moves from home.
-TEST_P(Commands, RepliesLineByLine) {
+// One start-up: the counts, lines run in order (the words, then wheel moves from home), nested
+// commands, the joystick words, a controller's raw text and, last, a wheel gone offline.
+TEST_P(Commands, RepliesInTurnThenAnOfflineWheel) {
+  // Start-up ran the joystick start command ("Ver") once.
+  EXPECT_EQ(ExecCmd("CommandCount"), " 2");
+  EXPECT_EQ(ExecCmdLine("Wait"), "1 ; ");
+  const int32_t before = CommandCount();
+  EXPECT_EQ(ExecCmdLine("B 3;Wait"), "OK  ; OK  ; ");
+  EXPECT_EQ(CommandCount(), before + 3);  // B 3, Wait and the B Wait it issues
+  EXPECT_EQ(LastWheel(), "B");
+  EXPECT_EQ(ExecCmd("F"), "Error Missing Argument ");
+  EXPECT_EQ(LastWheel(), "F");
+
   struct Case {
     const char* line;
     const char* reply;
@@ -65,76 +76,17 @@ TEST_P(Commands, RepliesLineByLine) {
   }
   // The command box shows the echo of the last wheel command.
   EXPECT_EQ(app_->ui.cmdText + "|" + app_->ui.msgLine, "F ??|F 1");
-}
 
-TEST_P(Commands, WaitCommandCountAndOfflineWheel) {
-  // Start-up ran the joystick start command ("Ver") once.
-  EXPECT_EQ(ExecCmd("CommandCount"), " 2");
-  EXPECT_EQ(ExecCmdLine("Wait"), "1 ; ");
-  const int32_t before = CommandCount();
-  EXPECT_EQ(ExecCmdLine("B 3;Wait"), "OK  ; OK  ; ");
-  EXPECT_EQ(CommandCount(), before + 3);  // B 3, Wait and the B Wait it issues
-  EXPECT_EQ(LastWheel(), "B");
-  EXPECT_EQ(ExecCmd("F"), "Error Missing Argument ");
-  EXPECT_EQ(LastWheel(), "F");
-  // An offline wheel answers "Off".
-  WheelOnline(2) = 0;
-  EXPECT_EQ(ExecCmdLine("B 2;B;B ??;F 1"), "Off  ; Off  ; Off  ; OK  ; ");
-  EXPECT_EQ(LastWheel(), "F");
-  EXPECT_EQ(ExecCmdLine("B"), "Off  ; ");
-  EXPECT_EQ(LastWheel(), "B");
-}
-
-TEST_P(Commands, ControllerCommandPassesRawText) {
-  const bool im = kind_ == sim::ControllerKind::kIM483I;
-  const std::string request = im ? "1Z" : "/1?0";
-  const std::string reply = ExecCmd("CON " + request);
-  EXPECT_EQ(reply.find("Error "), std::string::npos) << reply;
-  EXPECT_FALSE(reply.empty());
-  if (im) { EXPECT_EQ(reply.rfind("1Z", 0), 0u) << reply; }
-
-  // No unit answers at address 7: the exchange times out, the reply is an
-  // error and the log has the command.
-  SetPortTimeout(100);
-  const std::string bad = ExecCmd(im ? "CON 7Z" : "CON /7?0");
-  EXPECT_EQ(bad, "Error ");
-  EXPECT_NE(CommErrLogText().find(im ? "CON 7Z\\" : "CON /7?0\\"), std::string::npos);
-  EXPECT_EQ(app_->ui.cmdText, im ? "CON 7Z" : "CON /7?0");
-}
-
-TEST_P(Commands, JoystickSwitchesAndMessages) {
-  AppSettings().JoyOn = 0;
-  JoyAxes() = 0;
-  EXPECT_EQ(ExecCmdLine("Joy On;Joy ToggleAxes"), "OK  ; OK  ; ");
-  EXPECT_EQ(AppSettings().JoyOn, JoyCentred() == 1 ? 1 : 0);
-  EXPECT_EQ(JoyAxes(), 1);
-  EXPECT_EQ(ExecCmdLine("Joy XY;Joy Off"), "OK  ; OK  ; ");
-  EXPECT_EQ(JoyAxes(), 0);
-  EXPECT_EQ(AppSettings().JoyOn, 0);
-  EXPECT_EQ(app_->ui.cmdText, "Joy Off");
-  app_->ui.loaded.insert("frmInterp");
-  EXPECT_EQ(ExecCmd("! hello there"), "");
-  EXPECT_EQ(app_->ui.interpMsg, "hello there");
-  EXPECT_EQ(ExecCmd("nonsense"), "Error Unknown command");
-  EXPECT_EQ(app_->ui.msgLine, "Error Unknown command");
-}
-
-TEST_P(Commands, NestedCommandOnTheOtherWheelDuringAWaitOrHoming) {
-  struct Case {
-    const char* before;
-    const char* line;
-    const char* reply;
-    const char* nested;
-    const char* nestedReply;
-    const char* after;
-  };
-  const Case cases[] = {
+  // A command nested on the other wheel during a wait or a homing.
+  // clang-format off
+  const struct { const char *before, *line, *reply, *nested, *nestedReply, *after; } nests[] = {
       {"F Home;B Home", "F 3;F Wait;F ?", "OK  ; OK  ; 3 ; ", "B 4;B Wait;B ?", "OK  ; OK  ; 4 ; ",
        "3 ; 4 ; "},
       // The homed wheel's own reading, not the other wheel's, and its caption.
       {"F 3;F Wait;B 2;B Wait", "F Home", "OK  ; ", "B 4;B Wait", "OK  ; OK  ; ", "1 ; 4 ; "},
   };
-  for (const Case& c : cases) {
+  // clang-format on
+  for (const auto& c : nests) {
     SCOPED_TRACE(c.line);
     ExecCmdLine(c.before);
     std::string nestedReply;
@@ -151,9 +103,44 @@ TEST_P(Commands, NestedCommandOnTheOtherWheelDuringAWaitOrHoming) {
     EXPECT_EQ(std::to_string(CurFilter(1)) + " ; " + std::to_string(CurFilter(2)) + " ; ", c.after);
     EXPECT_EQ(ExecCmdLine("F ?;B ?"), c.after);
   }
+
+  AppSettings().JoyOn = 0;
+  JoyAxes() = 0;
+  EXPECT_EQ(ExecCmdLine("Joy On;Joy ToggleAxes"), "OK  ; OK  ; ");
+  EXPECT_EQ(AppSettings().JoyOn, JoyCentred() == 1 ? 1 : 0);
+  EXPECT_EQ(JoyAxes(), 1);
+  EXPECT_EQ(ExecCmdLine("Joy XY;Joy Off"), "OK  ; OK  ; ");
+  EXPECT_EQ(JoyAxes(), 0);
+  EXPECT_EQ(AppSettings().JoyOn, 0);
+  EXPECT_EQ(app_->ui.cmdText, "Joy Off");
+  app_->ui.loaded.insert("frmInterp");
+  EXPECT_EQ(ExecCmd("! hello there"), "");
+  EXPECT_EQ(app_->ui.interpMsg, "hello there");
+  EXPECT_EQ(ExecCmd("nonsense"), "Error Unknown command");
+  EXPECT_EQ(app_->ui.msgLine, "Error Unknown command");
+
+  const bool im = kind_ == sim::ControllerKind::kIM483I;
+  const std::string reply = ExecCmd(im ? "CON 1Z" : "CON /1?0");
+  EXPECT_EQ(reply.find("Error "), std::string::npos) << reply;
+  EXPECT_FALSE(reply.empty());
+  if (im) { EXPECT_EQ(reply.rfind("1Z", 0), 0u) << reply; }
+  // No unit answers at address 7: the exchange times out, the reply is an
+  // error and the log has the command.
+  SetPortTimeout(100);
+  const std::string bad = ExecCmd(im ? "CON 7Z" : "CON /7?0");
+  EXPECT_EQ(bad, "Error ");
+  EXPECT_NE(CommErrLogText().find(im ? "CON 7Z\\" : "CON /7?0\\"), std::string::npos);
+  EXPECT_EQ(app_->ui.cmdText, im ? "CON 7Z" : "CON /7?0");
+
+  // An offline wheel answers "Off".
+  WheelOnline(2) = 0;
+  EXPECT_EQ(ExecCmdLine("B 2;B;B ??;F 1"), "Off  ; Off  ; Off  ; OK  ; ");
+  EXPECT_EQ(LastWheel(), "F");
+  EXPECT_EQ(ExecCmdLine("B"), "Off  ; ");
+  EXPECT_EQ(LastWheel(), "B");
 }
 
-TEST_P(Commands, StartUpWithoutWindowsLoadsTheModelHidden) {
+TEST_P(Commands, StartUpWithoutWindowsOrWithAnUnknownControllerType) {
   // Started again without a view, as the windowless modes start, on wheels
   // that stand at filters 3 and 5.
   ASSERT_EQ(ExecCmdLine("F 3;B 5;F Wait;B Wait"), "OK  ; OK  ; OK  ; OK  ; ");
@@ -168,6 +155,14 @@ TEST_P(Commands, StartUpWithoutWindowsLoadsTheModelHidden) {
   EXPECT_EQ(MainWin().Msg(), "5");
   EXPECT_EQ(ExecCmdLine("Unload;F ?"), "OK  ; Error  ; ");
   EXPECT_EQ(CommIsLoaded(), 0);
+
+  // An unknown controller type (the names are upper case): nothing goes on the line.
+  ResetProgramState();
+  app_->SetConfig("CONTRTYPE", "im483i");
+  EXPECT_EQ(app_->Start(), -1);  // the wheels cannot be read
+  app_->sim->ClearRequests();
+  EXPECT_EQ(ExecCmdLine("CON 1Z;F 1"), " ; Off  ; ");
+  EXPECT_TRUE(app_->sim->Requests().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothControllers, Commands,
@@ -177,18 +172,8 @@ INSTANTIATE_TEST_SUITE_P(BothControllers, Commands,
                            return std::string(sim::ControllerKindName(p.param));
                          });
 
-TEST(CommandsWithoutController, UnknownControllerTypeSendsNothing) {
-  const auto kind = sim::ControllerKind::kIM483I;
-  AppFixture app(&kind);
-  app.SetConfig("CONTRTYPE", "im483i");
-  EXPECT_EQ(app.Start(), -1);  // the wheels cannot be read
-  app.sim->ClearRequests();
-  EXPECT_EQ(ExecCmdLine("CON 1Z;F 1"), " ; Off  ; ");
-  EXPECT_TRUE(app.sim->Requests().empty());
-}
-
 // The words and numbers of a command line.
-TEST(TextHelpers, SplitFirstWordAndSplitAt) {
+TEST(TextHelpers, SplitFirstWordSplitAtAndIsNumOrConst) {
   struct Case {
     const char* in;
     bool at;  // SplitAt ";" instead of SplitFirstWord
@@ -212,26 +197,25 @@ TEST(TextHelpers, SplitFirstWordAndSplitAt) {
     EXPECT_EQ(piece, c.piece);
     EXPECT_EQ(text, c.rest);
   }
-}
 
-TEST(TextHelpers, IsNumOrConstSubstitutesConstants) {
+  // Numbers, and constants put in their place.
   ResetCommandState();
   SymConst() = {{"RED", std::string("3")},  {"BIG", std::string("1e9")},
                 {"NEG", std::string("-2")}, {"BAD", std::string("abc")},
                 {"RED", std::string("9")},  {"HALF", 0.5}};
-  struct Case {
+  struct Num {
     const char* in;
     bool ok;
     const char* out;
   };
   // clang-format off
-  const Case cases[] = {
+  const Num nums[] = {
       {"3", true, "3"}, {"2.5", true, "2.5"}, {" 7 ", true, " 7 "}, {"RED", true, " 3"},
       {"red", false, "red"}, {"NEG", true, "-2"}, {"BIG", true, " 1000000000"},
       {"BAD", false, "BAD"}, {"HALF", true, " .5"}, {"GREEN", false, "GREEN"}, {"", false, ""},
   };
   // clang-format on
-  for (const auto& c : cases) {
+  for (const auto& c : nums) {
     SCOPED_TRACE(c.in);
     std::string w = c.in;
     EXPECT_EQ(IsNumOrConst(w), c.ok);

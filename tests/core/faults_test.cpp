@@ -45,6 +45,7 @@ constexpr int64_t kWaitMs = (kMoveTimeoutS + 1) * 1000 + 2 * kPortTimeoutMs;
 constexpr int64_t kExchangeMs = 2 * kPortTimeoutMs;
 const char* const kRecovery = "F Wait;F 4;F Wait;F ??";
 const char* const kRecovered = "OK  ; OK  ; OK  ; F 4 ; ";
+const sim::SimOptions kFast{.speed_factor = 20};
 
 enum class How {
   kSim,        // the simulator's fault for `count` requests from the faulty command on
@@ -64,55 +65,7 @@ struct LineFault {
   int64_t longestMs;   // the fake time it may take at most
 };
 
-class Faults : public ::testing::Test {
- protected:
-  void Start(Kind kind) {
-    kind_ = kind;
-    app_ = std::make_unique<AppFixture>(&kind_);
-    // The port is a link to the pseudo-terminal, as a udev name is to a
-    // USB adapter, so that the device can go and come back.
-    link_ = app_->dir.file("ttyNVX");
-    Relink();
-    app_->SetConfig("PORTDEVICE", link_);
-    app_->SetConfig("PORTTIMEOUT", std::to_string(kPortTimeoutMs));
-    app_->SetConfig("MOVETIMEOUT", std::to_string(kMoveTimeoutS));
-    ASSERT_EQ(app_->Start(), 1) << CommErrLogText();
-  }
-  void Relink() {
-    std::filesystem::remove(link_);
-    std::filesystem::create_symlink(app_->sim->SlavePath(), link_);
-  }
-  // A new simulator on a new pseudo-terminal, behind the same link.
-  void NewLine() {
-    app_->sim->Stop();
-    app_->sim = std::make_unique<sim::ControllerSim>(
-        kind_, sim::UnitsFromParamFiles(app_->dir.path()), Fast());
-    app_->time.FollowSim(*app_->sim);
-    ASSERT_EQ(app_->sim->Start(), 1);
-    Relink();
-  }
-  sim::SimOptions Fast() const {
-    sim::SimOptions o;
-    o.speed_factor = 20;
-    return o;
-  }
-  // The configuration's "OK": the port is closed and opened again.
-  void Reopen() { MainWin().ConfigurationClick(); }
-  // Runs a line: the fake time it took, and whether a reply failed.
-  int64_t Timed(const std::string& line, bool& failed) {
-    const int64_t t0 = app_->time.clock.ElapsedMs();
-    std::vector<std::string> replies;
-    ExecCmdLine(line, &replies);
-    failed = std::any_of(replies.begin(), replies.end(), ReplyCountsAsFailed);
-    return app_->time.clock.ElapsedMs() - t0;
-  }
-
-  Kind kind_{};
-  std::unique_ptr<AppFixture> app_;
-  std::string link_;
-};
-
-TEST_F(Faults, OnTheLine) {
+TEST(Faults, OnTheLine) {
   // clang-format off
   const LineFault cases[] = {
       {"stops answering mid-move", 3, How::kSim, sim::Fault::kNoReply, -1, "F Wait", kWaitMs},
@@ -126,54 +79,76 @@ TEST_F(Faults, OnTheLine) {
       {"port closed by Unload", 3, How::kUnload, sim::Fault::kNone, 0, "Unload;F 2", kExchangeMs},
   };
   // clang-format on
+  std::unique_ptr<AppFixture> app;
+  std::string link;
+  auto relink = [&] {
+    std::filesystem::remove(link);
+    std::filesystem::create_symlink(app->sim->SlavePath(), link);
+  };
   for (size_t row = 0; row < 2 * std::size(cases); ++row) {
     const LineFault& c = cases[row / 2];
     const Kind kind = row % 2 ? Kind::kEZHR17 : Kind::kIM483I;
     if (!(c.kinds & (row % 2 ? 2 : 1))) continue;
     SCOPED_TRACE(std::string(c.name) + " on " + sim::ControllerKindName(kind));
-    Start(kind);
+    app = std::make_unique<AppFixture>(&kind);
+    // The port is a link to the pseudo-terminal, as a udev name is to a
+    // USB adapter, so that the device can go and come back.
+    link = app->dir.file("ttyNVX");
+    relink();
+    app->SetConfig("PORTDEVICE", link);
+    app->SetConfig("PORTTIMEOUT", std::to_string(kPortTimeoutMs));
+    app->SetConfig("MOVETIMEOUT", std::to_string(kMoveTimeoutS));
+    ASSERT_EQ(app->Start(), 1) << CommErrLogText();
     ASSERT_EQ(ExecCmdLine("F 3"), "OK  ; ");
-    sim::SimOptions o = Fast();
+    sim::SimOptions o = kFast;
     o.fault = c.fault;
     o.fault_count = c.count;
     if (c.how == How::kLateReply) o.reply_delay_ms = kPortTimeoutMs + 200;
-    app_->sim->SetOptions(o);
-    const uint64_t sent = app_->sim->BytesSent();
+    app->sim->SetOptions(o);
+    const uint64_t sent = app->sim->BytesSent();
     if (c.how == How::kRemoved) {
-      app_->sim->Stop();
-      std::filesystem::remove(link_);
-      Reopen();
+      app->sim->Stop();
+      std::filesystem::remove(link);
+      MainWin().ConfigurationClick();  // the configuration's "OK": the port closed and opened again
     }
 
-    bool failed = false;
-    EXPECT_LE(Timed(c.during, failed), c.longestMs);
-    EXPECT_TRUE(failed);
+    const int64_t t0 = app->time.clock.ElapsedMs();
+    std::vector<std::string> replies;
+    ExecCmdLine(c.during, &replies);
+    EXPECT_LE(app->time.clock.ElapsedMs() - t0, c.longestMs);
+    EXPECT_TRUE(std::any_of(replies.begin(), replies.end(), ReplyCountsAsFailed));
     PeriodicTick();  // the port's events, as the window's timer delivers them
 
     // The fault goes.
     if (c.how == How::kLateReply) {
       // The late reply arrives while the line is quiet, before the next command.
-      for (int i = 0; i < 200 && app_->sim->BytesSent() == sent; ++i) {
+      for (int i = 0; i < 200 && app->sim->BytesSent() == sent; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
       }
-      ASSERT_GT(app_->sim->BytesSent(), sent);
+      ASSERT_GT(app->sim->BytesSent(), sent);
       // ... and is in the port's input (looked at, not read).
-      const int fd = ::open(link_.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
+      const int fd = ::open(link.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK);
       pollfd p{fd, POLLIN, 0};
       ASSERT_EQ(::poll(&p, 1, 5000), 1);
       ::close(fd);
     }
     if (c.how == How::kHangUp || c.how == How::kRemoved) {
-      NewLine();
-      Reopen();
+      // A new simulator on a new pseudo-terminal, behind the same link.
+      app->sim->Stop();
+      app->sim = std::make_unique<sim::ControllerSim>(
+          kind, sim::UnitsFromParamFiles(app->dir.path()), kFast);
+      app->time.FollowSim(*app->sim);
+      ASSERT_EQ(app->sim->Start(), 1);
+      relink();
+      MainWin().ConfigurationClick();
     } else if (c.how == How::kUnload) {
       MainWin().Load();
       ASSERT_EQ(OpenConfiguredPort(), 1);
     } else {
-      app_->sim->SetOptions(Fast());
+      app->sim->SetOptions(kFast);
     }
     EXPECT_EQ(ExecCmdLine(kRecovery), kRecovered) << CommErrLogText();
-    app_.reset();
+    app.reset();
   }
 }
 

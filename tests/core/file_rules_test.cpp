@@ -42,7 +42,7 @@ TEST(FilePatternTest, Matching) {
   EXPECT_EQ(SplitPatterns(""), (V{""}));
 }
 
-TEST(FileTextTest, SizesDatesAndPadding) {
+TEST(FileTextTest, SizesDatesPaddingAndTheListing) {
   // clang-format off
   const std::pair<uint64_t, const char*> sizes[] = {{0, ""}, {999, "999"}, {1000, "1,000"},
       {123456, "123,456"}, {1234567, "1,234,567"},
@@ -62,9 +62,8 @@ TEST(FileTextTest, SizesDatesAndPadding) {
   for (const auto& d : dates)
     EXPECT_EQ(ListingDate(d.t) + "|" + GeneralDate(d.t), std::string(d.listing) + "|" + d.general);
   for (const auto& [in, out] : pads) EXPECT_EQ(PadLeft(in, 5), out) << in;
-}
 
-TEST(FileListingTest, ColumnsLongNamesAndNonAsciiText) {
+  // The listing's columns, with long names and non-ASCII text.
   const std::string longName(35, 'n');
   const std::vector<FileEntry> entries{
       {"B.DAT", 1234567, {2001, 2, 3, 4, 5, 6}},
@@ -83,7 +82,7 @@ TEST(FileListingTest, ColumnsLongNamesAndNonAsciiText) {
                                        "234" + nnbsp + "567  01-02-2026 03:04AM");
 }
 
-TEST(FilePathTest, JoinParentNormal) {
+TEST(FilePathTest, JoinParentNormalMountPointsAndDrives) {
   // clang-format off
   const std::pair<std::string, const char*> rows[] = {
       {JoinPath("/a", "b"), "/a/b"}, {JoinPath("/a/", "b"), "/a/b"}, {JoinPath("/", "b"), "/b"},
@@ -92,9 +91,8 @@ TEST(FilePathTest, JoinParentNormal) {
       {NormalDir("//"), "/"}, {NormalDir("/.."), "/"}};
   // clang-format on
   for (size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(rows[i].first, rows[i].second) << i;
-}
 
-TEST(MountPointsTest, RealFileSystemsAndTheDriveOfAPath) {
+  // The real file systems' mount points, and the drive of a path.
   const std::string mounts =
       "overlay / overlay rw,relatime 0 0\nproc /proc proc rw 0 0\ntmpfs /dev tmpfs rw 0 0\n"
       "devpts /dev/pts devpts rw 0 0\nsysfs /sys sysfs ro 0 0\n"
@@ -116,48 +114,40 @@ TEST(MountPointsTest, RealFileSystemsAndTheDriveOfAPath) {
   for (const auto& [path, drive] : drives) EXPECT_EQ(DriveOfPath(path, points), drive) << path;
 }
 
-class FileOpsTest : public ::testing::Test {
- protected:
-  std::string Dir() const {
-    std::string d = tmp_.path();
-    d.pop_back();
-    return d;
-  }
-  TempDir tmp_;
-};
+// One program directory in turn: listing, new folders, deleting, copying.
+TEST(FileOpsTest, ListCreateDeleteAndCopy) {
+  TempDir tmp;
+  std::string dir = tmp.path();
+  dir.pop_back();  // the dialogs give a directory without its '/'
+  tmp.writeRaw("b.PRG", "x");
+  tmp.writeRaw("A.prg", "");
+  tmp.writeRaw("c.txt", "1234");
+  tmp.writeRaw(".hidden.PRG", "");
+  fs::create_directory(tmp.file("Sub"));
+  fs::create_directory(tmp.file("another"));
+  fs::create_directory(tmp.file(".git"));
+  fs::create_symlink(tmp.file("c.txt"), tmp.file("link.txt"));
+  fs::create_symlink(tmp.file("nowhere"), tmp.file("broken.txt"));
 
-TEST_F(FileOpsTest, ListFilesAndSubdirs) {
-  tmp_.writeRaw("b.PRG", "x");
-  tmp_.writeRaw("A.prg", "");
-  tmp_.writeRaw("c.txt", "1234");
-  tmp_.writeRaw(".hidden.PRG", "");
-  fs::create_directory(tmp_.file("Sub"));
-  fs::create_directory(tmp_.file("another"));
-  fs::create_directory(tmp_.file(".git"));
-  fs::create_symlink(tmp_.file("c.txt"), tmp_.file("link.txt"));
-  fs::create_symlink(tmp_.file("nowhere"), tmp_.file("broken.txt"));
-
-  const auto prg = ListFiles(Dir(), "*.PRG");
+  const auto prg = ListFiles(dir, "*.PRG");
   ASSERT_EQ(prg.size(), 2u);
   EXPECT_EQ(prg[0].name, "A.prg");
   EXPECT_EQ(prg[1].name, "b.PRG");
   EXPECT_EQ(prg[1].size, 1u);
 
-  const auto all = ListFiles(Dir(), "*.*");
+  const auto all = ListFiles(dir, "*.*");
   std::vector<std::string> names;
   for (const auto& e : all) names.push_back(e.name);
   EXPECT_EQ(names, (std::vector<std::string>{"A.prg", "b.PRG", "c.txt", "link.txt"}));
   EXPECT_EQ(all[3].size, 4u);
 
-  EXPECT_EQ(ListSubdirs(Dir()), (std::vector<std::string>{"another", "Sub"}));
-  EXPECT_TRUE(ListFiles(tmp_.file("none"), "*.*").empty());
-  EXPECT_TRUE(ListSubdirs(tmp_.file("none")).empty());
-  EXPECT_FALSE(StatFile(Dir()).has_value());  // a folder is no file
-}
+  EXPECT_EQ(ListSubdirs(dir), (std::vector<std::string>{"another", "Sub"}));
+  EXPECT_TRUE(ListFiles(tmp.file("none"), "*.*").empty());
+  EXPECT_TRUE(ListSubdirs(tmp.file("none")).empty());
+  EXPECT_FALSE(StatFile(dir).has_value());  // a folder is no file
 
-TEST_F(FileOpsTest, NewFolderRules) {
-  tmp_.writeRaw("f", "");
-  fs::create_directory(tmp_.file("d"));
+  tmp.writeRaw("f", "");
+  fs::create_directory(tmp.file("d"));
   // A message "@..." names the program directory first.
   const std::tuple<const char*, int16_t, const char*> cases[] = {
       {"", 0, ""},
@@ -170,82 +160,77 @@ TEST_F(FileOpsTest, NewFolderRules) {
   };
   for (const auto& [answer, result, message] : cases) {
     std::string path, msg, m = message;
-    if (m.find('@') != std::string::npos) m.replace(m.find('@'), 1, tmp_.path());
-    EXPECT_EQ(NewFolderPath(Dir(), answer, path, msg), result) << answer;
+    if (m.find('@') != std::string::npos) m.replace(m.find('@'), 1, tmp.path());
+    EXPECT_EQ(NewFolderPath(dir, answer, path, msg), result) << answer;
     EXPECT_EQ(msg, m);
-    EXPECT_EQ(path, result == 1 ? tmp_.file(answer) : "") << answer;
+    EXPECT_EQ(path, result == 1 ? tmp.file(answer) : "") << answer;
   }
   std::string msg;
-  EXPECT_EQ(CreateFolder(tmp_.file("new"), msg), 1);
-  EXPECT_TRUE(fs::is_directory(tmp_.file("new")));
-  EXPECT_EQ(CreateFolder(tmp_.file("new"), msg), -1);
-  EXPECT_EQ(msg, "Folder " + tmp_.file("new") + " already exists");
-  EXPECT_EQ(CreateFolder(tmp_.file("no/such/x"), msg), -1);
-  EXPECT_EQ(msg, "Folder " + tmp_.file("no/such/x") + " could not be created");
-}
+  EXPECT_EQ(CreateFolder(tmp.file("new"), msg), 1);
+  EXPECT_TRUE(fs::is_directory(tmp.file("new")));
+  EXPECT_EQ(CreateFolder(tmp.file("new"), msg), -1);
+  EXPECT_EQ(msg, "Folder " + tmp.file("new") + " already exists");
+  EXPECT_EQ(CreateFolder(tmp.file("no/such/x"), msg), -1);
+  EXPECT_EQ(msg, "Folder " + tmp.file("no/such/x") + " could not be created");
 
-TEST_F(FileOpsTest, DeleteFilesAndEmptyFolders) {
-  tmp_.writeRaw("a", "1");
-  tmp_.writeRaw("b", "2");
-  tmp_.writeRaw("ro", "3");
-  ASSERT_EQ(chmod(tmp_.file("ro").c_str(), 0444), 0);
-  fs::create_directory(tmp_.file("d"));
-  const FileOpResult r = DeleteFiles(Dir(), {"a", "gone", "ro", "d", "../x", "b"});
-  EXPECT_EQ(r.count, 2);
-  EXPECT_EQ(r.messages, (std::vector<std::string>{"File " + tmp_.file("ro") + " is write-protected",
-                                                  tmp_.file("d") + " is a folder, not a file",
-                                                  "../x is not a file name"}));
-  EXPECT_FALSE(fs::exists(tmp_.file("a")));
-  EXPECT_FALSE(fs::exists(tmp_.file("b")));
-  EXPECT_TRUE(fs::exists(tmp_.file("ro")));
-  EXPECT_TRUE(fs::exists(tmp_.file("d")));
-  EXPECT_EQ(DeleteFiles(Dir(), {}).count, 0);
+  tmp.writeRaw("a", "1");
+  tmp.writeRaw("b", "2");
+  tmp.writeRaw("ro", "3");
+  ASSERT_EQ(chmod(tmp.file("ro").c_str(), 0444), 0);
+  const FileOpResult deleted = DeleteFiles(dir, {"a", "gone", "ro", "d", "../x", "b"});
+  EXPECT_EQ(deleted.count, 2);
+  EXPECT_EQ(deleted.messages,
+            (std::vector<std::string>{"File " + tmp.file("ro") + " is write-protected",
+                                      tmp.file("d") + " is a folder, not a file",
+                                      "../x is not a file name"}));
+  EXPECT_FALSE(fs::exists(tmp.file("a")));
+  EXPECT_FALSE(fs::exists(tmp.file("b")));
+  EXPECT_TRUE(fs::exists(tmp.file("ro")));
+  EXPECT_TRUE(fs::exists(tmp.file("d")));
+  EXPECT_EQ(DeleteFiles(dir, {}).count, 0);
   // Folders: only empty ones go.
-  tmp_.writeRaw("d/x", "data");
-  EXPECT_FALSE(RemoveEmptyFolder(tmp_.file("d")));
-  EXPECT_TRUE(fs::exists(tmp_.file("d/x")));
-  fs::remove(tmp_.file("d/x"));
-  EXPECT_TRUE(RemoveEmptyFolder(tmp_.file("d")));
-  EXPECT_FALSE(fs::exists(tmp_.file("d")));
-  for (const std::string& path : {tmp_.file("d"), std::string("/"), std::string()})
+  tmp.writeRaw("d/x", "data");
+  EXPECT_FALSE(RemoveEmptyFolder(tmp.file("d")));
+  EXPECT_TRUE(fs::exists(tmp.file("d/x")));
+  fs::remove(tmp.file("d/x"));
+  EXPECT_TRUE(RemoveEmptyFolder(tmp.file("d")));
+  EXPECT_FALSE(fs::exists(tmp.file("d")));
+  for (const std::string& path : {tmp.file("d"), std::string("/"), std::string()})
     EXPECT_FALSE(RemoveEmptyFolder(path)) << path;
-}
 
-TEST_F(FileOpsTest, CopyFolderAndFilesInto) {
-  fs::create_directories(tmp_.file("src/sub"));
-  tmp_.writeRaw("src/sub/f", "abc");
-  fs::create_directory(tmp_.file("dest"));
-  std::string msg;
-  EXPECT_EQ(CopyFolderInto(tmp_.file("src"), tmp_.file("dest"), msg), 1) << msg;
-  EXPECT_EQ(tmp_.read("dest/src/sub/f"), "abc");
-  EXPECT_TRUE(fs::exists(tmp_.file("src/sub/f")));
+  fs::create_directories(tmp.file("src/sub"));
+  tmp.writeRaw("src/sub/f", "abc");
+  fs::create_directory(tmp.file("dest"));
+  EXPECT_EQ(CopyFolderInto(tmp.file("src"), tmp.file("dest"), msg), 1) << msg;
+  EXPECT_EQ(tmp.read("dest/src/sub/f"), "abc");
+  EXPECT_TRUE(fs::exists(tmp.file("src/sub/f")));
 
-  EXPECT_EQ(CopyFolderInto(tmp_.file("src"), tmp_.file("dest"), msg), -1);
-  EXPECT_EQ(msg, "Folder " + tmp_.file("dest/src") + " already exists");
+  EXPECT_EQ(CopyFolderInto(tmp.file("src"), tmp.file("dest"), msg), -1);
+  EXPECT_EQ(msg, "Folder " + tmp.file("dest/src") + " already exists");
 
-  EXPECT_EQ(CopyFolderInto(tmp_.file("src"), tmp_.file("src/sub"), msg), -1);
-  EXPECT_EQ(msg, "Folder " + tmp_.file("src") + " cannot be copied into itself");
-  EXPECT_FALSE(fs::exists(tmp_.file("src/sub/src")));
+  EXPECT_EQ(CopyFolderInto(tmp.file("src"), tmp.file("src/sub"), msg), -1);
+  EXPECT_EQ(msg, "Folder " + tmp.file("src") + " cannot be copied into itself");
+  EXPECT_FALSE(fs::exists(tmp.file("src/sub/src")));
 
-  EXPECT_EQ(CopyFolderInto(tmp_.file("src"), tmp_.file("none"), msg), -1);
-  EXPECT_EQ(msg, "Folder " + tmp_.file("none") + " does not exist");
-  EXPECT_EQ(CopyFolderInto("/", tmp_.file("dest"), msg), -1);
+  EXPECT_EQ(CopyFolderInto(tmp.file("src"), tmp.file("none"), msg), -1);
+  EXPECT_EQ(msg, "Folder " + tmp.file("none") + " does not exist");
+  EXPECT_EQ(CopyFolderInto("/", tmp.file("dest"), msg), -1);
 
   // Files: an existing target stays as it was.
-  tmp_.writeRaw("a", "1");
-  tmp_.writeRaw("b", "2");
-  tmp_.writeRaw("dest/b", "old");
-  const FileOpResult r = CopyFilesInto(Dir(), {"a", "b", "gone"}, tmp_.file("dest"));
-  EXPECT_EQ(r.count, 1);
-  EXPECT_EQ(r.messages,
-            (std::vector<std::string>{"File " + tmp_.file("dest/b") + " already exists"}));
-  EXPECT_EQ(tmp_.read("dest/a"), "1");
-  EXPECT_EQ(tmp_.read("dest/b"), "old");
+  tmp.writeRaw("a", "1");
+  tmp.writeRaw("b", "2");
+  tmp.writeRaw("dest/b", "old");
+  const FileOpResult copied = CopyFilesInto(dir, {"a", "b", "gone"}, tmp.file("dest"));
+  EXPECT_EQ(copied.count, 1);
+  EXPECT_EQ(copied.messages,
+            (std::vector<std::string>{"File " + tmp.file("dest/b") + " already exists"}));
+  EXPECT_EQ(tmp.read("dest/a"), "1");
+  EXPECT_EQ(tmp.read("dest/b"), "old");
   // Onto itself: the target exists, nothing changes.
-  const FileOpResult self = CopyFilesInto(Dir(), {"a"}, Dir());
+  const FileOpResult self = CopyFilesInto(dir, {"a"}, dir);
   EXPECT_EQ(self.count, 0);
-  EXPECT_EQ(tmp_.read("a"), "1");
-  EXPECT_EQ(CopyFilesInto(Dir(), {"a"}, tmp_.file("none")).messages.size(), 1u);
+  EXPECT_EQ(tmp.read("a"), "1");
+  EXPECT_EQ(CopyFilesInto(dir, {"a"}, tmp.file("none")).messages.size(), 1u);
 }
 
 }  // namespace

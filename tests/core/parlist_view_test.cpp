@@ -15,15 +15,11 @@ using test::RecordingUi;
 using test::ScopedUi;
 using test::TempDir;
 
-TEST(ParListLayoutTest, TwipsToPixelsRoundsToNearest) {
-  struct Case {
-    int twips, px;
-  } cases[] = {{0, 0},    {7, 0},     {8, 1},      {15, 1},     {100, 7},  {240, 16},
-               {260, 17}, {1400, 93}, {2200, 147}, {3700, 247}, {-15, -1}, {-8, -1}};
-  for (const Case& c : cases) EXPECT_EQ(TwipsToPixels(c.twips), c.px) << c.twips;
-}
-
 TEST(ParListLayoutTest, GridForEntryCountsAndWindowPosition) {
+  // Twips to pixels, rounded to the nearest.
+  const int pixels[][2] = {{0, 0},    {7, 0},     {8, 1},      {15, 1},     {100, 7},  {240, 16},
+                           {260, 17}, {1400, 93}, {2200, 147}, {3700, 247}, {-15, -1}, {-8, -1}};
+  for (const auto& [twips, px] : pixels) EXPECT_EQ(TwipsToPixels(twips), px) << twips;
   struct Case {
     int n, rows, visible;
     bool scroll;
@@ -67,21 +63,13 @@ TEST(ParListLayoutTest, GridForEntryCountsAndWindowPosition) {
   EXPECT_TRUE(ParListRows({}).empty());
 }
 
-class ParListSessionTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    SetParDir(tmp_.path());
-    CurParList().clear();
-  }
-  void TearDown() override { CurParList().clear(); }
-
-  TempDir tmp_;
-  RecordingUi ui_;
-  ScopedUi scoped_{ui_};
-};
-
 // Edits through the window are the window's tests; these are the rows it cannot give.
-TEST_F(ParListSessionTest, CloseStoresRowsByKeyAndRewritesTheFile) {
+TEST(ParListSessionTest, CloseStoresRowsByKeyAFolderOpensEmptyAFailedWriteKeepsTheFile) {
+  TempDir tmp;
+  RecordingUi ui;
+  ScopedUi scoped{ui};
+  SetParDir(tmp.path());
+  CurParList().clear();
   const std::string ab = "\"A\",1\r\n\"B\",2\r\n";
   struct Case {
     std::string file;
@@ -95,36 +83,33 @@ TEST_F(ParListSessionTest, CloseStoresRowsByKeyAndRewritesTheFile) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.written);
-    tmp_.writeRaw("P.TXT", c.file);
+    tmp.writeRaw("P.TXT", c.file);
     SetParFile("P.TXT");
     ASSERT_TRUE(ParListOpen());
     EXPECT_EQ(ParListClose(c.rows, true), 1);
-    EXPECT_EQ(tmp_.read("P.TXT"), c.written);
+    EXPECT_EQ(tmp.read("P.TXT"), c.written);
   }
-}
 
-// A missing file is the window's test; a folder in the file's place opens empty too.
-TEST_F(ParListSessionTest, FolderOpensEmptyAndWritesNothing) {
-  std::filesystem::create_directory(tmp_.file("ADIR.TXT"));
-  tmp_.writeRaw("OTHER.TXT", "\"X\",1\r\n");
+  // A missing file is the window's test; a folder in the file's place opens empty too.
+  std::filesystem::create_directory(tmp.file("ADIR.TXT"));
+  tmp.writeRaw("OTHER.TXT", "\"X\",1\r\n");
   SetParFile("OTHER.TXT");
   ASSERT_EQ(ReadCurPar(), 1);
   SetParFile("ADIR.TXT");
   EXPECT_FALSE(ParListOpen());
   EXPECT_EQ(ParCount(), 0);  // the other file's entries are gone
   EXPECT_EQ(ParListClose(ParListRows(CurParList()), false), 0);
-  EXPECT_TRUE(std::filesystem::is_directory(tmp_.file("ADIR.TXT")));
-}
+  EXPECT_TRUE(std::filesystem::is_directory(tmp.file("ADIR.TXT")));
 
-TEST_F(ParListSessionTest, FailedWriteReportsAndKeepsOldFile) {
-  tmp_.writeRaw("P.TXT", "\"A\",1\r\n");
+  tmp.writeRaw("P.TXT", "\"A\",1\r\n");
   SetParFile("P.TXT");
   ASSERT_TRUE(ParListOpen());
   // The directory goes away under the editor: the write cannot succeed.
-  SetParDir(tmp_.path() + "gone/");
+  SetParDir(tmp.path() + "gone/");
   SetParFile("P.TXT");
   EXPECT_EQ(ParListClose({{"A", "2"}}, true), -1);
-  EXPECT_EQ(tmp_.read("P.TXT"), "\"A\",1\r\n");
+  EXPECT_EQ(tmp.read("P.TXT"), "\"A\",1\r\n");
+  CurParList().clear();
 }
 
 }  // namespace

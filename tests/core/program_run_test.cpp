@@ -17,29 +17,19 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-class ProgramRun : public ::testing::Test {
- protected:
-  void SetUp() override {
-    for (const char* key : {"W1_INSTALLED", "W2_INSTALLED"}) app_.SetConfig(key, "0");
-    app_.Start();
-    SetInterpMessageSink([this](const std::string& text) { msgs_.push_back(text); });
-    SetTickHooks(
-        {nullptr, [this](const std::string& line, const std::string&) { ran_.push_back(line); }});
-    // Every tick is asked for again while the line's events run: it runs no line.
-    app_.ui.onProcessEvents = [] { PeriodicTick(); };
-  }
-  void TearDown() override {
-    SetTickHooks({});
-    SetInterpMessageSink(nullptr);
-  }
-  void RunToIdle() {
+TEST(ProgramRun, LinesRunHowTheRunEndsTheTimeAndTheLineInView) {
+  test::AppFixture app;
+  for (const char* key : {"W1_INSTALLED", "W2_INSTALLED"}) app.SetConfig(key, "0");
+  app.Start();
+  Lines ran, msgs;
+  SetInterpMessageSink([&](const std::string& text) { msgs.push_back(text); });
+  SetTickHooks(
+      {nullptr, [&](const std::string& line, const std::string&) { ran.push_back(line); }});
+  // Every tick is asked for again while the line's events run: it runs no line.
+  app.ui.onProcessEvents = [] { PeriodicTick(); };
+  auto runToIdle = [] {
     for (int i = 0; i < 1000 && RunState() != 0; ++i) PeriodicTick();
-  }
-  test::AppFixture app_;
-  Lines ran_, msgs_;
-};
-
-TEST_F(ProgramRun, LinesRunAndHowTheRunEnds) {
+  };
   const std::string R2 = "Repeat 2 Times", R21 = "Repeat 2 Times : Rep.# 1", F = "PROGRAM FINISHED",
                     S = "PROGRAM STOPPED";
   // click: the row clicked after StartOver (-1 none); step: StepOnce, not StartRun; resumes: how
@@ -85,26 +75,26 @@ TEST_F(ProgramRun, LinesRunAndHowTheRunEnds) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.program[0] + " ... " + c.program.back() + (c.step ? " step" : ""));
     ResetInterpreter();
-    ran_.clear();
-    msgs_.clear();
+    ran.clear();
+    msgs.clear();
     SetProgram(c.program);
     StartOver();
     if (c.click >= 0) ClickRow(c.click);
     c.step ? StepOnce() : StartRun();
-    RunToIdle();
+    runToIdle();
     for (int i = 0; i < c.resumes; ++i) {
       StopRun();
-      EXPECT_EQ(msgs_.back(), "PROGRAM INTERRUPTED");
+      EXPECT_EQ(msgs.back(), "PROGRAM INTERRUPTED");
       StartRun();
-      RunToIdle();
+      runToIdle();
     }
-    EXPECT_EQ(ran_, c.ran);
+    EXPECT_EQ(ran, c.ran);
     EXPECT_EQ(RunState() + TickBusy(), 0);
     EXPECT_EQ(EditAllowed(), 1);
     EXPECT_EQ(RunStatus() + "|" + MainWin().CmdText(), c.status + "|" + c.box);
-    EXPECT_TRUE(!c.msg || std::find(msgs_.begin(), msgs_.end(), c.msg) != msgs_.end());
+    EXPECT_TRUE(!c.msg || std::find(msgs.begin(), msgs.end(), c.msg) != msgs.end());
     // The last message is the status, but a pause shows none.
-    EXPECT_EQ(msgs_.empty() ? "" : msgs_.back(),
+    EXPECT_EQ(msgs.empty() ? "" : msgs.back(),
               c.status == "PROGRAM PAUSED" ? "PROGRAM (RE)STARTED" : c.status);
     // A finished block is plain again; a failed line is left as it was.
     EXPECT_TRUE(c.status != F || ProgramLines()[0].find("Rep.#") == std::string::npos);
@@ -112,9 +102,9 @@ TEST_F(ProgramRun, LinesRunAndHowTheRunEnds) {
     EXPECT_EQ(InterpWin().controlsEnabled, c.status != "PROGRAM PAUSED");
     EXPECT_FALSE(InterpWin().runOption);
   }
-}
+  SetTickHooks({});
+  SetInterpMessageSink(nullptr);
 
-TEST_F(ProgramRun, ElapsedTenthsAndTheFetchedLineInView) {
   struct Shown {
     uint32_t ms;
     const char* text;

@@ -26,7 +26,6 @@ struct FakeWheel {
   std::vector<int16_t> moves;        // targets reached, in order
   std::vector<std::string> progress;
 
-  // Every call but a selection takes 7 ms.
   void Call(const std::string& c) {
     clock += c[0] == 's' ? 0 : 7;
     calls += (calls.empty() ? "" : " ") + c;
@@ -70,25 +69,6 @@ struct FakeWheel {
   }
 };
 
-TEST(SpeedTestTest, InputTargetAndResultText) {
-  using S = std::string;
-  // clang-format off
-  const std::pair<std::optional<S>, std::optional<int16_t>> inputs[] = {
-      {std::nullopt, std::nullopt}, {S(""), std::nullopt}, {S("abc"), std::nullopt}, {S("2.5"), 2},
-      {S("3.5"), 4}, {S(" 7 "), 7}, {S("-1"), -1}, {S("32767"), 32767}, {S("32768"), std::nullopt},
-      {S("-32769"), std::nullopt}, {S("1e9"), std::nullopt}, {S("0x10"), std::nullopt}};
-  // From p, n filters on, on a wheel of count filters.
-  const int16_t targets[][4] = {{5, 2, 6, 1}, {1, 2, 6, 3}, {6, 6, 6, 6}, {0, 2, 6, 2},
-      {3, 20, 6, 17}, {0, 5, 0, 5}, {32767, 32767, 0, 32767}, {4, 3, 8, 7}};
-  // clang-format on
-  for (const auto& [text, value] : inputs)
-    EXPECT_EQ(SpeedTestInput(text), value) << text.value_or("<cancel>");
-  for (const auto& t : targets)
-    EXPECT_EQ(SpeedTestTarget(t[0], t[1], t[2]), t[3]) << t[0] << "+" << t[1];
-  EXPECT_EQ(SpeedTestResultText(10, 4523), "10 repetitions -4523 msec");
-  EXPECT_EQ(SpeedTestResultText(-3, 0), "-3 repetitions -0 msec");
-}
-
 TEST(SpeedTestTest, MovesOfOneRun) {
   // A wheel of 6 filters at 5.
   // nestedSelects: the wheel a command nested in each wait selects.
@@ -111,39 +91,53 @@ TEST(SpeedTestTest, MovesOfOneRun) {
       {"negative repetitions", 1, 2, -4, false, 0, {}, "s1", 5, 0},
   };
   // clang-format on
+  // Progress for several repetitions only; the same requests without it.
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakeWheel w;
-    w.readingFails = c.readingFails;
-    w.nestedSelects = c.nestedSelects;
-    const uint32_t elapsed = RunSpeedTestMoves(c.wheel, c.n, c.reps, w.Ops());
-    EXPECT_EQ(w.moves, c.moves);
-    EXPECT_EQ(w.calls, c.calls);
-    EXPECT_EQ(w.curFilter, c.curFilter);
-    EXPECT_EQ(elapsed, c.elapsedMs);
-    // The tested wheel stays selected and every move was on it.
-    EXPECT_EQ(w.selected, c.wheel);
-    EXPECT_EQ(w.movedWheels, std::vector<int16_t>(w.movedWheels.size(), c.wheel));
-    // Progress for several repetitions only; the same requests without it.
-    std::vector<std::string> progress;
-    for (int k = 1; c.reps > 1 && c.n > 0 && k <= c.reps; ++k)
-      progress.push_back("Speed test: repetition " + std::to_string(k) + " of " +
-                         std::to_string(c.reps));
-    EXPECT_EQ(w.progress, progress);
-    w = FakeWheel{};
-    w.readingFails = c.readingFails;
-    SpeedTestOps ops = w.Ops();
-    ops.progress = nullptr;
-    RunSpeedTestMoves(c.wheel, c.n, c.reps, ops);
-    EXPECT_EQ(w.calls, c.calls);
+    for (const bool shown : {true, false}) {
+      SCOPED_TRACE(std::string(c.name) + (shown ? "" : ", no progress"));
+      FakeWheel w;
+      w.readingFails = c.readingFails;
+      w.nestedSelects = c.nestedSelects;
+      SpeedTestOps ops = w.Ops();
+      if (!shown) ops.progress = nullptr;
+      const uint32_t elapsed = RunSpeedTestMoves(c.wheel, c.n, c.reps, ops);
+      EXPECT_EQ(w.moves, c.moves);
+      EXPECT_EQ(w.calls, c.calls);
+      EXPECT_EQ(w.curFilter, c.curFilter);
+      EXPECT_EQ(elapsed, c.elapsedMs);
+      // The tested wheel stays selected and every move was on it.
+      EXPECT_EQ(w.selected, c.wheel);
+      EXPECT_EQ(w.movedWheels, std::vector<int16_t>(w.movedWheels.size(), c.wheel));
+      std::vector<std::string> progress;
+      for (int k = 1; shown && c.reps > 1 && c.n > 0 && k <= c.reps; ++k)
+        progress.push_back("Speed test: repetition " + std::to_string(k) + " of " +
+                           std::to_string(c.reps));
+      EXPECT_EQ(w.progress, progress);
+    }
   }
   FakeWheel w;
   w.clock = 0xFFFFFFF0u;
   EXPECT_EQ(RunSpeedTestMoves(1, 1, 3, w.Ops()), 42u);  // wrap-safe
 }
 
-TEST(SpeedTestTest, WholeEntryWithInputBoxes) {
+TEST(SpeedTestTest, InputTargetResultTextAndWholeEntryWithInputBoxes) {
   using S = std::string;
+  // clang-format off
+  const std::pair<std::optional<S>, std::optional<int16_t>> inputs[] = {
+      {std::nullopt, std::nullopt}, {S(""), std::nullopt}, {S("abc"), std::nullopt}, {S("2.5"), 2},
+      {S("3.5"), 4}, {S(" 7 "), 7}, {S("-1"), -1}, {S("32767"), 32767}, {S("32768"), std::nullopt},
+      {S("-32769"), std::nullopt}, {S("1e9"), std::nullopt}, {S("0x10"), std::nullopt}};
+  // From p, n filters on, on a wheel of count filters.
+  const int16_t targets[][4] = {{5, 2, 6, 1}, {1, 2, 6, 3}, {6, 6, 6, 6}, {0, 2, 6, 2},
+      {3, 20, 6, 17}, {0, 5, 0, 5}, {32767, 32767, 0, 32767}, {4, 3, 8, 7}};
+  // clang-format on
+  for (const auto& [text, value] : inputs)
+    EXPECT_EQ(SpeedTestInput(text), value) << text.value_or("<cancel>");
+  for (const auto& t : targets)
+    EXPECT_EQ(SpeedTestTarget(t[0], t[1], t[2]), t[3]) << t[0] << "+" << t[1];
+  EXPECT_EQ(SpeedTestResultText(10, 4523), "10 repetitions -4523 msec");
+  EXPECT_EQ(SpeedTestResultText(-3, 0), "-3 repetitions -0 msec");
+
   const char* const bad = "Error in input - not a number";
   struct Case {
     std::vector<std::optional<S>> answers;

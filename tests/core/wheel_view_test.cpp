@@ -10,7 +10,7 @@
 namespace nvx {
 namespace {
 
-TEST(WheelViewTest, CaptionsAndMessages) {
+TEST(WheelViewTest, CaptionsMessagesAndFilterEntries) {
   // clang-format off
   const struct { int wheel; int16_t cur; const char *menu, *button, *msg; } cases[] = {
       {1, 0, "F-?", "?", "F 0"}, {1, 3, "F-3", "3", "F 3"}, {1, 12, "F-12", "12", "F 12"},
@@ -27,18 +27,14 @@ TEST(WheelViewTest, CaptionsAndMessages) {
   EXPECT_EQ(WheelOnlineMsg(1, true) + WheelOnlineMsg(2, false), "F OnB Off");
   EXPECT_EQ(WheelLetter(3), "");
   EXPECT_EQ(TimeLineText(0) + TimeLineText(4294967295u), " 0 4294967295");
-}
 
-TEST(WheelViewTest, FilterEntriesForCounts) {
-  struct Case {
-    int16_t count;
-    size_t entries;
-    const char* last;
-  };
-  const Case cases[] = {{-5, 1, "Filter 1"},   {0, 1, "Filter 1"},          {1, 1, "Filter 1"},
-                        {2, 2, "Filter 2"},    {6, 6, "Filter 6"},          {8, 8, "Filter 8"},
-                        {12, 12, "Filter 12"}, {32767, 3200, "Filter 3200"}};
-  for (const auto& c : cases) {
+  // The filter menu's entries for a count.
+  // clang-format off
+  const struct { int16_t count; size_t entries; const char* last; } entries[] = {
+      {-5, 1, "Filter 1"}, {0, 1, "Filter 1"}, {1, 1, "Filter 1"}, {2, 2, "Filter 2"},
+      {6, 6, "Filter 6"}, {8, 8, "Filter 8"}, {12, 12, "Filter 12"}, {32767, 3200, "Filter 3200"}};
+  // clang-format on
+  for (const auto& c : entries) {
     SCOPED_TRACE(c.count);
     const auto e = FilterEntryCaptions(c.count);
     ASSERT_EQ(e.size(), c.entries);
@@ -74,13 +70,12 @@ TEST(WheelViewTest, DrawingPlacesFiltersRoundTheCircle) {
   // Filter 2 is in the beam at the top; 3 follows clockwise, 1 precedes.
   EXPECT_EQ(std::vector<double>({d.marks[1].angleDeg, d.marks[2].angleDeg, d.marks[0].angleDeg}),
             std::vector<double>({0, 90, 270}));
-  const WheelDrawing unknownTurn = MakeWheelDrawing(8, 0);
-  EXPECT_EQ(std::vector<double>({unknownTurn.marks[0].angleDeg, unknownTurn.marks[2].angleDeg}),
-            std::vector<double>({0, 90}));
   EXPECT_TRUE(!d.marks[0].current && d.marks[1].current && d.marks[1].labelled && d.known);
   EXPECT_EQ(d.centreText, "2");
-  // Unknown and odd states.
-  const WheelDrawing unknown = MakeWheelDrawing(6, 0);
+  // Unknown and odd states; an unknown filter turns the wheel as filter 1 does.
+  const WheelDrawing unknown = MakeWheelDrawing(8, 0);
+  EXPECT_EQ(std::vector<double>({unknown.marks[0].angleDeg, unknown.marks[2].angleDeg}),
+            std::vector<double>({0, 90}));
   EXPECT_EQ(unknown.centreText, "?");
   EXPECT_FALSE(unknown.known);
   for (const auto& m : unknown.marks) EXPECT_FALSE(m.current);
