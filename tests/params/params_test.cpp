@@ -221,9 +221,10 @@ TEST(ParList, ToClearAndOtherWords) {
   EXPECT_EQ(ParList(full, "K", v, "to"), 1);  // an existing key still changes
 }
 
-TEST_F(ParamsTest, CurrentFileReadAndWrittenWithAnAppendedKeyLast) {
-  SetParFile("X.TXT");
-  Put("X.TXT", "\"MPORT\",1\r\n\"PORTTIMEOUT\",300\r\n");
+// The current list: read and written with an appended key last, its keys
+// looked up with or without a message, and its entries got and set by index.
+TEST_F(ParamsTest, CurrentFileReadWrittenAndByIndex) {
+  Put("TEST.TXT", "\"MPORT\",1\r\n\"PORTTIMEOUT\",300\r\n");
   ParamList mine;
   ASSERT_EQ(ReadPar(mine), 1);
   ASSERT_EQ(mine.size(), 2u);
@@ -232,17 +233,17 @@ TEST_F(ParamsTest, CurrentFileReadAndWrittenWithAnAppendedKeyLast) {
   double d = 1;
   ASSERT_EQ(Par("JOYSTARTON", d, "to"), 1);
   ASSERT_EQ(WriteCurPar(), 1);
-  EXPECT_EQ(Get("X.TXT"), "\"MPORT\",1\r\n\"PORTTIMEOUT\",300\r\n\"JOYSTARTON\", 1\r\n");
+  EXPECT_EQ(Get("TEST.TXT"), "\"MPORT\",1\r\n\"PORTTIMEOUT\",300\r\n\"JOYSTARTON\", 1\r\n");
 
   // Par is silent, ParMsg reports a missing key.
-  Put("X.TXT", "\"MPORT\",1\r\n\"WORD\",abc\r\n");
+  Put("TEST.TXT", "\"MPORT\",1\r\n\"WORD\",abc\r\n");
   ASSERT_EQ(ReadCurPar(), 1);
   d = 9;
   EXPECT_EQ(Par("NOPE", d, "from"), -1);
   EXPECT_TRUE(ui_.boxes.empty());
   EXPECT_EQ(ParMsg("NOPE", d, "from"), -1);
   ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "Parameter NOPE not found in " + Path("X.TXT"));
+  EXPECT_EQ(ui_.boxes[0].text, "Parameter NOPE not found in " + Path("TEST.TXT"));
   EXPECT_EQ(ui_.boxes[0].icon, MsgIcon::Critical);
   EXPECT_EQ(d, 9);
   // Found but not a number: its own result, no message, variable unchanged.
@@ -253,14 +254,10 @@ TEST_F(ParamsTest, CurrentFileReadAndWrittenWithAnAppendedKeyLast) {
   EXPECT_EQ(ParMsg("MPORT", s, "from"), 1);
   EXPECT_EQ(s, "1");
   EXPECT_EQ(ui_.boxes.size(), 1u);
-}
 
-TEST_F(ParamsTest, GetAndSetByIndex) {
-  Put("TEST.TXT", "\"A\",1\r\n\"B\",2\r\n");
-  ASSERT_EQ(ReadCurPar(), 1);
   ASSERT_EQ(ParCount(), 2);
   // clang-format off
-  const struct { int16_t index, result; std::string key; } cases[] = {{0, 1, "A"}, {1, 1, "B"},
+  const struct { int16_t index, result; std::string key; } cases[] = {{0, 1, "MPORT"}, {1, 1, "WORD"},
       {-1, -1, "UNDEFINED"}, {2, -1, "UNDEFINED"}, {32767, -1, "UNDEFINED"},
       {-32768, -1, "UNDEFINED"}};
   // clang-format on
@@ -281,21 +278,33 @@ TEST_F(ParamsTest, GetAndSetByIndex) {
 
 // --- atomic writes ---
 
-TEST_F(ParamsTest, FailedWriteLeavesOldFileByteForByte) {
+// A write keeps the file's permissions; one failing halfway (a file size
+// limit stands in for a full disk), or one that cannot make its temporary,
+// leaves the old file byte for byte; none leaves a temporary.
+TEST_F(ParamsTest, WritesKeepPermissionsOrTheOldFileAndNoTemporary) {
+  Put("F.TXT", "\"A\",1\r\n");
+  ASSERT_EQ(::chmod(Path("F.TXT").c_str(), 0640), 0);
+  ParamList list = {{"B", 2.0}};
+  ASSERT_EQ(WriteParFile(Path("F.TXT"), list), 1);
+  const std::string written = "\"B\", 2\r\n";
+  EXPECT_EQ(Get("F.TXT"), written);
+  struct stat st {};
+  ASSERT_EQ(::stat(Path("F.TXT").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(FilesInDir(), 1u);
   const std::string old = "\"OLD\",1,remark\r\n\xff\x00garbage";
   // A name of the longest length a directory holds: the file exists, but no
   // temporary name beside it can be made.
   const std::string longName(255, 'L');
   Put(longName, old);
-  ParamList list = {{"NEW", 2.0}};
   EXPECT_EQ(WriteParFile(Path(longName), list), -1);
   EXPECT_EQ(Get(longName), old);
-  EXPECT_EQ(FilesInDir(), 1u);
+  EXPECT_EQ(FilesInDir(), 2u);
   // A directory standing at the path is never replaced.
   std::filesystem::create_directory(Path("D"));
   EXPECT_EQ(WriteParFile(Path("D"), list), -1);
   EXPECT_TRUE(std::filesystem::is_directory(Path("D")));
-  EXPECT_EQ(FilesInDir(), 2u);
+  EXPECT_EQ(FilesInDir(), 3u);
   // A missing directory is not made.
   EXPECT_EQ(WriteParFile(Path("nodir/A.TXT"), list), -1);
   EXPECT_FALSE(std::filesystem::exists(Path("nodir")));
@@ -306,21 +315,6 @@ TEST_F(ParamsTest, FailedWriteLeavesOldFileByteForByte) {
   EXPECT_EQ(Get("N.TXT"), std::string("a\0b", 3));
   EXPECT_EQ(WriteFileAtomic(Path("N.TXT"), ""), 1);
   EXPECT_EQ(Get("N.TXT"), "");
-}
-
-// A write keeps the file's permissions; one failing halfway (a file size limit
-// stands in for a full disk) leaves the old file; neither leaves a temporary.
-TEST_F(ParamsTest, WriteKeepsPermissionsOrTheOldFileAndNoTemporary) {
-  Put("F.TXT", "\"A\",1\r\n");
-  ASSERT_EQ(::chmod(Path("F.TXT").c_str(), 0640), 0);
-  ParamList list = {{"B", 2.0}};
-  ASSERT_EQ(WriteParFile(Path("F.TXT"), list), 1);
-  const std::string old = "\"B\", 2\r\n";
-  EXPECT_EQ(Get("F.TXT"), old);
-  struct stat st {};
-  ASSERT_EQ(::stat(Path("F.TXT").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
-  EXPECT_EQ(FilesInDir(), 1u);
   for (int i = 0; i < 100; ++i) list.push_back({"KEY" + std::to_string(i), static_cast<double>(i)});
   struct rlimit saved {};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -332,8 +326,8 @@ TEST_F(ParamsTest, WriteKeepsPermissionsOrTheOldFileAndNoTemporary) {
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(r, -1);
-  EXPECT_EQ(Get("F.TXT"), old);
-  EXPECT_EQ(FilesInDir(), 1u);
+  EXPECT_EQ(Get("F.TXT"), written);
+  EXPECT_EQ(FilesInDir(), 4u);
 }
 
 // --- text field files ---
@@ -358,18 +352,6 @@ TEST(ParseTextFields, Parse) {
     EXPECT_EQ(ParseTextFields(c.bytes, tooMany), c.fields) << c.bytes;
     EXPECT_FALSE(tooMany);
   }
-}
-
-TEST_F(ParamsTest, ReadTextFileCountsFieldsAndReplacesTheList) {
-  Put("J.TXT", "F Home, B Home\r\nJoy On\r\n");
-  TextFieldList list = SplitLines("1\r\n2\r\n3\r\n4\r\n5");
-  EXPECT_EQ(ReadTextFile(Path("J.TXT"), list), 3);
-  EXPECT_EQ(list.items, (Items{"F Home", "B Home", "Joy On"}));
-  EXPECT_TRUE(ui_.boxes.empty());
-  std::string bytes;
-  for (int i = 0; i < kMaxListEntries; ++i) bytes += "x\r\n";
-  Put("FULL.PRG", bytes);
-  EXPECT_EQ(ReadTextFile(Path("FULL.PRG"), list), kMaxListEntries);
 }
 
 // A missing file shows a message and leaves a list that was never made with one
@@ -403,8 +385,8 @@ TEST_F(ParamsTest, ReadTextFileFailuresKeepTheList) {
 }
 
 // One element a line (writing is WriteFileAtomic's). Read back, the
-// fields are not always the same list.
-TEST_F(ParamsTest, WriteTextFile) {
+// fields are not always the same list; a file of the most fields is read.
+TEST_F(ParamsTest, WriteTextFileAndReadItBack) {
   TextFieldList list = SplitLines("F Home\r\nB 2");
   ASSERT_EQ(WriteTextFile(list, Path("W.PRG")), 1);
   EXPECT_EQ(Get("W.PRG"), "F Home\r\nB 2\r\n");
@@ -416,9 +398,14 @@ TEST_F(ParamsTest, WriteTextFile) {
   EXPECT_EQ(WriteTextFile(SplitLines("new"), Path("nodir/X.PRG")), -1);
   list = SplitLines("a, b\r\n\"quoted\"\r\n  blanks  \r\nplain");
   ASSERT_EQ(WriteTextFile(list, Path("R.PRG")), 1);
-  TextFieldList back;
-  ASSERT_EQ(ReadTextFile(Path("R.PRG"), back), 5);
+  TextFieldList back = SplitLines("1\r\n2\r\n3\r\n4\r\n5\r\n6");
+  ASSERT_EQ(ReadTextFile(Path("R.PRG"), back), 5);  // the fields, replacing the list
   EXPECT_EQ(back.items, (Items{"a", "b", "quoted", "blanks", "plain"}));
+  std::string bytes;
+  for (int i = 0; i < kMaxListEntries; ++i) bytes += "x\r\n";
+  Put("FULL.PRG", bytes);
+  EXPECT_EQ(ReadTextFile(Path("FULL.PRG"), back), kMaxListEntries);
+  EXPECT_TRUE(ui_.boxes.empty());
 }
 
 // Split at CR LF only, and joined back to the same text; a long text keeps
