@@ -73,7 +73,7 @@ void IpcTest::StartBus(bool withServiceFile) {
        QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
   ASSERT_TRUE(daemon->waitForStarted(10000)) << "dbus-daemon did not start";
   ASSERT_TRUE(daemon->waitForReadyRead(10000)) << "dbus-daemon printed no address";
-  client = Connect(QStringLiteral("client"));
+  client = Connect();
   ASSERT_TRUE(client.isConnected()) << client.lastError().message().toStdString();
 }
 
@@ -88,8 +88,7 @@ void IpcTest::TearDown() {
     if (pid > 0) ::kill(static_cast<pid_t>(pid), SIGKILL);
     WaitUntil([&] { return !NameOwned(); }, 5000);
   }
-  for (const QString& n : extraClients) QDBusConnection::disconnectFromBus(n);
-  QDBusConnection::disconnectFromBus(client.name());
+  for (int i = 1; i <= clientCount; ++i) QDBusConnection::disconnectFromBus(ClientName(i));
   if (daemon) {
     daemon->kill();
     daemon->waitForFinished(5000);
@@ -135,10 +134,8 @@ int IpcTest::WaitProgramExit(int timeoutMs) {
   return program->exitStatus() == QProcess::NormalExit ? program->exitCode() : -1;
 }
 
-QDBusConnection IpcTest::Connect(const QString& name) {
-  const QString unique = name + QString::number(++clientCount);
-  if (name != QStringLiteral("client")) extraClients.push_back(unique);
-  return QDBusConnection::connectToBus(address, unique);
+QDBusConnection IpcTest::Connect() {
+  return QDBusConnection::connectToBus(address, ClientName(++clientCount));
 }
 
 QDBusMessage IpcTest::CallOn(QDBusConnection& c, const QString& path, const QString& iface,

@@ -15,7 +15,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "ipc/dbus_names.h"
 #include "support/temp_dir.h"
@@ -41,7 +40,8 @@ class IpcTest : public ::testing::Test {
   bool NameOwned();
 
   // Another client connection on the private bus (a separate unique name).
-  QDBusConnection Connect(const QString& name);
+  QDBusConnection Connect();
+  static QString ClientName(int n) { return QStringLiteral("client%1").arg(n); }
 
   QDBusMessage CallOn(QDBusConnection& c, const QString& path, const QString& iface,
                       const QString& member, const QList<QVariant>& args = {});
@@ -80,8 +80,7 @@ class IpcTest : public ::testing::Test {
   std::unique_ptr<QProcess> daemon, program;
   QString address;
   QDBusConnection client{QStringLiteral("none")};
-  std::vector<QString> extraClients;
-  int clientCount = 0;
+  int clientCount = 0;  // connections made, named ClientName(1...)
 };
 
 }  // namespace nvx::test
