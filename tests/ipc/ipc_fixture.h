@@ -49,8 +49,7 @@ class IpcTest : public ::testing::Test {
                     const QList<QVariant>& args = {}) {
     return CallOn(client, path, iface, member, args);
   }
-  QDBusPendingCall CallAsync(const QString& path, const QString& iface, const QString& member,
-                             const QString& arg);
+  QDBusPendingCall CallAsync(const QString& path, const QString& line);  // Exec, not waited for
   // A property through org.freedesktop.DBus.Properties.Get; invalid on error.
   QVariant Prop(const QString& path, const QString& iface, const QString& name);
   QVariant Diag(const char* name) {
@@ -75,8 +74,8 @@ class IpcTest : public ::testing::Test {
   // An existing key of ZR_CONFIG.TXT or a wheel file set in the program's data copy.
   void SetKey(const std::string& file, const std::string& key, const std::string& value);
 
-  std::unique_ptr<TempDir> busDir;  // bus socket, configuration, services, runtime dir
-  std::unique_ptr<TempDir> dataDir;
+  TempDir busDir;  // bus socket, configuration, services, runtime dir
+  TempDir dataDir;
   std::unique_ptr<QProcess> daemon, program;
   QString address;
   QDBusConnection client{QStringLiteral("none")};

@@ -53,7 +53,7 @@ TEST_F(StartTest, SecondInstanceIsRefusedInTheWindowModes) {
 // the program in automation mode.
 TEST_F(StartTest, ServiceFileStartsTheProgramAndNorvantixCmdRuns) {
   for (const std::string& bus :
-       {address.toStdString(), "unix:path=" + busDir->file("no-such-socket"), std::string()}) {
+       {address.toStdString(), "unix:path=" + busDir.file("no-such-socket"), std::string()}) {
     std::vector<std::pair<std::string, std::string>> env = {{"DBUS_SESSION_BUS_ADDRESS", bus}};
     if (bus.empty()) env.push_back({"DISPLAY", ""});
     const ProcessResult r = RunProcess({NVX_CMD_PROGRAM, "Ver"}, env, 60000);
@@ -153,8 +153,7 @@ TEST_F(EndingTest, StandaloneWindowUnloadedWhileAClientHoldsAnObject) {
   EXPECT_EQ(Diag("PortOpen").toBool(), true);
   EXPECT_EQ(WaitProgramExit(1000), -1);
   // The window's own unloading now closes the port and ends the program.
-  CallAsync(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("Execute"),
-            QStringLiteral("Unload"));
+  Execute(QStringLiteral("Unload"));
   EXPECT_EQ(WaitProgramExit(), 0);
 }
 
@@ -166,8 +165,7 @@ TEST_F(EndingTest, ReleaseNestedInsideItsOwnObjectsWait) {
   const QString obj = Create(client);
   ASSERT_EQ(ExecOn(client, obj, "F 1;F Wait;Unload"), "OK  ; OK  ; OK  ; ");
   ASSERT_EQ(ExecOn(client, obj, "F 4"), "OK  ; ");
-  QDBusPendingCall pending =
-      CallAsync(obj, dbus::kCmdInterface, QStringLiteral("Exec"), QStringLiteral("F Wait;F ?"));
+  QDBusPendingCall pending = CallAsync(obj, QStringLiteral("F Wait;F ?"));
   EXPECT_TRUE(Release(client, obj));
   ASSERT_TRUE(WaitUntil([&] { return pending.isFinished(); }, 30000));
   // The port closed with the object's end, so the wait no longer reaches the

@@ -136,12 +136,9 @@ TEST_F(RoadsTest, CallsNestInsideAWaitingCommand) {
   ASSERT_TRUE(StartProgram());
   ASSERT_EQ(Exec("F 1;F Wait"), "OK  ; OK  ; ");
   ASSERT_EQ(Exec("F 4"), "OK  ; ");
-  const QString exec = QStringLiteral("Exec");
-  QDBusPendingCall pending =
-      CallAsync(dbus::kCmdPath, dbus::kCmdInterface, exec, QStringLiteral("F Wait"));
+  QDBusPendingCall pending = CallAsync(dbus::kCmdPath, QStringLiteral("F Wait"));
   // Sent at once behind the wait, so that both arrive together.
-  QDBusPendingCall close =
-      CallAsync(dbus::kCmdPath, dbus::kCmdInterface, exec, QStringLiteral("Ver"));
+  QDBusPendingCall close = CallAsync(dbus::kCmdPath, QStringLiteral("Ver"));
   ASSERT_TRUE(WaitUntil([&] { return close.isFinished(); }, 30000));
   EXPECT_EQ(close.reply().arguments().value(0).toString(), QStringLiteral("4.0 ; "));
   EXPECT_FALSE(pending.isFinished()) << "the call behind the wait was not nested";
