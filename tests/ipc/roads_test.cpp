@@ -1,5 +1,6 @@
 // The Exec and Form1 roads: replies, what the window shows, errors of the
-// roads themselves, and calls that nest inside a waiting command.
+// roads themselves, and calls (a release too) that nest inside a waiting
+// command.
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QRegularExpression>
@@ -161,6 +162,24 @@ TEST_F(RoadsTest, CallsNestInsideAWaitingCommand) {
   EXPECT_EQ(Exec("F ?"), "4 ; ");
   // The released object ended while the caller's own still lives.
   EXPECT_EQ(Diag("AutomationObjects").toInt(), 2);  // this client's and the other's implicit ones
+
+  // A client that ends its object from inside a command that is still running
+  // on that object (the only object left): the command finishes and replies,
+  // then the program ends.
+  ASSERT_TRUE(Release(client, dbus::kCmdPath) && Release(other, dbus::kCmdPath));
+  const QString obj = Create(client);
+  ASSERT_EQ(ExecOn(client, obj, "F 1;F Wait;Unload"), "OK  ; OK  ; OK  ; ");
+  ASSERT_EQ(ExecOn(client, obj, "F 4"), "OK  ; ");
+  pending = CallAsync(obj, QStringLiteral("F Wait;F ?"));
+  EXPECT_TRUE(Release(client, obj));
+  ASSERT_TRUE(WaitUntil([&] { return pending.isFinished(); }, 30000));
+  // The port closed with the object's end, so the wait no longer reaches the
+  // wheel; the call still answers, and "F ?" runs after the port has gone.
+  const QDBusMessage r = pending.reply();
+  ASSERT_EQ(r.type(), QDBusMessage::ReplyMessage) << r.errorMessage().toStdString();
+  EXPECT_TRUE(r.arguments().value(0).toString().endsWith(QStringLiteral("; Error  ; ")))
+      << r.arguments().value(0).toString().toStdString();
+  EXPECT_EQ(WaitProgramExit(), 0);
 }
 
 }  // namespace
