@@ -72,12 +72,14 @@ TEST(ParseParLine, KeyAndValue) {
 }
 
 // Every line ending reads alike; remarks, short lines and spacing are not
-// kept (the list written back shows each entry). A line break in a key or
-// value cannot add an entry.
-TEST_F(ParamsTest, ReadAndWrittenBack) {
+// kept (the list written back shows each entry); an empty file gives an empty
+// list. A line break in a key or value cannot add an entry. A missing file
+// shows a message; a directory, an oversized file or one of more than 32767
+// entries fails silently; all keep the list. One of 32767 entries is read.
+TEST_F(ParamsTest, ReadWrittenBackOrFailuresKeepTheList) {
   const std::string two = "\"MPORT\",1\r\n\"CONTRTYPE\",EZHR17\r\n";
   // clang-format off
-  const struct { std::string bytes, text; } cases[] = {{two, two},
+  const struct { std::string bytes, text; } cases[] = {{two, two}, {"", ""},
       {"\"MPORT\",1\n\"CONTRTYPE\",EZHR17\n", two}, {"\"MPORT\",1\r\n\"CONTRTYPE\",EZHR17", two},
       {"\"MPORT\",1\n\"CONTRTYPE\",EZHR17\r\n", two},
       {"\r\n\"MPORT\",1\r\n\r\n\"CONTRTYPE\",EZHR17\r\n\r\n", two},
@@ -86,7 +88,7 @@ TEST_F(ParamsTest, ReadAndWrittenBack) {
   // clang-format on
   for (const auto& c : cases) {
     Put("P.TXT", c.bytes);
-    ParamList list;
+    ParamList list = {{"OLD", 1.0}};
     ASSERT_EQ(ReadParFile(Path("P.TXT"), list), 1);
     EXPECT_EQ(ParFileText(list), c.text) << c.bytes;
   }
@@ -98,12 +100,7 @@ TEST_F(ParamsTest, ReadAndWrittenBack) {
   ASSERT_EQ(ReadParFile(Path("L.TXT"), list), 1);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].key, "A B");
-}
 
-// A missing file shows a message; a directory, an oversized file or one of
-// more than 32767 entries fails silently; all keep the list. An empty file
-// gives an empty list, one of 32767 entries is read.
-TEST_F(ParamsTest, ReadFailuresKeepTheList) {
   std::filesystem::create_directory(Path("SUB"));
   Put("BIG.TXT", "\"A\",1\r\n");
   ASSERT_EQ(::truncate(Path("BIG.TXT").c_str(), static_cast<off_t>(kMaxFileBytes + 1)), 0);
@@ -113,7 +110,7 @@ TEST_F(ParamsTest, ReadFailuresKeepTheList) {
   Put("MANY.TXT", bytes + "\"K\",1\r\n");
   for (const std::string name : {"NONE.TXT", "nodir/NONE.TXT", "SUB", "BIG.TXT", "MANY.TXT"}) {
     ui_.boxes.clear();
-    ParamList list = {{"KEEP", std::string("me")}};
+    list = {{"KEEP", std::string("me")}};
     EXPECT_EQ(ReadParFile(Path(name), list), -1);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].key, "KEEP");
@@ -126,10 +123,6 @@ TEST_F(ParamsTest, ReadFailuresKeepTheList) {
     EXPECT_EQ(ui_.boxes[0].title, "Norvantix");
     EXPECT_EQ(ui_.boxes[0].icon, MsgIcon::None);
   }
-  Put("E.TXT", "");
-  ParamList list = {{"OLD", 1.0}};
-  EXPECT_EQ(ReadParFile(Path("E.TXT"), list), 1);
-  EXPECT_TRUE(list.empty());
   EXPECT_EQ(ReadParFile(Path("FULL.TXT"), list), 1);
   EXPECT_EQ(list.size(), 32767u);
 }
@@ -165,7 +158,7 @@ ParamList Sample() {
 
 // "from": exact key, first of duplicates; into a number only when it reads as one.
 // Each row: key, result and text variable afterwards, result and number variable afterwards.
-TEST(ParList, From) {
+TEST(ParList, Modes) {
   // clang-format off
   const struct { std::string key; int16_t result; std::string text; int16_t numResult;
                  double number; } cases[] = {
@@ -183,11 +176,9 @@ TEST(ParList, From) {
     EXPECT_EQ(ParList(list, c.key, d, "from"), c.numResult) << c.key;
     EXPECT_EQ(d, c.number) << c.key;
   }
-}
 
-// "to" changes the first or appends, up to the index range; "clear" leaves
-// exactly one entry; other words, in any other case, do nothing.
-TEST(ParList, ToClearAndOtherWords) {
+  // "to" changes the first or appends, up to the index range; "clear" leaves
+  // exactly one entry; other words, in any other case, do nothing.
   ParamList list = Sample();
   std::string v = "new";
   ASSERT_EQ(ParList(list, "DUP", v, "to"), 1);
