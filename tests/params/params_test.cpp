@@ -127,24 +127,6 @@ TEST_F(ParamsTest, ReadWrittenBackOrFailuresKeepTheList) {
   EXPECT_EQ(list.size(), 32767u);
 }
 
-// Numbers are written after a blank unless negative, without a leading zero,
-// and never in exponent form.
-TEST(ParList, WrittenNumbers) {
-  // clang-format off
-  const struct { std::string key; double value; std::string line; } cases[] = {
-      {"PORTTIMEOUT", 500, "\"PORTTIMEOUT\", 500"}, {"JAXIS1_L", 120, "\"JAXIS1_L\", 120"},
-      {"JAXIS1_L", -12, "\"JAXIS1_L\",-12"}, {"JLATENT", 0.5, "\"JLATENT\", .5"},
-      {"JLATENT", -0.25, "\"JLATENT\",-.25"}, {"Z", 0, "\"Z\", 0"}, {"F", 12.5, "\"F\", 12.5"},
-      {"BIG", 1e20, "\"BIG\", 100000000000000000000"}, {"TINY", 1e-7, "\"TINY\", .0000001"}};
-  // clang-format on
-  for (const auto& c : cases) {
-    ParamList list;
-    double v = c.value;
-    ASSERT_EQ(ParList(list, c.key, v, "to"), 1);
-    EXPECT_EQ(ParFileText(list), c.line + "\r\n");
-  }
-}
-
 // --- modes ---
 
 ParamList Sample() {
@@ -210,6 +192,22 @@ TEST(ParList, Modes) {
   EXPECT_EQ(ParList(full, "NEW", v, "to"), -1);
   EXPECT_EQ(full.size(), static_cast<size_t>(kMaxListEntries));
   EXPECT_EQ(ParList(full, "K", v, "to"), 1);  // an existing key still changes
+
+  // Numbers are written after a blank unless negative, without a leading zero,
+  // and never in exponent form.
+  // clang-format off
+  const struct { std::string key; double value; std::string line; } numbers[] = {
+      {"PORTTIMEOUT", 500, "\"PORTTIMEOUT\", 500"}, {"JAXIS1_L", 120, "\"JAXIS1_L\", 120"},
+      {"JAXIS1_L", -12, "\"JAXIS1_L\",-12"}, {"JLATENT", 0.5, "\"JLATENT\", .5"},
+      {"JLATENT", -0.25, "\"JLATENT\",-.25"}, {"Z", 0, "\"Z\", 0"}, {"F", 12.5, "\"F\", 12.5"},
+      {"BIG", 1e20, "\"BIG\", 100000000000000000000"}, {"TINY", 1e-7, "\"TINY\", .0000001"}};
+  // clang-format on
+  for (const auto& c : numbers) {
+    ParamList one;
+    d = c.value;
+    ASSERT_EQ(ParList(one, c.key, d, "to"), 1);
+    EXPECT_EQ(ParFileText(one), c.line + "\r\n");
+  }
 }
 
 // The current list: read and written with an appended key last, its keys
