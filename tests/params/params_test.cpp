@@ -246,8 +246,8 @@ TEST_F(ParamsTest, CurrentFileReadWrittenAndByIndex) {
 
   ASSERT_EQ(ParCount(), 2);
   // clang-format off
-  const struct { int16_t index, result; std::string key; } cases[] = {{0, 1, "MPORT"}, {1, 1, "WORD"},
-      {-1, -1, "UNDEFINED"}, {2, -1, "UNDEFINED"}, {32767, -1, "UNDEFINED"},
+  const struct { int16_t index, result; std::string key; } cases[] = {{0, 1, "MPORT"},
+      {1, 1, "WORD"}, {-1, -1, "UNDEFINED"}, {2, -1, "UNDEFINED"}, {32767, -1, "UNDEFINED"},
       {-32768, -1, "UNDEFINED"}};
   // clang-format on
   for (const auto& c : cases) {
