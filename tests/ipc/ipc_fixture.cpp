@@ -48,9 +48,8 @@ void IpcTest::StartBus(bool withServiceFile) {
   ::unlink(busDir.file(service).c_str());
   if (withServiceFile) {
     const QString args = ProgramArgs({QStringLiteral("--automation")}).join(QLatin1Char(' '));
-    busDir.writeRaw(service, "[D-BUS Service]\nName=org.norvantix.Norvantix\nExec=" NVX_PROGRAM
-                             " " +
-                                 args.toStdString() + "\n");
+    const std::string exec = NVX_PROGRAM " " + args.toStdString();
+    busDir.writeRaw(service, "[D-BUS Service]\nName=org.norvantix.Norvantix\nExec=" + exec + "\n");
   }
   busDir.writeRaw(
       "bus.conf",
