@@ -41,11 +41,6 @@ class ParamsTest : public ::testing::Test {
   ScopedUi scoped_{ui_};
 };
 
-std::string Text(const ParValue& v) {
-  const std::string* s = std::get_if<std::string>(&v);
-  return s ? *s : std::string("<number>");
-}
-
 // Key between the first two quotes, value up to the next comma, both trimmed
 // of blanks (not tabs); a line without a comma is its own value.
 TEST(ParseParLine, KeyAndValue) {
@@ -164,8 +159,8 @@ TEST(ParList, Modes) {
   ParamList list = Sample();
   std::string v = "new";
   ASSERT_EQ(ParList(list, "DUP", v, "to"), 1);
-  EXPECT_EQ(Text(list[1].value), "new");
-  EXPECT_EQ(Text(list[2].value), "second");
+  EXPECT_EQ(ParValueText(list[1].value), "new");
+  EXPECT_EQ(ParValueText(list[2].value), "second");
   double d = 7;
   ASSERT_EQ(ParList(list, "WORD", d, "to"), 1);
   EXPECT_EQ(std::get<double>(list[4].value), 7.0);  // keeps the caller's type
@@ -186,7 +181,7 @@ TEST(ParList, Modes) {
     EXPECT_EQ(ParList(l, "NEW", v, mode), 0) << mode;
     EXPECT_EQ(v, "keep");
     EXPECT_EQ(l.size(), Sample().size());
-    EXPECT_EQ(Text(l[0].value), "1");
+    EXPECT_EQ(ParValueText(l[0].value), "1");
   }
   ParamList full(static_cast<size_t>(kMaxListEntries), ParEntry{"K", std::string("v")});
   EXPECT_EQ(ParList(full, "NEW", v, "to"), -1);
