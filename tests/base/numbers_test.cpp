@@ -62,51 +62,47 @@ TEST(Numbers, RoundingHalvesToEvenWithRangeChecks) {
   EXPECT_EQ(TextToInt32("40000"), 40000);
 }
 
-TEST(Numbers, WrittenForms) {
-  struct Case {
-    double v;
-    const char* plain;
-    const char* blank;
-  };
+// Each value as shown, after a blank unless negative, and as written to files
+// (plain decimal, never an exponent, 15 significant digits; the common values
+// are the parameter files' rows in tests/params); the shown and written forms
+// read back.
+TEST(Numbers, WrittenFormsReadBack) {
+  const double top = std::numeric_limits<double>::max();
+  const std::string zeros(294, '0');
   // clang-format off
-  const Case cases[] = {
-      {500, "500", " 500"}, {-12, "-12", "-12"}, {0.5, ".5", " .5"}, {-0.5, "-.5", "-.5"},
-      {0, "0", " 0"}, {-0.0, "0", " 0"}, {12.25, "12.25", " 12.25"},
-      {3200.0 / 6, "533.333333333333", " 533.333333333333"}, {1e20, "1E+20", " 1E+20"},
-      {-1.5e-20, "-1.5E-20", "-1.5E-20"},
-      {123456789012345.0, "123456789012345", " 123456789012345"},
-  };
+  const struct { double v; const char *plain, *blank; std::string decimal; } cases[] = {
+      {500, "500", " 500", "500"}, {-12, "-12", "-12", "-12"}, {0.5, ".5", " .5", ".5"},
+      {-0.5, "-.5", "-.5", "-.5"}, {0, "0", " 0", "0"}, {-0.0, "0", " 0", "0"},
+      {12.25, "12.25", " 12.25", "12.25"}, {0.1, ".1", " .1", ".1"},
+      {-0.25, "-.25", "-.25", "-.25"},
+      {3200.0 / 6, "533.333333333333", " 533.333333333333", "533.333333333333"},
+      {1.0 / 3, ".333333333333333", " .333333333333333", ".333333333333333"},
+      {533.3333333333, "533.3333333333", " 533.3333333333", "533.3333333333"},
+      {98765.4321, "98765.4321", " 98765.4321", "98765.4321"}, {1e-7, "1E-7", " 1E-7", ".0000001"},
+      {1e20, "1E+20", " 1E+20", "100000000000000000000"},
+      {-1.5e-20, "-1.5E-20", "-1.5E-20", "-.000000000000000000015"},
+      {123456789012345.0, "123456789012345", " 123456789012345", "123456789012345"},
+      {1234567890123456789.0, "1.23456789012346E+18", " 1.23456789012346E+18",
+       "1234567890123460000"},
+      {top, "1.79769313486231E+308", " 1.79769313486231E+308", "179769313486231" + zeros},
+      {-top, "-1.79769313486231E+308", "-1.79769313486231E+308", "-179769313486231" + zeros}};
   // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.plain);
     EXPECT_EQ(FormatNumber(c.v), c.plain);
     EXPECT_EQ(FormatLeadingBlank(c.v), c.blank);
+    EXPECT_EQ(FormatDecimal(c.v), c.decimal);
+    for (const std::string& text : {std::string(c.blank), c.decimal}) {
+      const auto back = ParseNumber(text);
+      ASSERT_TRUE(back.has_value());
+      EXPECT_NEAR(*back, c.v, std::fabs(c.v) * 1e-14);
+    }
   }
   EXPECT_EQ(FormatIntLeadingBlank(17) + FormatIntLeadingBlank(0) + FormatIntLeadingBlank(-3),
             " 17 0-3");
   EXPECT_EQ(FormatInt(17), "17");
   EXPECT_EQ(TrimBlanks("  a b  ") + "|" + TrimBlanks("\ta\t") + "|" + TrimBlanks("   "),
             "a b|\ta\t|");
-}
-
-TEST(Numbers, WrittenNumbersReadBack) {
-  const double top = std::numeric_limits<double>::max();
-  for (double v :
-       {0.1, -0.25, 1.0 / 3, 533.3333333333, 1e-7, 98765.4321, 1e20, -1.5e-20, top, -top}) {
-    SCOPED_TRACE(v);
-    for (const std::string& text : {FormatLeadingBlank(v), FormatDecimal(v)}) {
-      const auto back = ParseNumber(text);
-      ASSERT_TRUE(back.has_value());
-      EXPECT_NEAR(*back, v, std::fabs(v) * 1e-14);
-    }
-  }
-  // Written to files: plain decimal, never an exponent, 15 significant digits (the common
-  // values are the parameter files' rows in tests/params).
-  const std::pair<double, std::string> files[] = {{-1.5e-20, "-.000000000000000000015"},
-                                                  {3200.0 / 6, "533.333333333333"},
-                                                  {1234567890123456789.0, "1234567890123460000"},
-                                                  {top, "179769313486231" + std::string(294, '0')}};
-  for (const auto& [v, text] : files) EXPECT_EQ(FormatDecimal(v), text);
 }
 
 }  // namespace

@@ -12,16 +12,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-struct Fixture {
-  Fixture() {
-    test::ResetProgramState();
-    ui.loaded = {"frmInterp"};
-  }
-  ~Fixture() { test::ResetProgramState(); }
-  test::RecordingUi ui;
-  test::ScopedUi scoped{ui};
-};
-
 TEST(Program, CheckIndentsBlocksAndFindsUnbalancedOnes) {
   struct Case {
     Lines in, out;
@@ -49,7 +39,10 @@ TEST(Program, CheckIndentsBlocksAndFindsUnbalancedOnes) {
 }
 
 TEST(Program, ReadAndWriteThroughTheDialogs) {
-  Fixture f;
+  test::ResetProgramState();
+  test::RecordingUi ui;
+  test::ScopedUi scoped{ui};
+  ui.loaded = {"frmInterp"};
   test::TempDir dir;
   ProgramDir() = dir.path();
   EXPECT_EQ(ProgramLines(), Lines{"End"});
@@ -70,7 +63,7 @@ TEST(Program, ReadAndWriteThroughTheDialogs) {
   dir.write("EMPTY.PRG", "");
   ProgramLines()[0] = "Repeat Times";
   WriteProgram(d);  // no count: the line is named, nothing is written
-  EXPECT_EQ(f.ui.boxes.at(0).text, "Error in Command # 0\r\nRepeat Times");
+  EXPECT_EQ(ui.boxes.at(0).text, "Error in Command # 0\r\nRepeat Times");
   // clang-format off
   const struct { bool write; std::string file; bool ok; const char* msg; } steps[] = {
       {false, "", false, "Program not read"}, {false, "NONE.PRG", false, "Program not read"},
@@ -83,14 +76,14 @@ TEST(Program, ReadAndWriteThroughTheDialogs) {
     chosen = s.file;
     overwrite = s.ok;
     s.write ? WriteProgram(d) : ReadProgram(d);
-    EXPECT_EQ(f.ui.interpMsg, s.msg) << s.file;
+    EXPECT_EQ(ui.interpMsg, s.msg) << s.file;
     if (s.file == "A.PRG" && !s.write) {
       EXPECT_EQ(ProgramLines(),
                 (Lines{"Repeat 3 Times", "    F Home", "Endrepeat", "F 1", "B 2", "End"}));
       ProgramLines()[0] = "Repeat 3 Times : Rep.# 2";
     }
   }
-  EXPECT_EQ(f.ui.boxes.at(1).text, "File " + dir.file("NONE.PRG") + " does not exist");
+  EXPECT_EQ(ui.boxes.at(1).text, "File " + dir.file("NONE.PRG") + " does not exist");
   EXPECT_EQ(asked[0], dir.path() + "|*.PRG|*.PRG *.*|Select a Program (*.PRG) to Load");
   EXPECT_EQ(asked[4], dir.path() + "|*.PRG|*.PRG *.*|Give a Name to the Program (*.PRG)");
   EXPECT_EQ(asked[6], "File overwrite|File " + dir.file("A.PRG") + " exists.\r\nOverwrite?");

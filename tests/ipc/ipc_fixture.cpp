@@ -29,11 +29,9 @@ bool WaitUntil(const std::function<bool()>& pred, int timeoutMs) {
 }
 
 void IpcTest::SetUp() {
-  busDir = std::make_unique<TempDir>();
-  dataDir = std::make_unique<TempDir>();
-  dataDir->copyFrom(NVX_DATA_DIR);
-  ::mkdir(busDir->file("run").c_str(), 0700);
-  ::mkdir(busDir->file("services").c_str(), 0700);
+  dataDir.copyFrom(NVX_DATA_DIR);
+  ::mkdir(busDir.file("run").c_str(), 0700);
+  ::mkdir(busDir.file("services").c_str(), 0700);
   StartBus(false);
 }
 
@@ -43,23 +41,22 @@ void IpcTest::StartBus(bool withServiceFile) {
     daemon->kill();
     daemon->waitForFinished(5000);
   }
-  const std::string socket = busDir->file("bus");
+  const std::string socket = busDir.file("bus");
   ::unlink(socket.c_str());
   address = QString::fromStdString("unix:path=" + socket);
   const std::string service = "services/org.norvantix.Norvantix.service";
-  ::unlink(busDir->file(service).c_str());
+  ::unlink(busDir.file(service).c_str());
   if (withServiceFile) {
     const QString args = ProgramArgs({QStringLiteral("--automation")}).join(QLatin1Char(' '));
-    busDir->writeRaw(service, "[D-BUS Service]\nName=org.norvantix.Norvantix\nExec=" NVX_PROGRAM
-                              " " +
-                                  args.toStdString() + "\n");
+    const std::string exec = NVX_PROGRAM " " + args.toStdString();
+    busDir.writeRaw(service, "[D-BUS Service]\nName=org.norvantix.Norvantix\nExec=" + exec + "\n");
   }
-  busDir->writeRaw(
+  busDir.writeRaw(
       "bus.conf",
       R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig><type>session</type><listen>)" +
-          address.toStdString() + "</listen><servicedir>" + busDir->file("services") +
+          address.toStdString() + "</listen><servicedir>" + busDir.file("services") +
           R"(</servicedir><auth>EXTERNAL</auth>
   <policy context="default"><allow send_destination="*" eavesdrop="true"/>
     <allow eavesdrop="true"/><allow own="*"/></policy></busconfig>
@@ -67,13 +64,12 @@ void IpcTest::StartBus(bool withServiceFile) {
   daemon = std::make_unique<QProcess>();
   // Activated programs inherit this environment.
   daemon->setProcessEnvironment(ProgramEnv());
-  daemon->start(
-      QStringLiteral("dbus-daemon"),
-      {QStringLiteral("--config-file=") + QString::fromStdString(busDir->file("bus.conf")),
-       QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
+  daemon->start(QStringLiteral("dbus-daemon"),
+                {QStringLiteral("--config-file=") + QString::fromStdString(busDir.file("bus.conf")),
+                 QStringLiteral("--nofork"), QStringLiteral("--print-address=1")});
   ASSERT_TRUE(daemon->waitForStarted(10000)) << "dbus-daemon did not start";
   ASSERT_TRUE(daemon->waitForReadyRead(10000)) << "dbus-daemon printed no address";
-  client = Connect(QStringLiteral("client"));
+  client = Connect();
   ASSERT_TRUE(client.isConnected()) << client.lastError().message().toStdString();
 }
 
@@ -88,8 +84,7 @@ void IpcTest::TearDown() {
     if (pid > 0) ::kill(static_cast<pid_t>(pid), SIGKILL);
     WaitUntil([&] { return !NameOwned(); }, 5000);
   }
-  for (const QString& n : extraClients) QDBusConnection::disconnectFromBus(n);
-  QDBusConnection::disconnectFromBus(client.name());
+  for (int i = 1; i <= clientCount; ++i) QDBusConnection::disconnectFromBus(ClientName(i));
   if (daemon) {
     daemon->kill();
     daemon->waitForFinished(5000);
@@ -99,7 +94,7 @@ void IpcTest::TearDown() {
 QProcessEnvironment IpcTest::ProgramEnv() const {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), address);
-  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(busDir->file("run")));
+  env.insert(QStringLiteral("XDG_RUNTIME_DIR"), QString::fromStdString(busDir.file("run")));
   env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
   env.remove(QStringLiteral("DISPLAY"));
   env.remove(QStringLiteral("WAYLAND_DISPLAY"));
@@ -109,7 +104,7 @@ QProcessEnvironment IpcTest::ProgramEnv() const {
 QStringList IpcTest::ProgramArgs(const QStringList& modeArgs) const {
   QStringList args = modeArgs;
   args << QStringLiteral("--simulate") << QStringLiteral("--dir")
-       << QString::fromStdString(dataDir->path());
+       << QString::fromStdString(dataDir.path());
   return args;
 }
 
@@ -135,10 +130,8 @@ int IpcTest::WaitProgramExit(int timeoutMs) {
   return program->exitStatus() == QProcess::NormalExit ? program->exitCode() : -1;
 }
 
-QDBusConnection IpcTest::Connect(const QString& name) {
-  const QString unique = name + QString::number(++clientCount);
-  if (name != QStringLiteral("client")) extraClients.push_back(unique);
-  return QDBusConnection::connectToBus(address, unique);
+QDBusConnection IpcTest::Connect() {
+  return QDBusConnection::connectToBus(address, ClientName(++clientCount));
 }
 
 QDBusMessage IpcTest::CallOn(QDBusConnection& c, const QString& path, const QString& iface,
@@ -155,10 +148,10 @@ QVariant IpcTest::Prop(const QString& path, const QString& iface, const QString&
   return r.arguments().at(0).value<QDBusVariant>().variant();
 }
 
-QDBusPendingCall IpcTest::CallAsync(const QString& path, const QString& iface,
-                                    const QString& member, const QString& arg) {
-  QDBusMessage m = QDBusMessage::createMethodCall(kService, path, iface, member);
-  m << arg;
+QDBusPendingCall IpcTest::CallAsync(const QString& path, const QString& line) {
+  QDBusMessage m =
+      QDBusMessage::createMethodCall(kService, path, dbus::kCmdInterface, QStringLiteral("Exec"));
+  m << line;
   return client.asyncCall(m, 60000);
 }
 
@@ -179,11 +172,11 @@ std::string IpcTest::ExecOn(QDBusConnection& c, const QString& path, const std::
 }
 
 void IpcTest::SetKey(const std::string& file, const std::string& key, const std::string& value) {
-  const std::string text = dataDir->read(file), prefix = "\"" + key + "\",";
+  const std::string text = dataDir.read(file), prefix = "\"" + key + "\",";
   const size_t at = text.find(prefix);
   ASSERT_NE(at, std::string::npos) << key << " in " << file;
   const size_t end = std::min(text.find_first_of("\r\n", at), text.size());
-  dataDir->writeRaw(file, text.substr(0, at) + prefix + value + text.substr(end));
+  dataDir.writeRaw(file, text.substr(0, at) + prefix + value + text.substr(end));
 }
 
 }  // namespace nvx::test

@@ -15,7 +15,6 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "ipc/dbus_names.h"
 #include "support/temp_dir.h"
@@ -41,7 +40,8 @@ class IpcTest : public ::testing::Test {
   bool NameOwned();
 
   // Another client connection on the private bus (a separate unique name).
-  QDBusConnection Connect(const QString& name);
+  QDBusConnection Connect();
+  static QString ClientName(int n) { return QStringLiteral("client%1").arg(n); }
 
   QDBusMessage CallOn(QDBusConnection& c, const QString& path, const QString& iface,
                       const QString& member, const QList<QVariant>& args = {});
@@ -49,8 +49,7 @@ class IpcTest : public ::testing::Test {
                     const QList<QVariant>& args = {}) {
     return CallOn(client, path, iface, member, args);
   }
-  QDBusPendingCall CallAsync(const QString& path, const QString& iface, const QString& member,
-                             const QString& arg);
+  QDBusPendingCall CallAsync(const QString& path, const QString& line);  // Exec, not waited for
   // A property through org.freedesktop.DBus.Properties.Get; invalid on error.
   QVariant Prop(const QString& path, const QString& iface, const QString& name);
   QVariant Diag(const char* name) {
@@ -75,13 +74,12 @@ class IpcTest : public ::testing::Test {
   // An existing key of ZR_CONFIG.TXT or a wheel file set in the program's data copy.
   void SetKey(const std::string& file, const std::string& key, const std::string& value);
 
-  std::unique_ptr<TempDir> busDir;  // bus socket, configuration, services, runtime dir
-  std::unique_ptr<TempDir> dataDir;
+  TempDir busDir;  // bus socket, configuration, services, runtime dir
+  TempDir dataDir;
   std::unique_ptr<QProcess> daemon, program;
   QString address;
   QDBusConnection client{QStringLiteral("none")};
-  std::vector<QString> extraClients;
-  int clientCount = 0;
+  int clientCount = 0;  // connections made, named ClientName(1...)
 };
 
 }  // namespace nvx::test

@@ -13,11 +13,73 @@ namespace nvx::test {
 namespace {
 
 const QString kService = QString::fromUtf8(dbus::kServiceName);
-const char* const kFirstLine = "Application is already running.";
+// What a refused start writes on standard error too (its message box waits for a person).
+const QString kRefusal = QStringLiteral(
+    "Application is already running.\nIf user interface is not visible,\n"
+    "restore form, or give Show command from a client.\n");
 
 using StartTest = IpcTest;
 
-TEST_F(StartTest, ServiceFileStartsTheProgramInAutomationMode) {
+// The second start, in the window modes, shows the message and leaves the
+// first copy serving (the headless mode's refusal is tested without a bus).
+// The first, a standalone window, then outlives a client's object, and its
+// own unloading ends the program.
+TEST_F(StartTest, SecondInstanceRefusedAndTheStandaloneWindowEndsTheProgram) {
+  ASSERT_TRUE(StartProgram({}));
+  const uint firstPid = client.interface()->servicePid(kService).value();
+  const QStringList modes[] = {{QStringLiteral("--automation")}, {}};
+  for (const QStringList& mode : modes) {
+    QProcess second;
+    second.setProcessEnvironment(ProgramEnv());
+    second.start(QStringLiteral(NVX_PROGRAM), ProgramArgs(mode));
+    ASSERT_TRUE(second.waitForStarted(10000));
+    QString seen;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+          second.waitForReadyRead(50);
+          seen += QString::fromLocal8Bit(second.readAllStandardError());
+          return seen.contains(kRefusal);
+        },
+        30000))
+        << seen.toStdString();
+    second.kill();
+    second.waitForFinished(5000);
+    EXPECT_EQ(client.interface()->servicePid(kService).value(), firstPid);
+    EXPECT_EQ(Exec("Ver"), "4.0 ; ");
+  }
+  ASSERT_TRUE(Release(client, dbus::kCmdPath));
+  EXPECT_EQ(Diag("WindowVisible").toBool(), true);
+  const QString obj = Create(client);
+  EXPECT_EQ(ExecOn(client, obj, "Unload"), "OK  ; ");
+  EXPECT_EQ(Diag("PortOpen").toBool(), true);
+  // "Show" loads a new main window.
+  EXPECT_EQ(ExecOn(client, obj, "Show"), "OK  ; ");
+  EXPECT_EQ(Diag("MainWinLoaded").toInt(), 1);
+  EXPECT_EQ(Diag("WindowVisible").toBool(), true);
+  // Released with the window loaded: the port stays open, the program runs.
+  ASSERT_TRUE(Release(client, obj));
+  EXPECT_EQ(Diag("PortOpen").toBool(), true);
+  EXPECT_EQ(WaitProgramExit(1000), -1);
+  // The window's own unloading now closes the port and ends the program.
+  Execute(QStringLiteral("Unload"));
+  EXPECT_EQ(WaitProgramExit(), 0);
+}
+
+// Without the program or its service file a call fails, and norvantix-cmd
+// says it cannot reach the program: on this bus, with no bus at the address,
+// with no bus address at all. With the service file the first call starts
+// the program in automation mode.
+TEST_F(StartTest, ServiceFileStartsTheProgramAndNorvantixCmdRuns) {
+  for (const std::string& bus :
+       {address.toStdString(), "unix:path=" + busDir.file("no-such-socket"), std::string()}) {
+    std::vector<std::pair<std::string, std::string>> env = {{"DBUS_SESSION_BUS_ADDRESS", bus}};
+    if (bus.empty()) env.push_back({"DISPLAY", ""});
+    const ProcessResult r = RunProcess({NVX_CMD_PROGRAM, "Ver"}, env, 60000);
+    EXPECT_EQ(r.exitCode, 4) << bus << ": " << r.err;
+    EXPECT_EQ(r.out, "") << bus;
+    EXPECT_NE(r.err.find("norvantix-cmd: cannot reach"), std::string::npos) << bus << ": " << r.err;
+  }
+  SetKey("ZR_CONFIG.TXT", "W2_INSTALLED", "0");
   StartBus(true);
   ASSERT_FALSE(NameOwned());
   EXPECT_EQ(Exec("Ver"), "4.0 ; ");
@@ -30,41 +92,8 @@ TEST_F(StartTest, ServiceFileStartsTheProgramInAutomationMode) {
   EXPECT_EQ(Execute(QStringLiteral("Ver")).errorName(), dbus::kErrNoWindow);
   EXPECT_TRUE(Release(client, dbus::kCmdPath));
   EXPECT_TRUE(WaitUntil([&] { return !NameOwned(); }, 20000));
-}
 
-// The second start, in the window modes, shows the message and leaves the
-// first copy serving (the headless mode's refusal is tested without a bus).
-TEST_F(StartTest, SecondInstanceIsRefusedInTheWindowModes) {
-  ASSERT_TRUE(StartProgram());
-  const uint firstPid = client.interface()->servicePid(kService).value();
-  const QStringList modes[] = {{QStringLiteral("--automation")}, {}};
-  for (const QStringList& mode : modes) {
-    QProcess second;
-    second.setProcessEnvironment(ProgramEnv());
-    second.start(QStringLiteral(NVX_PROGRAM), ProgramArgs(mode));
-    ASSERT_TRUE(second.waitForStarted(10000));
-    QString seen;
-    // The message box waits for a person; its text is on standard error too.
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-          second.waitForReadyRead(50);
-          seen += QString::fromLocal8Bit(second.readAllStandardError());
-          return seen.contains(QString::fromUtf8(kFirstLine));
-        },
-        30000))
-        << seen.toStdString();
-    EXPECT_TRUE(seen.contains(QStringLiteral("If user interface is not visible,")));
-    EXPECT_TRUE(seen.contains(QStringLiteral("restore form, or give Show command from a client.")));
-    second.kill();
-    second.waitForFinished(5000);
-    EXPECT_EQ(client.interface()->servicePid(kService).value(), firstPid);
-    EXPECT_EQ(Exec("Ver"), "4.0 ; ");
-  }
-}
-
-TEST_F(StartTest, NorvantixCmdRepliesAndExitStatus) {
-  SetKey("ZR_CONFIG.TXT", "W2_INSTALLED", "0");
-  StartBus(true);  // the first call starts the program
+  // norvantix-cmd's first run starts the program again.
   const std::vector<std::pair<std::string, std::string>> env = {
       {"DBUS_SESSION_BUS_ADDRESS", address.toStdString()}};
   // clang-format off
@@ -90,96 +119,31 @@ TEST_F(StartTest, NorvantixCmdRepliesAndExitStatus) {
   EXPECT_TRUE(NameOwned());
 }
 
-// Without the program or its service file a call fails; norvantix-cmd then
-// says it cannot reach the program.
-TEST_F(StartTest, NorvantixCmdWhenNothingAnswers) {
-  // This bus, no bus at the address, no bus address at all.
-  for (const std::string& bus :
-       {address.toStdString(), "unix:path=" + busDir->file("no-such-socket"), std::string()}) {
-    std::vector<std::pair<std::string, std::string>> env = {{"DBUS_SESSION_BUS_ADDRESS", bus}};
-    if (bus.empty()) env.push_back({"DISPLAY", ""});
-    const ProcessResult r = RunProcess({NVX_CMD_PROGRAM, "Ver"}, env, 60000);
-    EXPECT_EQ(r.exitCode, 4) << bus << ": " << r.err;
-    EXPECT_EQ(r.out, "") << bus;
-    EXPECT_NE(r.err.find("norvantix-cmd: cannot reach"), std::string::npos) << bus << ": " << r.err;
-  }
-}
-
 using EndingTest = IpcTest;
-
-TEST_F(EndingTest, ClientLeavingTheBusEndsItsObjects) {
-  ASSERT_TRUE(StartProgram());
-  {
-    QDBusConnection leaver = Connect(QStringLiteral("leaver"));
-    ASSERT_FALSE(Create(leaver).isEmpty());
-    ASSERT_FALSE(Create(leaver).isEmpty());
-    EXPECT_EQ(ExecOn(leaver, dbus::kCmdPath, "Unload"), "OK  ; ");  // and its implicit one
-  }
-  EXPECT_EQ(Diag("AutomationObjects").toInt(), 3);
-  EXPECT_EQ(Diag("PortOpen").toBool(), true);
-  QDBusConnection::disconnectFromBus(extraClients.back());
-  EXPECT_EQ(WaitProgramExit(), 0);
-}
 
 // The flag is not a count: the end of one object clears it though another
 // lives, so unloading the window then closes the port; the program still runs
-// for the client that holds an object, and ends when it lets go.
-TEST_F(EndingTest, AutoObjAliveIsAFlagNotACount) {
+// for the client that holds objects, and ends when that client leaves the bus.
+TEST_F(EndingTest, AutoObjAliveIsAFlagAndALeavingClientEndsItsObjects) {
   ASSERT_TRUE(StartProgram());
-  QDBusConnection b = Connect(QStringLiteral("b"));
-  const QString objA = Create(client), objB = Create(b);
-  ASSERT_FALSE(objB.isEmpty());
-  ASSERT_TRUE(Release(client, objA));
-  EXPECT_EQ(Diag("AutoObjAlive").toInt(), 0);
-  EXPECT_EQ(Diag("AutomationObjects").toInt(), 1);
-  EXPECT_EQ(Diag("PortOpen").toBool(), true);  // the window is still loaded
-  EXPECT_EQ(ExecOn(b, objB, "Unload"), "OK  ; ");
-  EXPECT_EQ(Diag("MainWinLoaded").toInt(), 0);
-  EXPECT_EQ(Diag("PortOpen").toBool(), false);
-  EXPECT_EQ(Diag("CommLoaded").toBool(), false);
-  EXPECT_EQ(ExecOn(b, objB, "Ver"), "4.0 ; ");  // B still holds the program
-  ASSERT_TRUE(Release(b, objB));
-  EXPECT_EQ(WaitProgramExit(), 0);
-}
-
-TEST_F(EndingTest, StandaloneWindowUnloadedWhileAClientHoldsAnObject) {
-  ASSERT_TRUE(StartProgram({}));
-  EXPECT_EQ(Diag("WindowVisible").toBool(), true);
-  const QString obj = Create(client);
-  EXPECT_EQ(ExecOn(client, obj, "Unload"), "OK  ; ");
-  EXPECT_EQ(Diag("PortOpen").toBool(), true);
-  // "Show" loads a new main window.
-  EXPECT_EQ(ExecOn(client, obj, "Show"), "OK  ; ");
-  EXPECT_EQ(Diag("MainWinLoaded").toInt(), 1);
-  EXPECT_EQ(Diag("WindowVisible").toBool(), true);
-  // Released with the window loaded: the port stays open, the program runs.
-  ASSERT_TRUE(Release(client, obj));
-  EXPECT_EQ(Diag("PortOpen").toBool(), true);
-  EXPECT_EQ(WaitProgramExit(1000), -1);
-  // The window's own unloading now closes the port and ends the program.
-  CallAsync(dbus::kForm1Path, dbus::kForm1Interface, QStringLiteral("Execute"),
-            QStringLiteral("Unload"));
-  EXPECT_EQ(WaitProgramExit(), 0);
-}
-
-// A client that ends its object from inside a command that is still running
-// on that object: the command finishes and replies, then the program ends.
-TEST_F(EndingTest, ReleaseNestedInsideItsOwnObjectsWait) {
-  SetKey("ZR_PARW1.TXT", "W1SLEWVELOCITY", "300");
-  ASSERT_TRUE(StartProgram());
-  const QString obj = Create(client);
-  ASSERT_EQ(ExecOn(client, obj, "F 1;F Wait;Unload"), "OK  ; OK  ; OK  ; ");
-  ASSERT_EQ(ExecOn(client, obj, "F 4"), "OK  ; ");
-  QDBusPendingCall pending =
-      CallAsync(obj, dbus::kCmdInterface, QStringLiteral("Exec"), QStringLiteral("F Wait;F ?"));
-  EXPECT_TRUE(Release(client, obj));
-  ASSERT_TRUE(WaitUntil([&] { return pending.isFinished(); }, 30000));
-  // The port closed with the object's end, so the wait no longer reaches the
-  // wheel; the call still answers, and "F ?" runs after the port has gone.
-  const QDBusMessage r = pending.reply();
-  ASSERT_EQ(r.type(), QDBusMessage::ReplyMessage) << r.errorMessage().toStdString();
-  EXPECT_TRUE(r.arguments().value(0).toString().endsWith(QStringLiteral("; Error  ; ")))
-      << r.arguments().value(0).toString().toStdString();
+  {
+    QDBusConnection b = Connect();
+    const QString objA = Create(client), objB = Create(b);
+    ASSERT_FALSE(objB.isEmpty());
+    ASSERT_TRUE(Release(client, objA));
+    EXPECT_EQ(Diag("AutoObjAlive").toInt(), 0);
+    EXPECT_EQ(Diag("AutomationObjects").toInt(), 1);
+    EXPECT_EQ(Diag("PortOpen").toBool(), true);  // the window is still loaded
+    EXPECT_EQ(ExecOn(b, objB, "Unload"), "OK  ; ");
+    EXPECT_EQ(Diag("MainWinLoaded").toInt(), 0);
+    EXPECT_EQ(Diag("PortOpen").toBool(), false);
+    EXPECT_EQ(Diag("CommLoaded").toBool(), false);
+    EXPECT_EQ(ExecOn(b, objB, "Ver"), "4.0 ; ");  // B still holds the program
+    ASSERT_FALSE(Create(b).isEmpty());
+    EXPECT_EQ(ExecOn(b, dbus::kCmdPath, "Ver"), "4.0 ; ");  // and its implicit one
+  }
+  EXPECT_EQ(Diag("AutomationObjects").toInt(), 3);
+  QDBusConnection::disconnectFromBus(ClientName(clientCount));  // B's
   EXPECT_EQ(WaitProgramExit(), 0);
 }
 

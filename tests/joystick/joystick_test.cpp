@@ -181,44 +181,40 @@ const char* kJoyFile =
     "\"JAXIS2_0\",-12\r\n\"JAXIS2_R\",30000\r\n\"JLATENT\",12.5, percent\r\n"
     "\"JAXIS1_Dir\",-7\r\n\"JAXIS2_Dir\",0\r\n";
 
-// 31000.4 rounds, JLATENT N(12.5) = 12, a direction of -7 is -1. A missing
-// file changes nothing.
-TEST_F(JoyTest, ReadJoyParReadsEveryKeyOrNothing) {
-  Calibrate(-1, 2, 3, 40);
+// The record read from kJoyFile: 31000.4 rounds, JLATENT N(12.5) = 12, a
+// direction of -7 is -1.
+const Ints kJoyRead = {-30000, 120, 31000, -29000, -12, 30000, -1, 0, 120};
+
+// A missing file changes nothing; a bad or missing key keeps its field, the
+// others are read. Only a missing file or key shows a message. Writing gives
+// exactly the nine keys, replacing the file; read back the same record except
+// the dead band, which goes through whole percent. A failed write shows nothing.
+TEST_F(JoyTest, ReadAndWriteJoyPar) {
+  const Ints seed = {1, 2, 3, 4, 5, 6, 1, 1, 77};
+  JoyCalibration() = JoyCalibrationData{1, 2, 3, 4, 5, 6, 1, 1, 77};
   EXPECT_EQ(ReadJoyPar(), -1);
-  EXPECT_EQ(Fields(JoyCalibration()), Ints({-1, 2, 3, -1, 2, 3, 1, 1, 40}));
+  EXPECT_EQ(Fields(JoyCalibration()), seed);
   ASSERT_EQ(ui_.boxes.size(), 1u);
   EXPECT_EQ(ui_.boxes[0].text, "File " + tmp_.file("ZR_JOY.TXT") + " does not exist");
-  tmp_.writeRaw("ZR_JOY.TXT", kJoyFile);
-  EXPECT_EQ(ReadJoyPar(), 1);
-  EXPECT_EQ(Fields(JoyCalibration()), Ints({-30000, 120, 31000, -29000, -12, 30000, -1, 0, 120}));
-  EXPECT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(GetParPath(), tmp_.file("ZR_JOY.TXT"));
-}
-
-// A bad or missing key keeps its field; the others are read. Only a missing
-// key shows a message.
-TEST_F(JoyTest, ReadJoyParBadOrMissingKeys) {
   const std::string kLatent = "\"JLATENT\",12.5, percent\r\n", kC1 = "\"JAXIS1_0\",  120\r\n";
-  // The line to change, its new text ("" drops it), the messages, and the
-  // field that keeps its value: 8 the dead band (77), 1 axis 1's centre (2),
-  // 7 axis 2's direction (1).
+  // The line to change ("": the file as it is), its new text ("" drops it),
+  // the messages, and the field that keeps its value (-1: none): 8 the dead
+  // band (77), 1 axis 1's centre (2), 7 axis 2's direction (1).
   // clang-format off
-  const struct { std::string replace, with; size_t boxes; int field; } cases[] = {
+  const struct { std::string replace, with; size_t boxes; int field; } cases[] = {{"", "", 0, -1},
       {kLatent, "", 1, 8}, {kLatent, "\"JLATENT\",ten\r\n", 0, 8},
       {kLatent, "\"JLATENT\",1e9\r\n", 0, 8}, {kC1, "\"JAXIS1_0\",3e9\r\n", 0, 1},
       {kC1, "\"jaxis1_0\",120\r\n", 1, 1}, {"\"JAXIS2_Dir\",0\r\n", "\"JAXIS2_Dir\",\r\n", 0, 7}};
   // clang-format on
-  const Ints seed = {1, 2, 3, 4, 5, 6, 1, 1, 77};
   for (const auto& k : cases) {
     std::string file = kJoyFile;
     file.replace(file.find(k.replace), k.replace.size(), k.with);
     tmp_.writeRaw("ZR_JOY.TXT", file);
     JoyCalibration() = JoyCalibrationData{1, 2, 3, 4, 5, 6, 1, 1, 77};
     ui_.boxes.clear();
-    EXPECT_EQ(ReadJoyPar(), -1) << k.with;
-    Ints want = {-30000, 120, 31000, -29000, -12, 30000, -1, 0, 120};
-    want[k.field] = seed[k.field];
+    EXPECT_EQ(ReadJoyPar(), k.field < 0 ? 1 : -1) << k.with;
+    Ints want = kJoyRead;
+    if (k.field >= 0) want[k.field] = seed[k.field];
     EXPECT_EQ(Fields(JoyCalibration()), want) << k.with;
     ASSERT_EQ(ui_.boxes.size(), k.boxes) << k.with;
     if (k.boxes == 0) continue;
@@ -226,11 +222,8 @@ TEST_F(JoyTest, ReadJoyParBadOrMissingKeys) {
     EXPECT_EQ(ui_.boxes[0].text, "Parameter " + key + " not found in " + tmp_.file("ZR_JOY.TXT"));
     EXPECT_EQ(ui_.boxes[0].icon, MsgIcon::Critical);
   }
-}
+  EXPECT_EQ(GetParPath(), tmp_.file("ZR_JOY.TXT"));
 
-// Exactly the nine keys, replacing the file; read back the same record except
-// the dead band, which goes through whole percent. A failed write shows nothing.
-TEST_F(JoyTest, WriteJoyParWritesExactlyTheNineKeys) {
   tmp_.writeRaw("ZR_JOY.TXT", "\"OTHER\",1\r\n");
   JoyCalibration() = JoyCalibrationData{-30000, 120, 31000, -29000, -12, 30000, -1, 0, 125};
   EXPECT_EQ(WriteJoyPar(), 1);
@@ -240,7 +233,7 @@ TEST_F(JoyTest, WriteJoyParWritesExactlyTheNineKeys) {
             "\"JLATENT\", 12.5\r\n\"JAXIS1_Dir\",-1\r\n\"JAXIS2_Dir\", 0\r\n");
   JoyCalibration() = JoyCalibrationData{};
   EXPECT_EQ(ReadJoyPar(), 1);
-  EXPECT_EQ(Fields(JoyCalibration()), Ints({-30000, 120, 31000, -29000, -12, 30000, -1, 0, 120}));
+  EXPECT_EQ(Fields(JoyCalibration()), kJoyRead);
   SetParDir(tmp_.file("missing/"));
   EXPECT_EQ(WriteJoyPar(), -1);
   EXPECT_TRUE(ui_.boxes.empty());
@@ -268,7 +261,9 @@ Ints Read(LinuxJoystick& dev, int16_t result = 1) {
 // Axes 0 and 1 and the buttons are folded into a held state; later events
 // change it; a partial record at the end is not taken. (The program reading
 // its device through the default source is tested on a FIFO in tests/app.)
-TEST(LinuxJoystickTest, FoldsEventsIntoState) {
+// A missing device or a directory (EISDIR) reads centre and no button; it is
+// opened again a second later.
+TEST(LinuxJoystickTest, FoldsEventsOrReadsCentreWithoutADevice) {
   TempDir tmp;
   const std::string path = tmp.file("js0");
   Append(path, Event(JS_EVENT_AXIS | JS_EVENT_INIT, 0, 0) +
@@ -285,22 +280,17 @@ TEST(LinuxJoystickTest, FoldsEventsIntoState) {
   EXPECT_EQ(Read(dev), Ints({-5000, -32767, static_cast<int32_t>(0x80000000u)}));
 
   EXPECT_EQ(JoystickDevice(), "/dev/input/js0");  // the default source's device
-}
 
-// A missing device or a directory (EISDIR) reads centre and no button; it is
-// opened again a second later.
-TEST(LinuxJoystickTest, MissingDeviceOrDirectoryReadsCentreNoButton) {
-  TempDir tmp;
   FakeTime time;
-  for (const std::string& path : {tmp.file("js9"), tmp.path()}) {
-    const bool appears = path != tmp.path();
-    LinuxJoystick dev(path);
-    EXPECT_EQ(Read(dev, -1), Ints({0, 0, 0})) << path;
-    if (appears) Append(path, Event(JS_EVENT_AXIS, 0, 700));
+  for (const std::string& where : {tmp.file("js9"), tmp.path()}) {
+    const bool appears = where != tmp.path();
+    LinuxJoystick late(where);
+    EXPECT_EQ(Read(late, -1), Ints({0, 0, 0})) << where;
+    if (appears) Append(where, Event(JS_EVENT_AXIS, 0, 700));
     time.clock.Advance(999);
-    Read(dev, -1);
+    Read(late, -1);
     time.clock.Advance(1);
-    EXPECT_EQ(Read(dev, appears ? 1 : -1)[0], appears ? 700 : 0) << path;
+    EXPECT_EQ(Read(late, appears ? 1 : -1)[0], appears ? 700 : 0) << where;
   }
 }
 

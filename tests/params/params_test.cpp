@@ -41,11 +41,6 @@ class ParamsTest : public ::testing::Test {
   ScopedUi scoped_{ui_};
 };
 
-std::string Text(const ParValue& v) {
-  const std::string* s = std::get_if<std::string>(&v);
-  return s ? *s : std::string("<number>");
-}
-
 // Key between the first two quotes, value up to the next comma, both trimmed
 // of blanks (not tabs); a line without a comma is its own value.
 TEST(ParseParLine, KeyAndValue) {
@@ -72,12 +67,14 @@ TEST(ParseParLine, KeyAndValue) {
 }
 
 // Every line ending reads alike; remarks, short lines and spacing are not
-// kept (the list written back shows each entry). A line break in a key or
-// value cannot add an entry.
-TEST_F(ParamsTest, ReadAndWrittenBack) {
+// kept (the list written back shows each entry); an empty file gives an empty
+// list. A line break in a key or value cannot add an entry. A missing file
+// shows a message; a directory, an oversized file or one of more than 32767
+// entries fails silently; all keep the list. One of 32767 entries is read.
+TEST_F(ParamsTest, ReadWrittenBackOrFailuresKeepTheList) {
   const std::string two = "\"MPORT\",1\r\n\"CONTRTYPE\",EZHR17\r\n";
   // clang-format off
-  const struct { std::string bytes, text; } cases[] = {{two, two},
+  const struct { std::string bytes, text; } cases[] = {{two, two}, {"", ""},
       {"\"MPORT\",1\n\"CONTRTYPE\",EZHR17\n", two}, {"\"MPORT\",1\r\n\"CONTRTYPE\",EZHR17", two},
       {"\"MPORT\",1\n\"CONTRTYPE\",EZHR17\r\n", two},
       {"\r\n\"MPORT\",1\r\n\r\n\"CONTRTYPE\",EZHR17\r\n\r\n", two},
@@ -86,7 +83,7 @@ TEST_F(ParamsTest, ReadAndWrittenBack) {
   // clang-format on
   for (const auto& c : cases) {
     Put("P.TXT", c.bytes);
-    ParamList list;
+    ParamList list = {{"OLD", 1.0}};
     ASSERT_EQ(ReadParFile(Path("P.TXT"), list), 1);
     EXPECT_EQ(ParFileText(list), c.text) << c.bytes;
   }
@@ -98,12 +95,7 @@ TEST_F(ParamsTest, ReadAndWrittenBack) {
   ASSERT_EQ(ReadParFile(Path("L.TXT"), list), 1);
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0].key, "A B");
-}
 
-// A missing file shows a message; a directory, an oversized file or one of
-// more than 32767 entries fails silently; all keep the list. An empty file
-// gives an empty list, one of 32767 entries is read.
-TEST_F(ParamsTest, ReadFailuresKeepTheList) {
   std::filesystem::create_directory(Path("SUB"));
   Put("BIG.TXT", "\"A\",1\r\n");
   ASSERT_EQ(::truncate(Path("BIG.TXT").c_str(), static_cast<off_t>(kMaxFileBytes + 1)), 0);
@@ -113,7 +105,7 @@ TEST_F(ParamsTest, ReadFailuresKeepTheList) {
   Put("MANY.TXT", bytes + "\"K\",1\r\n");
   for (const std::string name : {"NONE.TXT", "nodir/NONE.TXT", "SUB", "BIG.TXT", "MANY.TXT"}) {
     ui_.boxes.clear();
-    ParamList list = {{"KEEP", std::string("me")}};
+    list = {{"KEEP", std::string("me")}};
     EXPECT_EQ(ReadParFile(Path(name), list), -1);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(list[0].key, "KEEP");
@@ -126,30 +118,8 @@ TEST_F(ParamsTest, ReadFailuresKeepTheList) {
     EXPECT_EQ(ui_.boxes[0].title, "Norvantix");
     EXPECT_EQ(ui_.boxes[0].icon, MsgIcon::None);
   }
-  Put("E.TXT", "");
-  ParamList list = {{"OLD", 1.0}};
-  EXPECT_EQ(ReadParFile(Path("E.TXT"), list), 1);
-  EXPECT_TRUE(list.empty());
   EXPECT_EQ(ReadParFile(Path("FULL.TXT"), list), 1);
   EXPECT_EQ(list.size(), 32767u);
-}
-
-// Numbers are written after a blank unless negative, without a leading zero,
-// and never in exponent form.
-TEST(ParList, WrittenNumbers) {
-  // clang-format off
-  const struct { std::string key; double value; std::string line; } cases[] = {
-      {"PORTTIMEOUT", 500, "\"PORTTIMEOUT\", 500"}, {"JAXIS1_L", 120, "\"JAXIS1_L\", 120"},
-      {"JAXIS1_L", -12, "\"JAXIS1_L\",-12"}, {"JLATENT", 0.5, "\"JLATENT\", .5"},
-      {"JLATENT", -0.25, "\"JLATENT\",-.25"}, {"Z", 0, "\"Z\", 0"}, {"F", 12.5, "\"F\", 12.5"},
-      {"BIG", 1e20, "\"BIG\", 100000000000000000000"}, {"TINY", 1e-7, "\"TINY\", .0000001"}};
-  // clang-format on
-  for (const auto& c : cases) {
-    ParamList list;
-    double v = c.value;
-    ASSERT_EQ(ParList(list, c.key, v, "to"), 1);
-    EXPECT_EQ(ParFileText(list), c.line + "\r\n");
-  }
 }
 
 // --- modes ---
@@ -165,7 +135,7 @@ ParamList Sample() {
 
 // "from": exact key, first of duplicates; into a number only when it reads as one.
 // Each row: key, result and text variable afterwards, result and number variable afterwards.
-TEST(ParList, From) {
+TEST(ParList, Modes) {
   // clang-format off
   const struct { std::string key; int16_t result; std::string text; int16_t numResult;
                  double number; } cases[] = {
@@ -183,16 +153,14 @@ TEST(ParList, From) {
     EXPECT_EQ(ParList(list, c.key, d, "from"), c.numResult) << c.key;
     EXPECT_EQ(d, c.number) << c.key;
   }
-}
 
-// "to" changes the first or appends, up to the index range; "clear" leaves
-// exactly one entry; other words, in any other case, do nothing.
-TEST(ParList, ToClearAndOtherWords) {
+  // "to" changes the first or appends, up to the index range; "clear" leaves
+  // exactly one entry; other words, in any other case, do nothing.
   ParamList list = Sample();
   std::string v = "new";
   ASSERT_EQ(ParList(list, "DUP", v, "to"), 1);
-  EXPECT_EQ(Text(list[1].value), "new");
-  EXPECT_EQ(Text(list[2].value), "second");
+  EXPECT_EQ(ParValueText(list[1].value), "new");
+  EXPECT_EQ(ParValueText(list[2].value), "second");
   double d = 7;
   ASSERT_EQ(ParList(list, "WORD", d, "to"), 1);
   EXPECT_EQ(std::get<double>(list[4].value), 7.0);  // keeps the caller's type
@@ -213,17 +181,34 @@ TEST(ParList, ToClearAndOtherWords) {
     EXPECT_EQ(ParList(l, "NEW", v, mode), 0) << mode;
     EXPECT_EQ(v, "keep");
     EXPECT_EQ(l.size(), Sample().size());
-    EXPECT_EQ(Text(l[0].value), "1");
+    EXPECT_EQ(ParValueText(l[0].value), "1");
   }
   ParamList full(static_cast<size_t>(kMaxListEntries), ParEntry{"K", std::string("v")});
   EXPECT_EQ(ParList(full, "NEW", v, "to"), -1);
   EXPECT_EQ(full.size(), static_cast<size_t>(kMaxListEntries));
   EXPECT_EQ(ParList(full, "K", v, "to"), 1);  // an existing key still changes
+
+  // Numbers are written after a blank unless negative, without a leading zero,
+  // and never in exponent form.
+  // clang-format off
+  const struct { std::string key; double value; std::string line; } numbers[] = {
+      {"PORTTIMEOUT", 500, "\"PORTTIMEOUT\", 500"}, {"JAXIS1_L", 120, "\"JAXIS1_L\", 120"},
+      {"JAXIS1_L", -12, "\"JAXIS1_L\",-12"}, {"JLATENT", 0.5, "\"JLATENT\", .5"},
+      {"JLATENT", -0.25, "\"JLATENT\",-.25"}, {"Z", 0, "\"Z\", 0"}, {"F", 12.5, "\"F\", 12.5"},
+      {"BIG", 1e20, "\"BIG\", 100000000000000000000"}, {"TINY", 1e-7, "\"TINY\", .0000001"}};
+  // clang-format on
+  for (const auto& c : numbers) {
+    ParamList one;
+    d = c.value;
+    ASSERT_EQ(ParList(one, c.key, d, "to"), 1);
+    EXPECT_EQ(ParFileText(one), c.line + "\r\n");
+  }
 }
 
-TEST_F(ParamsTest, CurrentFileReadAndWrittenWithAnAppendedKeyLast) {
-  SetParFile("X.TXT");
-  Put("X.TXT", "\"MPORT\",1\r\n\"PORTTIMEOUT\",300\r\n");
+// The current list: read and written with an appended key last, its keys
+// looked up with or without a message, and its entries got and set by index.
+TEST_F(ParamsTest, CurrentFileReadWrittenAndByIndex) {
+  Put("TEST.TXT", "\"MPORT\",1\r\n\"PORTTIMEOUT\",300\r\n");
   ParamList mine;
   ASSERT_EQ(ReadPar(mine), 1);
   ASSERT_EQ(mine.size(), 2u);
@@ -232,17 +217,17 @@ TEST_F(ParamsTest, CurrentFileReadAndWrittenWithAnAppendedKeyLast) {
   double d = 1;
   ASSERT_EQ(Par("JOYSTARTON", d, "to"), 1);
   ASSERT_EQ(WriteCurPar(), 1);
-  EXPECT_EQ(Get("X.TXT"), "\"MPORT\",1\r\n\"PORTTIMEOUT\",300\r\n\"JOYSTARTON\", 1\r\n");
+  EXPECT_EQ(Get("TEST.TXT"), "\"MPORT\",1\r\n\"PORTTIMEOUT\",300\r\n\"JOYSTARTON\", 1\r\n");
 
   // Par is silent, ParMsg reports a missing key.
-  Put("X.TXT", "\"MPORT\",1\r\n\"WORD\",abc\r\n");
+  Put("TEST.TXT", "\"MPORT\",1\r\n\"WORD\",abc\r\n");
   ASSERT_EQ(ReadCurPar(), 1);
   d = 9;
   EXPECT_EQ(Par("NOPE", d, "from"), -1);
   EXPECT_TRUE(ui_.boxes.empty());
   EXPECT_EQ(ParMsg("NOPE", d, "from"), -1);
   ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(ui_.boxes[0].text, "Parameter NOPE not found in " + Path("X.TXT"));
+  EXPECT_EQ(ui_.boxes[0].text, "Parameter NOPE not found in " + Path("TEST.TXT"));
   EXPECT_EQ(ui_.boxes[0].icon, MsgIcon::Critical);
   EXPECT_EQ(d, 9);
   // Found but not a number: its own result, no message, variable unchanged.
@@ -253,15 +238,11 @@ TEST_F(ParamsTest, CurrentFileReadAndWrittenWithAnAppendedKeyLast) {
   EXPECT_EQ(ParMsg("MPORT", s, "from"), 1);
   EXPECT_EQ(s, "1");
   EXPECT_EQ(ui_.boxes.size(), 1u);
-}
 
-TEST_F(ParamsTest, GetAndSetByIndex) {
-  Put("TEST.TXT", "\"A\",1\r\n\"B\",2\r\n");
-  ASSERT_EQ(ReadCurPar(), 1);
   ASSERT_EQ(ParCount(), 2);
   // clang-format off
-  const struct { int16_t index, result; std::string key; } cases[] = {{0, 1, "A"}, {1, 1, "B"},
-      {-1, -1, "UNDEFINED"}, {2, -1, "UNDEFINED"}, {32767, -1, "UNDEFINED"},
+  const struct { int16_t index, result; std::string key; } cases[] = {{0, 1, "MPORT"},
+      {1, 1, "WORD"}, {-1, -1, "UNDEFINED"}, {2, -1, "UNDEFINED"}, {32767, -1, "UNDEFINED"},
       {-32768, -1, "UNDEFINED"}};
   // clang-format on
   for (const auto& c : cases) {
@@ -281,21 +262,33 @@ TEST_F(ParamsTest, GetAndSetByIndex) {
 
 // --- atomic writes ---
 
-TEST_F(ParamsTest, FailedWriteLeavesOldFileByteForByte) {
+// A write keeps the file's permissions; one failing halfway (a file size
+// limit stands in for a full disk), or one that cannot make its temporary,
+// leaves the old file byte for byte; none leaves a temporary.
+TEST_F(ParamsTest, WritesKeepPermissionsOrTheOldFileAndNoTemporary) {
+  Put("F.TXT", "\"A\",1\r\n");
+  ASSERT_EQ(::chmod(Path("F.TXT").c_str(), 0640), 0);
+  ParamList list = {{"B", 2.0}};
+  ASSERT_EQ(WriteParFile(Path("F.TXT"), list), 1);
+  const std::string written = "\"B\", 2\r\n";
+  EXPECT_EQ(Get("F.TXT"), written);
+  struct stat st {};
+  ASSERT_EQ(::stat(Path("F.TXT").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0640u);
+  EXPECT_EQ(FilesInDir(), 1u);
   const std::string old = "\"OLD\",1,remark\r\n\xff\x00garbage";
   // A name of the longest length a directory holds: the file exists, but no
   // temporary name beside it can be made.
   const std::string longName(255, 'L');
   Put(longName, old);
-  ParamList list = {{"NEW", 2.0}};
   EXPECT_EQ(WriteParFile(Path(longName), list), -1);
   EXPECT_EQ(Get(longName), old);
-  EXPECT_EQ(FilesInDir(), 1u);
+  EXPECT_EQ(FilesInDir(), 2u);
   // A directory standing at the path is never replaced.
   std::filesystem::create_directory(Path("D"));
   EXPECT_EQ(WriteParFile(Path("D"), list), -1);
   EXPECT_TRUE(std::filesystem::is_directory(Path("D")));
-  EXPECT_EQ(FilesInDir(), 2u);
+  EXPECT_EQ(FilesInDir(), 3u);
   // A missing directory is not made.
   EXPECT_EQ(WriteParFile(Path("nodir/A.TXT"), list), -1);
   EXPECT_FALSE(std::filesystem::exists(Path("nodir")));
@@ -306,21 +299,6 @@ TEST_F(ParamsTest, FailedWriteLeavesOldFileByteForByte) {
   EXPECT_EQ(Get("N.TXT"), std::string("a\0b", 3));
   EXPECT_EQ(WriteFileAtomic(Path("N.TXT"), ""), 1);
   EXPECT_EQ(Get("N.TXT"), "");
-}
-
-// A write keeps the file's permissions; one failing halfway (a file size limit
-// stands in for a full disk) leaves the old file; neither leaves a temporary.
-TEST_F(ParamsTest, WriteKeepsPermissionsOrTheOldFileAndNoTemporary) {
-  Put("F.TXT", "\"A\",1\r\n");
-  ASSERT_EQ(::chmod(Path("F.TXT").c_str(), 0640), 0);
-  ParamList list = {{"B", 2.0}};
-  ASSERT_EQ(WriteParFile(Path("F.TXT"), list), 1);
-  const std::string old = "\"B\", 2\r\n";
-  EXPECT_EQ(Get("F.TXT"), old);
-  struct stat st {};
-  ASSERT_EQ(::stat(Path("F.TXT").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 07777, 0640u);
-  EXPECT_EQ(FilesInDir(), 1u);
   for (int i = 0; i < 100; ++i) list.push_back({"KEY" + std::to_string(i), static_cast<double>(i)});
   struct rlimit saved {};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
@@ -332,8 +310,8 @@ TEST_F(ParamsTest, WriteKeepsPermissionsOrTheOldFileAndNoTemporary) {
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(r, -1);
-  EXPECT_EQ(Get("F.TXT"), old);
-  EXPECT_EQ(FilesInDir(), 1u);
+  EXPECT_EQ(Get("F.TXT"), written);
+  EXPECT_EQ(FilesInDir(), 4u);
 }
 
 // --- text field files ---
@@ -360,51 +338,12 @@ TEST(ParseTextFields, Parse) {
   }
 }
 
-TEST_F(ParamsTest, ReadTextFileCountsFieldsAndReplacesTheList) {
-  Put("J.TXT", "F Home, B Home\r\nJoy On\r\n");
-  TextFieldList list = SplitLines("1\r\n2\r\n3\r\n4\r\n5");
-  EXPECT_EQ(ReadTextFile(Path("J.TXT"), list), 3);
-  EXPECT_EQ(list.items, (Items{"F Home", "B Home", "Joy On"}));
-  EXPECT_TRUE(ui_.boxes.empty());
-  std::string bytes;
-  for (int i = 0; i < kMaxListEntries; ++i) bytes += "x\r\n";
-  Put("FULL.PRG", bytes);
-  EXPECT_EQ(ReadTextFile(Path("FULL.PRG"), list), kMaxListEntries);
-}
-
-// A missing file shows a message and leaves a list that was never made with one
-// empty item; the silent failures (empty, a directory, too many fields, too
-// big) keep a made list.
-TEST_F(ParamsTest, ReadTextFileFailuresKeepTheList) {
-  for (const TextFieldList& before : {TextFieldList{}, SplitLines(""), SplitLines("a\r\nb")}) {
-    TextFieldList list = before;
-    ui_.boxes.clear();
-    EXPECT_EQ(ReadTextFile(Path("NONE.PRG"), list), -1);
-    EXPECT_EQ(list.items, before.created ? before.items : Items{""});
-    EXPECT_TRUE(list.created);
-    ASSERT_EQ(ui_.boxes.size(), 1u);
-    EXPECT_EQ(ui_.boxes[0].text, "File " + Path("NONE.PRG") + " does not exist");
-    EXPECT_EQ(ui_.boxes[0].icon, MsgIcon::None);
-  }
-  ui_.boxes.clear();
-  Put("EMPTY.PRG", "");
-  std::filesystem::create_directory(Path("DIR.PRG"));
-  std::string many;
-  for (int i = 0; i < 20000; ++i) many += "a,b\r\n";  // 40000 fields
-  Put("MANY.PRG", many);
-  Put("BIG.PRG", "x");
-  ASSERT_EQ(::truncate(Path("BIG.PRG").c_str(), static_cast<off_t>(kMaxFileBytes + 1)), 0);
-  for (const std::string name : {"EMPTY.PRG", "DIR.PRG", "MANY.PRG", "BIG.PRG"}) {
-    TextFieldList list = SplitLines("keep\r\nthese");
-    EXPECT_EQ(ReadTextFile(Path(name), list), -1) << name;
-    EXPECT_EQ(list.items, (Items{"keep", "these"})) << name;
-  }
-  EXPECT_TRUE(ui_.boxes.empty());
-}
-
-// One element a line (writing is WriteFileAtomic's). Read back, the
-// fields are not always the same list.
-TEST_F(ParamsTest, WriteTextFile) {
+// One element a line (writing is WriteFileAtomic's). Read back, the fields
+// are not always the same list; a file of the most fields is read. A missing
+// file shows a message and leaves a list that was never made with one empty
+// item; the silent failures (empty, too many fields; a directory or a file
+// too big fail as parameter files do) keep a made list.
+TEST_F(ParamsTest, TextFilesWrittenAndRead) {
   TextFieldList list = SplitLines("F Home\r\nB 2");
   ASSERT_EQ(WriteTextFile(list, Path("W.PRG")), 1);
   EXPECT_EQ(Get("W.PRG"), "F Home\r\nB 2\r\n");
@@ -416,9 +355,31 @@ TEST_F(ParamsTest, WriteTextFile) {
   EXPECT_EQ(WriteTextFile(SplitLines("new"), Path("nodir/X.PRG")), -1);
   list = SplitLines("a, b\r\n\"quoted\"\r\n  blanks  \r\nplain");
   ASSERT_EQ(WriteTextFile(list, Path("R.PRG")), 1);
-  TextFieldList back;
-  ASSERT_EQ(ReadTextFile(Path("R.PRG"), back), 5);
+  TextFieldList back = SplitLines("1\r\n2\r\n3\r\n4\r\n5\r\n6");
+  ASSERT_EQ(ReadTextFile(Path("R.PRG"), back), 5);  // the fields, replacing the list
   EXPECT_EQ(back.items, (Items{"a", "b", "quoted", "blanks", "plain"}));
+  std::string bytes;
+  for (int i = 0; i < kMaxListEntries; ++i) bytes += "x\r\n";
+  Put("FULL.PRG", bytes);
+  EXPECT_EQ(ReadTextFile(Path("FULL.PRG"), back), kMaxListEntries);
+  Put("MANY.PRG", bytes + "x\r\n");
+  Put("EMPTY.PRG", "");
+  for (const std::string name : {"EMPTY.PRG", "MANY.PRG"}) {
+    list = SplitLines("keep\r\nthese");
+    EXPECT_EQ(ReadTextFile(Path(name), list), -1) << name;
+    EXPECT_EQ(list.items, (Items{"keep", "these"})) << name;
+  }
+  EXPECT_TRUE(ui_.boxes.empty());
+  for (const TextFieldList& before : {TextFieldList{}, SplitLines(""), SplitLines("a\r\nb")}) {
+    list = before;
+    ui_.boxes.clear();
+    EXPECT_EQ(ReadTextFile(Path("NONE.PRG"), list), -1);
+    EXPECT_EQ(list.items, before.created ? before.items : Items{""});
+    EXPECT_TRUE(list.created);
+    ASSERT_EQ(ui_.boxes.size(), 1u);
+    EXPECT_EQ(ui_.boxes[0].text, "File " + Path("NONE.PRG") + " does not exist");
+    EXPECT_EQ(ui_.boxes[0].icon, MsgIcon::None);
+  }
 }
 
 // Split at CR LF only, and joined back to the same text; a long text keeps
