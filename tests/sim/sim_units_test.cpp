@@ -143,18 +143,9 @@ TEST_F(Im483iTest, Dialogs) {
   // clang-format on
 }
 
-TEST_F(Im483iTest, LogsEveryRequestWithItsLineFeed) {
-  Open({Unit('A')});
-  Ask("AV 500\n");
-  Ask("AZ\n");
-  line_->Write("QZ\n");  // no such unit: logged, not answered
-  EXPECT_EQ(line_->ReadFor(100), "");
-  EXPECT_EQ(sim_->Requests(), (std::vector<std::string>{"AV 500\n", "AZ\n", "QZ\n"}));
-  sim_->ClearRequests();
-  EXPECT_TRUE(sim_->Requests().empty());
-}
-
-TEST_F(Im483iTest, MoveTakesTimeAndStopsOnM0) {
+// A move takes time and M0 stops it on a whole step; without a switch a
+// search runs until stopped; "M" runs both ways.
+TEST_F(Im483iTest, MovesSearchesAndRunsStopOnM0) {
   Open({Unit('A')});  // 2000 steps/s: 20000 steps take 10 s
   EXPECT_EQ(Ask("A+20000\n"), "A+20000\n");
   EXPECT_EQ(Ask("A^\n"), "A^ 1\n");
@@ -167,10 +158,6 @@ TEST_F(Im483iTest, MoveTakesTimeAndStopsOnM0) {
   EXPECT_EQ(p, std::round(p));  // stops on a whole step
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_EQ(*sim_->Position('A'), p);  // and stays there
-}
-
-// Without a switch a search runs until stopped; "M" runs both ways.
-TEST_F(Im483iTest, SearchWithoutSwitchAndConstantVelocityRunUntilStopped) {
   UnitConfig u = Unit('A');
   u.has_switch = false;
   Open({u}, {.speed_factor = 100});
@@ -186,7 +173,7 @@ TEST_F(Im483iTest, SearchWithoutSwitchAndConstantVelocityRunUntilStopped) {
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_EQ(Ask("A^\n"), "A^ 1\n");
   Ask("AM0\n");
-  double p = *sim_->Position('A');
+  p = *sim_->Position('A');
   EXPECT_LT(p, 0);
   Ask("AM125\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -194,7 +181,9 @@ TEST_F(Im483iTest, SearchWithoutSwitchAndConstantVelocityRunUntilStopped) {
   EXPECT_GT(*sim_->Position('A'), p);
 }
 
-TEST_F(Im483iTest, FaultHitsOnlyChosenRequestsOfChosenUnit) {
+// A fault hits only the chosen requests of the chosen unit; a hang-up closes
+// the line.
+TEST_F(Im483iTest, FaultHitsOnlyChosenRequestsOfChosenUnitAndHangUpClosesTheLine) {
   const SimOptions o{
       .fault = Fault::kWrongCase, .fault_address = 'B', .fault_skip = 1, .fault_count = 1};
   Open({Unit('A'), Unit('B')}, o);
@@ -207,10 +196,7 @@ TEST_F(Im483iTest, FaultHitsOnlyChosenRequestsOfChosenUnit) {
   sim_->SetOptions(o);
   EXPECT_EQ(Ask("BZ\n"), "BZ 0\n");
   EXPECT_EQ(Ask("BZ\n"), "bz 0\n");
-}
-
-TEST_F(Im483iTest, HangUpClosesTheLine) {
-  Open({Unit('A')}, {.fault = Fault::kHangUp, .fault_skip = 1});
+  sim_->SetOptions({.fault = Fault::kHangUp, .fault_skip = 1});
   EXPECT_EQ(Ask("AZ\n"), "AZ 0\n");
   EXPECT_FALSE(sim_->HungUp());
   EXPECT_EQ(line_->Exchange("AZ\n", "\n", 1000), "");
@@ -219,17 +205,20 @@ TEST_F(Im483iTest, HangUpClosesTheLine) {
   sim_->Stop();  // stopping after a hang-up is safe
 }
 
-TEST_F(Im483iTest, SplitRequestsAndBackToBackRequestsAreServed) {
+// Requests written in pieces or back to back are served; each is logged whole
+// with its line feed, answered or not.
+TEST_F(Im483iTest, SplitAndBackToBackRequestsAreServedAndLoggedThenAccessors) {
   Open({Unit('A')});
   ASSERT_TRUE(line_->Write("A"));
   ASSERT_TRUE(line_->Write("V 5"));
   EXPECT_EQ(line_->Exchange("00\n", "\n"), "AV 500\n");
   ASSERT_TRUE(line_->Write("AZ\nA^\n"));
   EXPECT_EQ(line_->ReadUntil("A^ 0\n"), "AZ 0\nA^ 0\n");
-}
-
-TEST_F(Im483iTest, SetMechanicalPositionAndAccessors) {
-  Open({Unit('A')});
+  line_->Write("QZ\n");  // no such unit: logged, not answered
+  EXPECT_EQ(line_->ReadFor(100), "");
+  EXPECT_EQ(sim_->Requests(), (std::vector<std::string>{"AV 500\n", "AZ\n", "A^\n", "QZ\n"}));
+  sim_->ClearRequests();
+  EXPECT_TRUE(sim_->Requests().empty());
   EXPECT_TRUE(sim_->SetMechanicalPosition('A', 2410));
   EXPECT_TRUE(*sim_->SwitchEngaged('A'));
   EXPECT_EQ(Ask("A] 1\n"), "A] 1 1\n");
@@ -355,7 +344,7 @@ TEST_F(Ezhr17Test, ProbeSweepIsLoggedAndAnsweredOnlyByPresentDrives) {
 
 // A search without a switch, or a loop without motion, stays busy until
 // terminated.
-TEST_F(Ezhr17Test, EndlessProgramsStayBusyUntilTerminated) {
+TEST_F(Ezhr17Test, EndlessProgramsStayBusyUntilTerminatedAndSpeedChangesKeepPosition) {
   UnitConfig u = Unit('1');
   u.has_switch = false;
   Open({u}, {.speed_factor = 20});
@@ -375,10 +364,7 @@ TEST_F(Ezhr17Test, EndlessProgramsStayBusyUntilTerminated) {
   EXPECT_EQ(Ask("/1Q\r"), Reply(kBusy));
   EXPECT_EQ(*sim_->Position('1'), 100);
   EXPECT_EQ(Ask("/1T\r"), Reply(kReady));
-}
-
-TEST_F(Ezhr17Test, SpeedFactorChangeKeepsPosition) {
-  Open({Unit('1')});
+  // A change of speed factor during a move keeps the position.
   Ask("/1P20000R\r");
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   double before = *sim_->Position('1');
@@ -387,7 +373,7 @@ TEST_F(Ezhr17Test, SpeedFactorChangeKeepsPosition) {
   EXPECT_GE(after, before);
   EXPECT_LT(after, before + 2000);  // no jump when the clock speeds up
   ASSERT_TRUE(WaitStill('1'));
-  EXPECT_EQ(*sim_->Position('1'), 20000);
+  EXPECT_EQ(*sim_->Position('1'), 20100);
 }
 
 }  // namespace
