@@ -112,7 +112,7 @@ std::string FirstLine(const std::string& path) {
   return "";
 }
 
-TEST(SimProgramTest, ServesTheConfiguredTypeAndEndsOnSignal) {
+TEST(SimProgramTest, ServesTheConfiguredTypeEndsOnSignalAndRefusesUnknownOnes) {
   struct Case {
     const char* name;
     const char* config;
@@ -147,9 +147,7 @@ TEST(SimProgramTest, ServesTheConfiguredTypeAndEndsOnSignal) {
     prog.Kill(c.sig);
     EXPECT_EQ(prog.Wait(5000), 0) << c.name;
   }
-}
-
-TEST(SimProgramTest, RefusesUnknownTypeAndArguments) {
+  // An unknown type or argument is refused.
   TempDir d;
   using Args = std::vector<std::string>;
   for (const Args& args : {Args{NVX_SIM_PROGRAM, "--dir", d.path(), "--type", "ezhr17"},
