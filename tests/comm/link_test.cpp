@@ -164,8 +164,8 @@ TEST_F(LinkTest, ReplyAtTheEdgeOfTheDefaultTimeOutAndLateBytes) {
 
 // A failed open is logged with its code and text and leaves the port as it
 // was; without an open port each failure is logged once and the receive
-// times out.
-TEST_F(LinkTest, OpenFailureAndPortNotOpenAreLogged) {
+// times out. Then the host's life: init, unload, defaults and the port path.
+TEST_F(LinkTest, OpenFailurePortNotOpenAndLifecycle) {
   RecordingLabel label;
   SetCommStatusLabel(&label);
   SetPortDevice("/nonexistent-norvantix/ttyS0");
@@ -188,6 +188,29 @@ TEST_F(LinkTest, OpenFailureAndPortNotOpenAreLogged) {
                                  "CommOut  9 Port is not open", "CommIn  9 Port is not open",
                                  "Port TimeOut", "CommOut  9 Port is not open",
                                  "CommIn2  9 Port is not open", "Port TimeOut"}));
+  SetPortDevice("");
+  EXPECT_EQ(PortDevicePath(1), "/dev/ttyS0");
+  EXPECT_EQ(PortDevicePath(4), "/dev/ttyS3");
+  SetPortDevice("/dev/ttyUSB0");
+  EXPECT_EQ(PortDevicePath(4), "/dev/ttyUSB0");
+  SetPortDevice("");
+  CommUnload();
+  EXPECT_EQ(CommIsLoaded(), 0);
+  int calls = 0;
+  CommInit([&] { ++calls; });
+  EXPECT_EQ(calls, 1);
+  EXPECT_EQ(CommIsLoaded(), 1);
+  EXPECT_EQ(GetPortTimeout(), 1000);
+  EXPECT_EQ(CommPortIsOpen(), 0);
+  SetPortTimeout(250);
+  CommUnload();
+  EXPECT_EQ(CommIsLoaded(), 0);
+  // Any operation re-creates the host, with its port closed.
+  EXPECT_EQ(CommPortIsOpen(), 0);
+  EXPECT_EQ(CommClosePort(), -1);
+  CommInit();
+  EXPECT_EQ(GetPortTimeout(), 1000);
+  CommUnload();
 }
 
 // A hang-up ends a receive by its time-out and becomes one event; a write to
@@ -223,32 +246,6 @@ TEST_F(LinkTest, HangUpEndsByTheTimeOutAndBecomesAnEvent) {
   ASSERT_TRUE(peer_->Send("7\n"));
   EXPECT_EQ(CommIn(reply), 1);
   EXPECT_EQ(reply, "7");
-}
-
-TEST(LinkLifecycle, InitUnloadDefaultsAndPortPath) {
-  SetPortDevice("");
-  EXPECT_EQ(PortDevicePath(1), "/dev/ttyS0");
-  EXPECT_EQ(PortDevicePath(4), "/dev/ttyS3");
-  SetPortDevice("/dev/ttyUSB0");
-  EXPECT_EQ(PortDevicePath(4), "/dev/ttyUSB0");
-  SetPortDevice("");
-  CommUnload();
-  EXPECT_EQ(CommIsLoaded(), 0);
-  int calls = 0;
-  CommInit([&] { ++calls; });
-  EXPECT_EQ(calls, 1);
-  EXPECT_EQ(CommIsLoaded(), 1);
-  EXPECT_EQ(GetPortTimeout(), 1000);
-  EXPECT_EQ(CommPortIsOpen(), 0);
-  SetPortTimeout(250);
-  CommUnload();
-  EXPECT_EQ(CommIsLoaded(), 0);
-  // Any operation re-creates the host, with its port closed.
-  EXPECT_EQ(CommPortIsOpen(), 0);
-  EXPECT_EQ(CommClosePort(), -1);
-  CommInit();
-  EXPECT_EQ(GetPortTimeout(), 1000);
-  CommUnload();
 }
 
 }  // namespace

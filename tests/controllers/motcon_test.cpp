@@ -81,20 +81,6 @@ struct RecordingDriver {
   }
 };
 
-TEST(ControllerTypeTest, OnlyTheExactNamesSelectADriver) {
-  const std::pair<const char*, ControllerKind> cases[] = {
-      {"IM483I", ControllerKind::Im483i}, {"EZHR17", ControllerKind::Ezhr17},
-      {"ezhr17", ControllerKind::None},   {"", ControllerKind::None},
-      {"IM483", ControllerKind::None},    {"im483i", ControllerKind::None},
-      {" EZHR17", ControllerKind::None},  {"EZHR17 ", ControllerKind::None}};
-  for (const auto& [text, kind] : cases) {
-    Settings s;
-    SetControllerType(s, text);
-    EXPECT_EQ(s.ControllerType, text);
-    EXPECT_EQ(s.Controller, kind) << '"' << text << '"';
-  }
-}
-
 TEST(MotorDriverTest, InstalledDriverGetsEveryOperationWithItsArguments) {
   SetControllerType(AppSettings(), "");
   RecordingDriver rec;
@@ -113,9 +99,21 @@ TEST(MotorDriverTest, InstalledDriverGetsEveryOperationWithItsArguments) {
 
 using DispatchTest = LinkOnPty;
 
-// The dispatch follows a change of type at once; an unknown type answers 0
-// to everything without traffic, and leaves the framing as it was.
-TEST_F(DispatchTest, TypeChangeAndUnknownType) {
+// Only the exact names select a driver. The dispatch follows a change of type
+// at once; an unknown type answers 0 to everything without traffic, and
+// leaves the framing as it was.
+TEST_F(DispatchTest, TypeNamesTypeChangeAndUnknownType) {
+  const std::pair<const char*, ControllerKind> cases[] = {
+      {"IM483I", ControllerKind::Im483i}, {"EZHR17", ControllerKind::Ezhr17},
+      {"ezhr17", ControllerKind::None},   {"", ControllerKind::None},
+      {"IM483", ControllerKind::None},    {"im483i", ControllerKind::None},
+      {" EZHR17", ControllerKind::None},  {"EZHR17 ", ControllerKind::None}};
+  for (const auto& [text, kind] : cases) {
+    Settings s;
+    SetControllerType(s, text);
+    EXPECT_EQ(s.ControllerType, text);
+    EXPECT_EQ(s.Controller, kind) << '"' << text << '"';
+  }
   OpenLink("IM483I", Echo(" 7"));
   EXPECT_EQ(MotorSetFilterSteps(400), 1);  // IM483I: nothing sent
   SetControllerType(AppSettings(), "EZHR17");
