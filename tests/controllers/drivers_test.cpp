@@ -369,7 +369,8 @@ TEST_F(DriverTest, NestedRequestIsRefusedAndNestedOperationDoesNotRedirectTheWai
 // A motor that keeps moving runs out of time: for EZHR17 a failed query and a
 // ready drive with an error count as moving; the home search still restores
 // the speed, the limit search does not look at its program's status, and
-// the IM483I home search leaves the lowered initial velocity on this exit.
+// the IM483I home search leaves the lowered initial velocity on this exit. An
+// EZHR17 wait on a closed port does not run out of time.
 TEST_F(DriverTest, RunsOutOfTimeWhileMoving) {
   const struct {
     const char* name;
@@ -412,9 +413,7 @@ TEST_F(DriverTest, RunsOutOfTimeWhileMoving) {
     if (*c.lastLog) { EXPECT_EQ(LastLogLine(), c.lastLog); }
     CloseLink();
   }
-}
-
-TEST_F(DriverTest, Ezhr17WaitStopOnAClosedPortEndsAfterOneQuery) {
+  // On a closed port the wait ends after one query.
   Open(true);
   CommClosePort();
   EXPECT_EQ(MotorWaitStop(), -2);

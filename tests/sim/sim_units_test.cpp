@@ -205,10 +205,21 @@ TEST_F(Im483iTest, FaultHitsOnlyChosenRequestsOfChosenUnitAndHangUpClosesTheLine
   sim_->Stop();  // stopping after a hang-up is safe
 }
 
-// Requests written in pieces or back to back are served; each is logged whole
-// with its line feed, answered or not.
-TEST_F(Im483iTest, SplitAndBackToBackRequestsAreServedAndLoggedThenAccessors) {
-  Open({Unit('A')});
+// Start twice fails, and the program opening and closing the line does not
+// end the simulator. Requests written in pieces or back to back are served;
+// each is logged whole with its line feed, answered or not. Stop is repeatable.
+TEST_F(Im483iTest, ReopenedLineSplitAndBackToBackRequestsLogAndAccessors) {
+  sim_ = std::make_unique<ControllerSim>(kind_, std::vector<UnitConfig>{Unit('A')});
+  EXPECT_EQ(sim_->SlavePath(), "");
+  ASSERT_EQ(sim_->Start(), 1);
+  EXPECT_EQ(sim_->Start(), -1);
+  for (int i = 0; i < 3; ++i) {
+    test::PtyLine line(sim_->SlavePath());
+    ASSERT_TRUE(line.Ok());
+    EXPECT_EQ(line.Exchange("AZ\n", "\n"), "AZ 0\n");
+  }
+  sim_->ClearRequests();
+  line_ = std::make_unique<test::PtyLine>(sim_->SlavePath());
   ASSERT_TRUE(line_->Write("A"));
   ASSERT_TRUE(line_->Write("V 5"));
   EXPECT_EQ(line_->Exchange("00\n", "\n"), "AV 500\n");
@@ -227,23 +238,8 @@ TEST_F(Im483iTest, SplitAndBackToBackRequestsAreServedAndLoggedThenAccessors) {
   EXPECT_FALSE(sim_->IsMoving('Z').has_value());
   EXPECT_FALSE(*sim_->IsMoving('A'));
   EXPECT_EQ(sim_->Kind(), ControllerKind::kIM483I);
-}
-
-// Start twice fails, Stop is repeatable, and the program opening and
-// closing the line does not end the simulator.
-TEST(ControllerSimTest, StartStopAndReopenedLine) {
-  ControllerSim sim(ControllerKind::kIM483I, {Unit('A')});
-  EXPECT_EQ(sim.SlavePath(), "");
-  ASSERT_EQ(sim.Start(), 1);
-  EXPECT_EQ(sim.Start(), -1);
-  EXPECT_NE(sim.SlavePath(), "");
-  for (int i = 0; i < 3; ++i) {
-    test::PtyLine line(sim.SlavePath());
-    ASSERT_TRUE(line.Ok());
-    EXPECT_EQ(line.Exchange("AZ\n", "\n"), "AZ 0\n");
-  }
-  sim.Stop();
-  sim.Stop();
+  sim_->Stop();
+  sim_->Stop();
 }
 
 // ---- EZHR17 ----
