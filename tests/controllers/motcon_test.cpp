@@ -81,7 +81,24 @@ struct RecordingDriver {
   }
 };
 
-TEST(MotorDriverTest, InstalledDriverGetsEveryOperationWithItsArguments) {
+using DispatchTest = LinkOnPty;
+
+// Only the exact names select a driver. An installed driver table gets every
+// operation with its arguments. The dispatch follows a change of type at once;
+// an unknown type answers 0 to everything without traffic, and leaves the
+// framing as it was.
+TEST_F(DispatchTest, TypeNamesInstalledDriverTypeChangeAndUnknownType) {
+  const std::pair<const char*, ControllerKind> cases[] = {
+      {"IM483I", ControllerKind::Im483i}, {"EZHR17", ControllerKind::Ezhr17},
+      {"ezhr17", ControllerKind::None},   {"", ControllerKind::None},
+      {"IM483", ControllerKind::None},    {"im483i", ControllerKind::None},
+      {" EZHR17", ControllerKind::None},  {"EZHR17 ", ControllerKind::None}};
+  for (const auto& [text, kind] : cases) {
+    Settings s;
+    SetControllerType(s, text);
+    EXPECT_EQ(s.ControllerType, text);
+    EXPECT_EQ(s.Controller, kind) << '"' << text << '"';
+  }
   SetControllerType(AppSettings(), "");
   RecordingDriver rec;
   Strings expected = {"setLineEnds"};
@@ -95,25 +112,6 @@ TEST(MotorDriverTest, InstalledDriverGetsEveryOperationWithItsArguments) {
   }
   EXPECT_EQ(rec.log, expected);
   EXPECT_EQ(MotorProbe(), 0);  // the configured type's table again
-}
-
-using DispatchTest = LinkOnPty;
-
-// Only the exact names select a driver. The dispatch follows a change of type
-// at once; an unknown type answers 0 to everything without traffic, and
-// leaves the framing as it was.
-TEST_F(DispatchTest, TypeNamesTypeChangeAndUnknownType) {
-  const std::pair<const char*, ControllerKind> cases[] = {
-      {"IM483I", ControllerKind::Im483i}, {"EZHR17", ControllerKind::Ezhr17},
-      {"ezhr17", ControllerKind::None},   {"", ControllerKind::None},
-      {"IM483", ControllerKind::None},    {"im483i", ControllerKind::None},
-      {" EZHR17", ControllerKind::None},  {"EZHR17 ", ControllerKind::None}};
-  for (const auto& [text, kind] : cases) {
-    Settings s;
-    SetControllerType(s, text);
-    EXPECT_EQ(s.ControllerType, text);
-    EXPECT_EQ(s.Controller, kind) << '"' << text << '"';
-  }
   OpenLink("IM483I", Echo(" 7"));
   EXPECT_EQ(MotorSetFilterSteps(400), 1);  // IM483I: nothing sent
   SetControllerType(AppSettings(), "EZHR17");
