@@ -74,11 +74,6 @@ inline std::string LastLogLine() {
   return last.empty() ? std::string() : last[0];
 }
 
-inline void UseIm483iFraming() {
-  SetOutEndChar(10);
-  SetInTerm1(10);
-}
-
 inline void UseEzhr17Framing() {
   SetOutEndChar(13);
   SetInTerm1(13);

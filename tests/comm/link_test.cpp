@@ -1,5 +1,4 @@
 // The link over a real pseudo-terminal: framing, time-outs, failures.
-#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -27,7 +26,7 @@ class LinkTest : public LinkOnPty {
   }
 };
 
-TEST_F(LinkTest, OpenSetsNineSixHundredEightNoneOneRaw) {
+TEST_F(LinkTest, OpenSetsNineSixHundredEightNoneOneRawAndCommOutAppendsTheEndCharacter) {
   termios tio{};
   ASSERT_EQ(tcgetattr(pty_->Fd(), &tio), 0);
   EXPECT_EQ(cfgetispeed(&tio), static_cast<speed_t>(B9600));
@@ -38,11 +37,8 @@ TEST_F(LinkTest, OpenSetsNineSixHundredEightNoneOneRaw) {
   EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL), 0u);
   EXPECT_EQ(tio.c_oflag & OPOST, 0u);
   EXPECT_EQ(CommPortIsOpen(), -1);
-}
-
-// A controller type without framing leaves every value 0: requests end in
-// NUL and so do replies.
-TEST_F(LinkTest, CommOutAppendsTheEndCharacterInOneWrite) {
+  // A controller type without framing leaves every value 0: requests end in
+  // NUL and so do replies.
   EXPECT_EQ(CommOut("V"), 1);
   SetOutEndChar(13);
   EXPECT_EQ(CommOut("/1?0R"), 1);
@@ -58,7 +54,8 @@ TEST_F(LinkTest, CommOutAppendsTheEndCharacterInOneWrite) {
 }
 
 // A reply is taken up to its terminator (CommIn: LF, IM483I; CommIn2: CR LF,
-// EZHR17), as it arrives on the line, or the receive times out with what came.
+// EZHR17), as it arrives on the line, or the receive times out with what came
+// and the time-out is mirrored to the message line.
 TEST_F(LinkTest, ReplyIsTakenOrTimesOut) {
   const struct {
     const char* name;
@@ -89,10 +86,13 @@ TEST_F(LinkTest, ReplyIsTakenOrTimesOut) {
       // clang-format on
   };
   SetPortTimeout(300);
+  RecordingLabel label;
+  SetCommStatusLabel(&label);
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     if (c.two) UseEzhr17Framing();
     const size_t logged = LogLines().size();
+    label.text = "";
     std::thread feeder = Feed(c.pieces, 15);
     std::string reply = "stale";
     const uint32_t t0 = TimeMs();
@@ -100,6 +100,7 @@ TEST_F(LinkTest, ReplyIsTakenOrTimesOut) {
     feeder.join();
     EXPECT_EQ(reply, c.reply);
     EXPECT_EQ(LogLines().size(), logged + (c.result < 0 ? 1 : 0));
+    EXPECT_EQ(label.text, c.result < 0 ? "Port TimeOut" : "");
     if (c.result < 0) {
       EXPECT_EQ(LastLogLine(), "Port TimeOut");
       EXPECT_GT(FakeSince(t0), 300);
@@ -153,7 +154,7 @@ TEST_F(LinkTest, AFailedWriteStillReceivesButGivesMinusOne) {
   EXPECT_EQ(CommOut("V"), 1);
 }
 
-TEST_F(LinkTest, ReplyAtTheEdgeOfTheDefaultTimeOut) {
+TEST_F(LinkTest, ReplyAtTheEdgeOfTheDefaultTimeOutAndLateBytes) {
   // The receive's first poll costs 1 ms: the reply comes 999 ms, then
   // 1001 ms after the start.
   for (const int advance : {998, 1000}) {
@@ -164,25 +165,8 @@ TEST_F(LinkTest, ReplyAtTheEdgeOfTheDefaultTimeOut) {
     EXPECT_EQ(reply, advance < 1000 ? "42" : "") << advance;
     EXPECT_EQ(CommIn(reply), advance < 1000 ? -1 : 1) << "the late reply is read next";
   }
-}
-
-TEST_F(LinkTest, TimeOutMirrorsToTheMessageLineAndKeepsThePartialReply) {
-  RecordingLabel label;
-  SetCommStatusLabel(&label);
-  SetPortTimeout(150);
-  ASSERT_TRUE(peer_->Send("/0`"));
-  std::string reply;
-  const uint32_t t0 = TimeMs();
-  EXPECT_EQ(CommIn(reply), -1);
-  EXPECT_GT(FakeSince(t0), 150);
-  EXPECT_EQ(reply, "/0`");
-  EXPECT_EQ(label.text, "Port TimeOut");
-  EXPECT_EQ(LogLines(), Strings{"Port TimeOut"});
-}
-
-// CommInOut writes the request, then reads its reply only: what came late
-// for the request before is dropped.
-TEST_F(LinkTest, LateBytesAreDroppedBeforeTheNextRequest) {
+  // CommInOut writes the request, then reads its reply only: what came late
+  // for the request before is dropped.
   SetPortTimeout(100);
   std::string reply;
   ASSERT_TRUE(peer_->Send("la"));
@@ -195,7 +179,18 @@ TEST_F(LinkTest, LateBytesAreDroppedBeforeTheNextRequest) {
   EXPECT_EQ(reply, "abc");
 }
 
-TEST_F(LinkTest, PortNotOpenLogsEachFailureOnceAndTimesOut) {
+// A failed open is logged with its code and text and leaves the port as it
+// was; without an open port each failure is logged once and the receive
+// times out. Then the host's life: init, unload, defaults and the port path.
+TEST_F(LinkTest, OpenFailurePortNotOpenAndLifecycle) {
+  RecordingLabel label;
+  SetCommStatusLabel(&label);
+  SetPortDevice("/nonexistent-norvantix/ttyS0");
+  EXPECT_EQ(CommOpenPort(1), 0);
+  EXPECT_EQ(label.text, "CommOpenPort  2 No such file or directory");
+  EXPECT_EQ(CommPortIsOpen(), -1);  // still open on the pty
+  SetPortDevice("/dev/null");       // not a terminal
+  EXPECT_EQ(CommOpenPort(1), 0);
   CommUnload();  // closes the port
   EXPECT_EQ(CommPortIsOpen(), 0);
   SetPortTimeout(120);
@@ -205,60 +200,11 @@ TEST_F(LinkTest, PortNotOpenLogsEachFailureOnceAndTimesOut) {
   EXPECT_GT(FakeSince(t0), 120);
   EXPECT_EQ(reply, "");
   EXPECT_EQ(CommInOut2("V", reply), -1);
-  EXPECT_EQ(LogLines(), (Strings{"CommOut  9 Port is not open", "CommIn  9 Port is not open",
+  EXPECT_EQ(LogLines(), (Strings{"CommOpenPort  2 No such file or directory",
+                                 "CommOpenPort  25 Inappropriate ioctl for device",
+                                 "CommOut  9 Port is not open", "CommIn  9 Port is not open",
                                  "Port TimeOut", "CommOut  9 Port is not open",
                                  "CommIn2  9 Port is not open", "Port TimeOut"}));
-}
-
-// A hang-up ends a receive by its time-out and becomes one event; a write to
-// the dead line fails with an I/O error, one event however many failed; the
-// port opened again on another line works.
-TEST_F(LinkTest, HangUpEndsByTheTimeOutAndBecomesAnEvent) {
-  SetPortTimeout(200);
-  ASSERT_TRUE(peer_->Send("12"));
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  HangUp();
-  std::string reply;
-  const uint32_t t0 = TimeMs();
-  EXPECT_EQ(CommIn(reply), -1);
-  EXPECT_GT(FakeSince(t0), 200);
-  EXPECT_EQ(LastLogLine(), "Port TimeOut");
-  EXPECT_EQ(CommIn(reply), -1);
-  CommDeliverEvents();
-  EXPECT_EQ(LastLogLine(), "ERROR # 1007");
-  CommDeliverEvents();
-  EXPECT_EQ(LastLogLine(), "ERROR # 1007");  // once
-  EXPECT_EQ(CommOut("V"), -1);
-  EXPECT_EQ(LastLogLine(), "CommOut  5 Input/output error");
-  EXPECT_EQ(CommOut("V"), -1);
-  CommDeliverEvents();
-  const auto lines = LogLines();
-  EXPECT_EQ(lines.back(), "ERROR # 1011");
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "ERROR # 1011"), 1);
-  EXPECT_EQ(std::count(lines.begin(), lines.end(), "ERROR # 1007"), 1);
-
-  NewLine('\n', NoReply());
-  ASSERT_EQ(CommClosePort(), -1);
-  ASSERT_EQ(CommOpenPort(1), -1);
-  ASSERT_TRUE(peer_->Send("7\n"));
-  EXPECT_EQ(CommIn(reply), 1);
-  EXPECT_EQ(reply, "7");
-}
-
-TEST_F(LinkTest, OpenFailureIsLoggedWithCodeAndText) {
-  RecordingLabel label;
-  SetCommStatusLabel(&label);
-  SetPortDevice("/nonexistent-norvantix/ttyS0");
-  EXPECT_EQ(CommOpenPort(1), 0);
-  EXPECT_EQ(LastLogLine(), "CommOpenPort  2 No such file or directory");
-  EXPECT_EQ(label.text, "CommOpenPort  2 No such file or directory");
-  EXPECT_EQ(CommPortIsOpen(), -1);  // still open on the pty
-  SetPortDevice("/dev/null");       // not a terminal
-  EXPECT_EQ(CommOpenPort(1), 0);
-  EXPECT_EQ(LastLogLine(), "CommOpenPort  25 Inappropriate ioctl for device");
-}
-
-TEST(LinkLifecycle, InitUnloadDefaultsAndPortPath) {
   SetPortDevice("");
   EXPECT_EQ(PortDevicePath(1), "/dev/ttyS0");
   EXPECT_EQ(PortDevicePath(4), "/dev/ttyS3");
@@ -282,6 +228,36 @@ TEST(LinkLifecycle, InitUnloadDefaultsAndPortPath) {
   CommInit();
   EXPECT_EQ(GetPortTimeout(), 1000);
   CommUnload();
+}
+
+// A hang-up ends a receive by its time-out and becomes one event; a write to
+// the dead line fails with an I/O error, one event however many failed; the
+// port opened again on another line works.
+TEST_F(LinkTest, HangUpEndsByTheTimeOutAndBecomesAnEvent) {
+  SetPortTimeout(200);
+  ASSERT_TRUE(peer_->Send("12"));
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  HangUp();
+  std::string reply;
+  const uint32_t t0 = TimeMs();
+  EXPECT_EQ(CommIn(reply), -1);
+  EXPECT_GT(FakeSince(t0), 200);
+  EXPECT_EQ(CommIn(reply), -1);
+  CommDeliverEvents();
+  CommDeliverEvents();
+  EXPECT_EQ(CommOut("V"), -1);
+  EXPECT_EQ(CommOut("V"), -1);
+  CommDeliverEvents();
+  EXPECT_EQ(LogLines(), (Strings{"Port TimeOut", "Port TimeOut", "ERROR # 1007",
+                                 "CommOut  5 Input/output error", "CommOut  5 Input/output error",
+                                 "ERROR # 1011"}));
+
+  NewLine('\n', NoReply());
+  ASSERT_EQ(CommClosePort(), -1);
+  ASSERT_EQ(CommOpenPort(1), -1);
+  ASSERT_TRUE(peer_->Send("7\n"));
+  EXPECT_EQ(CommIn(reply), 1);
+  EXPECT_EQ(reply, "7");
 }
 
 }  // namespace

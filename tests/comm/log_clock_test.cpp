@@ -4,8 +4,6 @@
 namespace nvx::test {
 namespace {
 
-using Strings = std::vector<std::string>;
-
 class LogTest : public ::testing::Test {
  protected:
   void SetUp() override { Reload(); }
@@ -16,7 +14,7 @@ class LogTest : public ::testing::Test {
   }
 };
 
-TEST_F(LogTest, RingKeepsTheLast101OldestFirst) {
+TEST_F(LogTest, RingKeepsTheLast101OldestFirstAndInitClearsTheSlots) {
   const struct {
     int count;
     std::string first, last;
@@ -38,9 +36,8 @@ TEST_F(LogTest, RingKeepsTheLast101OldestFirst) {
       EXPECT_EQ(std::stoi(lines[i].substr(1)), std::stoi(lines[i - 1].substr(1)) + 1);
     }
   }
-}
-
-TEST_F(LogTest, InitClearsTheSlotsButKeepsThePosition) {
+  // CommInit clears the slots but keeps the position.
+  Reload();
   for (int i = 1; i <= 5; ++i) CommLog("old" + std::to_string(i));
   CommInit();
   EXPECT_EQ(CommErrLogText(), "");  // no blank lines for the cleared slots
@@ -55,7 +52,7 @@ TEST_F(LogTest, InitClearsTheSlotsButKeepsThePosition) {
   EXPECT_EQ(lines.back(), "n101");
 }
 
-TEST_F(LogTest, MessageLineMirror) {
+TEST_F(LogTest, MessageLineMirrorAndErrorEvents) {
   RecordingLabel label;
   CommLog("before");
   CommLogAppend("before too");
@@ -74,11 +71,9 @@ TEST_F(LogTest, MessageLineMirror) {
   CommInit();  // clears the label reference
   CommLog("after init");
   EXPECT_EQ(label.text, "OK , E1");
-}
-
-TEST_F(LogTest, OnlyErrorEventsAreLogged) {
+  // Only error events are logged.
   for (int code : {1001, 1004, 1011, 1000, 2, 0, -1007}) CommEvent(static_cast<int16_t>(code));
-  EXPECT_EQ(LogLines(), (Strings{"ERROR # 1001", "ERROR # 1004", "ERROR # 1011"}));
+  EXPECT_EQ(LogLines(), (Strings{"after init", "ERROR # 1001", "ERROR # 1004", "ERROR # 1011"}));
 }
 
 TEST(Clock, DifferencesAndReceiveTimeOutAreWrapSafe) {
@@ -92,7 +87,10 @@ TEST(Clock, DifferencesAndReceiveTimeOutAreWrapSafe) {
   EXPECT_EQ(static_cast<uint32_t>(TimeMs() - start), 100u);
 
   CommUnload();
-  CommInit(UseIm483iFraming);  // the port stays closed: nothing arrives
+  CommInit([] {  // the port stays closed: nothing arrives
+    SetOutEndChar(10);
+    SetInTerm1(10);
+  });
   FakeTime wrap(0xFFFFFFFFu - 30);
   SetPortTimeout(100);
   std::string reply;

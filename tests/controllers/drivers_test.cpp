@@ -301,7 +301,9 @@ TEST_F(DriverTest, Ezhr17SendsExactRequests) {
 // The error log mirrors into the message line while an exchange is still
 // inside its receive ("Port TimeOut"); a request issued from there is nested
 // in the first one and refused. Once both ended, the next request is accepted.
-TEST_F(DriverTest, NestedRequestInsideExchangeIsRefused) {
+// The wait polls until the motor stands; an operation on another address from
+// inside its event processing runs normally and does not redirect the polls.
+TEST_F(DriverTest, NestedRequestIsRefusedAndNestedOperationDoesNotRedirectTheWait) {
   const struct {
     bool ez;
     int16_t (*send)(const std::string&, std::string&);
@@ -310,12 +312,18 @@ TEST_F(DriverTest, NestedRequestInsideExchangeIsRefused) {
     PeerReply late;
     Strings logTail;
     std::string response;  // of the request accepted after
+    std::string poll;
+    std::vector<PeerReply> polled;  // the replies to the wait's polls
+    char address, other;
+    Strings waited;  // the wait's requests and the nested one
   } cases[] = {
       // clang-format off
       {false, IMSCNTRL::IM483I_Request, IMSCNTRL::InProgressCount, "Z", "AZ", Echo(" 3"),
-       {"Port TimeOut", "inst>0;", "AZ\\"}, " 3"},
+       {"Port TimeOut", "inst>0;", "AZ\\"}, " 3",
+       "A^", {Echo(" 1"), Echo(" 1"), Echo(" 0")}, 'A', 'B', {"A^", "BV 300", "A^", "A^"}},
       {true, AllMotionCntrl::EZHR17_Request, AllMotionCntrl::InProgressCount, "Q", "/1Q",
-       Ez(kReady), {"Port TimeOut", "inst>0;", "/1Q-comm error-"}, "`\x03"},
+       Ez(kReady), {"Port TimeOut", "inst>0;", "/1Q-comm error-"}, "`\x03",
+       "/1Q", {Ez(kBusy), Ez(kBusy), Ez(kReady)}, '1', '2', {"/1Q", "/2V300R", "/1Q", "/1Q"}},
       // clang-format on
   };
   for (const auto& c : cases) {
@@ -338,31 +346,12 @@ TEST_F(DriverTest, NestedRequestInsideExchangeIsRefused) {
     label.onSetText = nullptr;
     EXPECT_EQ(c.send(c.request, response), 1);
     EXPECT_EQ(response, c.response);
-    CloseLink();
-  }
-}
 
-// The wait polls until the motor stands; an operation on another address
-// from inside its event processing runs normally and does not redirect the
-// polls.
-TEST_F(DriverTest, WaitStopPollsUntilStillWithoutRedirectingANestedOperation) {
-  const struct {
-    bool ez;
-    std::string poll;
-    std::vector<PeerReply> replies;
-    char address, other;
-    Strings expected;
-  } cases[] = {
-      {false, "A^", {Echo(" 1"), Echo(" 1"), Echo(" 0")}, 'A', 'B', {"A^", "BV 300", "A^", "A^"}},
-      {true, "/1Q", {Ez(kBusy), Ez(kBusy), Ez(kReady)}, '1', '2', {"/1Q", "/2V300R", "/1Q", "/1Q"}},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.poll);
-    Open(c.ez);
-    peer_->Script(c.poll, c.replies);
+    peer_->Reset();
+    peer_->Script(c.poll, c.polled);
     RecordingUi ui;
     ScopedUi scoped(ui);
-    int16_t nested = 0;
+    nested = 0;
     ui.onProcessEvents = [&] {
       if (nested != 0) return;
       MotorSelect(c.other);
@@ -371,7 +360,7 @@ TEST_F(DriverTest, WaitStopPollsUntilStillWithoutRedirectingANestedOperation) {
     EXPECT_EQ(MotorWaitStop(), 1);
     EXPECT_EQ(ui.processEventsCalls, 2);
     EXPECT_EQ(nested, 1);
-    EXPECT_EQ(Requests(), c.expected);
+    EXPECT_EQ(Requests(), c.waited);
     EXPECT_EQ(MotorAddress(), c.address);
     CloseLink();
   }
@@ -380,7 +369,8 @@ TEST_F(DriverTest, WaitStopPollsUntilStillWithoutRedirectingANestedOperation) {
 // A motor that keeps moving runs out of time: for EZHR17 a failed query and a
 // ready drive with an error count as moving; the home search still restores
 // the speed, the limit search does not look at its program's status, and
-// the IM483I home search leaves the lowered initial velocity on this exit.
+// the IM483I home search leaves the lowered initial velocity on this exit. An
+// EZHR17 wait on a closed port does not run out of time.
 TEST_F(DriverTest, RunsOutOfTimeWhileMoving) {
   const struct {
     const char* name;
@@ -423,9 +413,7 @@ TEST_F(DriverTest, RunsOutOfTimeWhileMoving) {
     if (*c.lastLog) { EXPECT_EQ(LastLogLine(), c.lastLog); }
     CloseLink();
   }
-}
-
-TEST_F(DriverTest, Ezhr17WaitStopOnAClosedPortEndsAfterOneQuery) {
+  // On a closed port the wait ends after one query.
   Open(true);
   CommClosePort();
   EXPECT_EQ(MotorWaitStop(), -2);

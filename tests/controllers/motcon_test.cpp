@@ -1,7 +1,6 @@
 // The dispatch by controller type: which names select a driver, that every
 // operation reaches an installed driver table with its arguments, what an
-// unknown type does, the framing per type and the address kept across event
-// processing.
+// unknown type does.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -11,7 +10,6 @@
 #include <vector>
 
 #include "comm/comm_test_util.h"
-#include "support/recording_ui.h"
 
 namespace nvx::test {
 namespace {
@@ -83,7 +81,13 @@ struct RecordingDriver {
   }
 };
 
-TEST(ControllerTypeTest, OnlyTheExactNamesSelectADriver) {
+using DispatchTest = LinkOnPty;
+
+// Only the exact names select a driver. An installed driver table gets every
+// operation with its arguments. The dispatch follows a change of type at once;
+// an unknown type answers 0 to everything without traffic, and leaves the
+// framing as it was.
+TEST_F(DispatchTest, TypeNamesInstalledDriverTypeChangeAndUnknownType) {
   const std::pair<const char*, ControllerKind> cases[] = {
       {"IM483I", ControllerKind::Im483i}, {"EZHR17", ControllerKind::Ezhr17},
       {"ezhr17", ControllerKind::None},   {"", ControllerKind::None},
@@ -95,9 +99,6 @@ TEST(ControllerTypeTest, OnlyTheExactNamesSelectADriver) {
     EXPECT_EQ(s.ControllerType, text);
     EXPECT_EQ(s.Controller, kind) << '"' << text << '"';
   }
-}
-
-TEST(MotorDriverTest, InstalledDriverGetsEveryOperationWithItsArguments) {
   SetControllerType(AppSettings(), "");
   RecordingDriver rec;
   Strings expected = {"setLineEnds"};
@@ -111,14 +112,7 @@ TEST(MotorDriverTest, InstalledDriverGetsEveryOperationWithItsArguments) {
   }
   EXPECT_EQ(rec.log, expected);
   EXPECT_EQ(MotorProbe(), 0);  // the configured type's table again
-}
-
-using DispatchTest = LinkOnPty;
-
-// The dispatch follows a change of type at once; an unknown type answers 0
-// to everything without traffic.
-TEST_F(DispatchTest, TypeChangeAndUnknownType) {
-  OpenLink("IM483I", Echo());
+  OpenLink("IM483I", Echo(" 7"));
   EXPECT_EQ(MotorSetFilterSteps(400), 1);  // IM483I: nothing sent
   SetControllerType(AppSettings(), "EZHR17");
   EXPECT_EQ(MotorSetInitVel(100), 0);  // EZHR17: nothing to do
@@ -127,37 +121,11 @@ TEST_F(DispatchTest, TypeChangeAndUnknownType) {
   for (const Op& op : AllOperations()) EXPECT_EQ(op.call(), 0) << op.name;
   EXPECT_EQ(PosixSerialPort::TotalTraffic().written, before.written);
   EXPECT_TRUE(LogLines().empty());
-}
-
-// IM483I ends requests with a line feed; EZHR17 with a carriage return, and
-// waits for CR LF.
-TEST_F(DispatchTest, FramingFollowsTheType) {
-  OpenLink("EZHR17", Raw("ok\r\n"));
-  std::string reply;
-  EXPECT_EQ(CommInOut2("/1Q", reply), 1);
-  EXPECT_EQ(reply, "ok");
-  EXPECT_EQ(peer_->Bytes(), "/1Q\r");
-  CloseLink();
-  OpenLink("IM483I", Echo(" 7"));
-  // An unknown type leaves the framing as it was.
-  SetControllerType(AppSettings(), "ezhr17");
   MotorSetLineEnds();
+  std::string reply;
   EXPECT_EQ(CommInOut("AZ", reply), 1);
   EXPECT_EQ(reply, "AZ 7");
   EXPECT_EQ(peer_->Bytes(), "AZ\n");
-}
-
-TEST(MotorStateTest, SettersStoreValuesAndProcessEventsPutsAddressBack) {
-  MotorSetMoveTimeout(17);
-  EXPECT_EQ(MotorMoveTimeout(), 17);
-  RecordingUi ui;
-  ScopedUi scoped(ui);
-  MotorSelect('A');
-  EXPECT_EQ(MotorAddress(), 'A');
-  ui.onProcessEvents = [] { MotorSelect('B'); };
-  MotorProcessEvents();
-  EXPECT_EQ(ui.processEventsCalls, 1);
-  EXPECT_EQ(MotorAddress(), 'A');
 }
 
 }  // namespace

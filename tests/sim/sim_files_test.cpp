@@ -19,7 +19,7 @@ using test::TempDir;
 
 // The line rules are the parameter files' own; here: the first value of a
 // key wins, numbers come back as text, and binary text is read through.
-TEST(SimFilesTest, ReadKeyFileTakesTheFirstValueOfEachKey) {
+TEST(SimFilesTest, ReadKeyFileTakesTheFirstValueOfEachKeyAndKindFromConfig) {
   TempDir d;
   d.write("K.TXT",
           "\"MPORT\",1\n  \"CONTRTYPE\" , EZHR17 , controller type\n\"W1_INSTALLED\",1,wheel F\n"
@@ -37,6 +37,26 @@ TEST(SimFilesTest, ReadKeyFileTakesTheFirstValueOfEachKey) {
   for (int i = 0; i < 3000; ++i) junk[i] = static_cast<char>((i * 37) % 256);
   d.writeRaw("J.TXT", junk);
   EXPECT_TRUE(ReadKeyFile(d.file("J.TXT"), none));
+  // The controller type from the configuration file.
+  struct Case {
+    const char* config;  // nullptr: no file
+    std::optional<ControllerKind> kind;
+  };
+  const Case cases[] = {
+      {nullptr, ControllerKind::kIM483I},
+      {"\"MPORT\",1\n", ControllerKind::kIM483I},
+      {"\"CONTRTYPE\",EZHR17\n", ControllerKind::kEZHR17},
+      {"\"CONTRTYPE\", IM483I ,remark\n", ControllerKind::kIM483I},
+      {"\"CONTRTYPE\",ezhr17\n", std::nullopt},
+      {"\"CONTRTYPE\",\n", std::nullopt},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    if (c.config) dir.write("ZR_CONFIG.TXT", c.config);
+    EXPECT_EQ(KindFromConfig(dir.path()), c.kind) << (c.config ? c.config : "no file");
+  }
+  EXPECT_EQ(ParseControllerKind("IM483I"), ControllerKind::kIM483I);
+  EXPECT_EQ(std::string(ControllerKindName(ControllerKind::kEZHR17)), "EZHR17");
 }
 
 struct UnitsCase {
@@ -79,28 +99,6 @@ TEST(SimFilesTest, UnitsFromParamFiles) {
   }
 }
 
-TEST(SimFilesTest, KindFromConfig) {
-  struct Case {
-    const char* config;  // nullptr: no file
-    std::optional<ControllerKind> kind;
-  };
-  const Case cases[] = {
-      {nullptr, ControllerKind::kIM483I},
-      {"\"MPORT\",1\n", ControllerKind::kIM483I},
-      {"\"CONTRTYPE\",EZHR17\n", ControllerKind::kEZHR17},
-      {"\"CONTRTYPE\", IM483I ,remark\n", ControllerKind::kIM483I},
-      {"\"CONTRTYPE\",ezhr17\n", std::nullopt},
-      {"\"CONTRTYPE\",\n", std::nullopt},
-  };
-  for (const Case& c : cases) {
-    TempDir d;
-    if (c.config) d.write("ZR_CONFIG.TXT", c.config);
-    EXPECT_EQ(KindFromConfig(d.path()), c.kind) << (c.config ? c.config : "no file");
-  }
-  EXPECT_EQ(ParseControllerKind("IM483I"), ControllerKind::kIM483I);
-  EXPECT_EQ(std::string(ControllerKindName(ControllerKind::kEZHR17)), "EZHR17");
-}
-
 // The first line of a file, once it is there (waiting up to 5 s).
 std::string FirstLine(const std::string& path) {
   for (int i = 0; i < 500; ++i) {
@@ -112,7 +110,7 @@ std::string FirstLine(const std::string& path) {
   return "";
 }
 
-TEST(SimProgramTest, ServesTheConfiguredTypeAndEndsOnSignal) {
+TEST(SimProgramTest, ServesTheConfiguredTypeEndsOnSignalAndRefusesUnknownOnes) {
   struct Case {
     const char* name;
     const char* config;
@@ -147,9 +145,7 @@ TEST(SimProgramTest, ServesTheConfiguredTypeAndEndsOnSignal) {
     prog.Kill(c.sig);
     EXPECT_EQ(prog.Wait(5000), 0) << c.name;
   }
-}
-
-TEST(SimProgramTest, RefusesUnknownTypeAndArguments) {
+  // An unknown type or argument is refused.
   TempDir d;
   using Args = std::vector<std::string>;
   for (const Args& args : {Args{NVX_SIM_PROGRAM, "--dir", d.path(), "--type", "ezhr17"},

@@ -143,18 +143,9 @@ TEST_F(Im483iTest, Dialogs) {
   // clang-format on
 }
 
-TEST_F(Im483iTest, LogsEveryRequestWithItsLineFeed) {
-  Open({Unit('A')});
-  Ask("AV 500\n");
-  Ask("AZ\n");
-  line_->Write("QZ\n");  // no such unit: logged, not answered
-  EXPECT_EQ(line_->ReadFor(100), "");
-  EXPECT_EQ(sim_->Requests(), (std::vector<std::string>{"AV 500\n", "AZ\n", "QZ\n"}));
-  sim_->ClearRequests();
-  EXPECT_TRUE(sim_->Requests().empty());
-}
-
-TEST_F(Im483iTest, MoveTakesTimeAndStopsOnM0) {
+// A move takes time and M0 stops it on a whole step; without a switch a
+// search runs until stopped; "M" runs both ways.
+TEST_F(Im483iTest, MovesSearchesAndRunsStopOnM0) {
   Open({Unit('A')});  // 2000 steps/s: 20000 steps take 10 s
   EXPECT_EQ(Ask("A+20000\n"), "A+20000\n");
   EXPECT_EQ(Ask("A^\n"), "A^ 1\n");
@@ -167,10 +158,6 @@ TEST_F(Im483iTest, MoveTakesTimeAndStopsOnM0) {
   EXPECT_EQ(p, std::round(p));  // stops on a whole step
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_EQ(*sim_->Position('A'), p);  // and stays there
-}
-
-// Without a switch a search runs until stopped; "M" runs both ways.
-TEST_F(Im483iTest, SearchWithoutSwitchAndConstantVelocityRunUntilStopped) {
   UnitConfig u = Unit('A');
   u.has_switch = false;
   Open({u}, {.speed_factor = 100});
@@ -186,7 +173,7 @@ TEST_F(Im483iTest, SearchWithoutSwitchAndConstantVelocityRunUntilStopped) {
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
   EXPECT_EQ(Ask("A^\n"), "A^ 1\n");
   Ask("AM0\n");
-  double p = *sim_->Position('A');
+  p = *sim_->Position('A');
   EXPECT_LT(p, 0);
   Ask("AM125\n");
   std::this_thread::sleep_for(std::chrono::milliseconds(30));
@@ -194,7 +181,9 @@ TEST_F(Im483iTest, SearchWithoutSwitchAndConstantVelocityRunUntilStopped) {
   EXPECT_GT(*sim_->Position('A'), p);
 }
 
-TEST_F(Im483iTest, FaultHitsOnlyChosenRequestsOfChosenUnit) {
+// A fault hits only the chosen requests of the chosen unit; a hang-up closes
+// the line.
+TEST_F(Im483iTest, FaultHitsOnlyChosenRequestsOfChosenUnitAndHangUpClosesTheLine) {
   const SimOptions o{
       .fault = Fault::kWrongCase, .fault_address = 'B', .fault_skip = 1, .fault_count = 1};
   Open({Unit('A'), Unit('B')}, o);
@@ -207,10 +196,7 @@ TEST_F(Im483iTest, FaultHitsOnlyChosenRequestsOfChosenUnit) {
   sim_->SetOptions(o);
   EXPECT_EQ(Ask("BZ\n"), "BZ 0\n");
   EXPECT_EQ(Ask("BZ\n"), "bz 0\n");
-}
-
-TEST_F(Im483iTest, HangUpClosesTheLine) {
-  Open({Unit('A')}, {.fault = Fault::kHangUp, .fault_skip = 1});
+  sim_->SetOptions({.fault = Fault::kHangUp, .fault_skip = 1});
   EXPECT_EQ(Ask("AZ\n"), "AZ 0\n");
   EXPECT_FALSE(sim_->HungUp());
   EXPECT_EQ(line_->Exchange("AZ\n", "\n", 1000), "");
@@ -219,17 +205,31 @@ TEST_F(Im483iTest, HangUpClosesTheLine) {
   sim_->Stop();  // stopping after a hang-up is safe
 }
 
-TEST_F(Im483iTest, SplitRequestsAndBackToBackRequestsAreServed) {
-  Open({Unit('A')});
+// Start twice fails, and the program opening and closing the line does not
+// end the simulator. Requests written in pieces or back to back are served;
+// each is logged whole with its line feed, answered or not. Stop is repeatable.
+TEST_F(Im483iTest, ReopenedLineSplitAndBackToBackRequestsLogAndAccessors) {
+  sim_ = std::make_unique<ControllerSim>(kind_, std::vector<UnitConfig>{Unit('A')});
+  EXPECT_EQ(sim_->SlavePath(), "");
+  ASSERT_EQ(sim_->Start(), 1);
+  EXPECT_EQ(sim_->Start(), -1);
+  for (int i = 0; i < 3; ++i) {
+    test::PtyLine line(sim_->SlavePath());
+    ASSERT_TRUE(line.Ok());
+    EXPECT_EQ(line.Exchange("AZ\n", "\n"), "AZ 0\n");
+  }
+  sim_->ClearRequests();
+  line_ = std::make_unique<test::PtyLine>(sim_->SlavePath());
   ASSERT_TRUE(line_->Write("A"));
   ASSERT_TRUE(line_->Write("V 5"));
   EXPECT_EQ(line_->Exchange("00\n", "\n"), "AV 500\n");
   ASSERT_TRUE(line_->Write("AZ\nA^\n"));
   EXPECT_EQ(line_->ReadUntil("A^ 0\n"), "AZ 0\nA^ 0\n");
-}
-
-TEST_F(Im483iTest, SetMechanicalPositionAndAccessors) {
-  Open({Unit('A')});
+  line_->Write("QZ\n");  // no such unit: logged, not answered
+  EXPECT_EQ(line_->ReadFor(100), "");
+  EXPECT_EQ(sim_->Requests(), (std::vector<std::string>{"AV 500\n", "AZ\n", "A^\n", "QZ\n"}));
+  sim_->ClearRequests();
+  EXPECT_TRUE(sim_->Requests().empty());
   EXPECT_TRUE(sim_->SetMechanicalPosition('A', 2410));
   EXPECT_TRUE(*sim_->SwitchEngaged('A'));
   EXPECT_EQ(Ask("A] 1\n"), "A] 1 1\n");
@@ -238,23 +238,8 @@ TEST_F(Im483iTest, SetMechanicalPositionAndAccessors) {
   EXPECT_FALSE(sim_->IsMoving('Z').has_value());
   EXPECT_FALSE(*sim_->IsMoving('A'));
   EXPECT_EQ(sim_->Kind(), ControllerKind::kIM483I);
-}
-
-// Start twice fails, Stop is repeatable, and the program opening and
-// closing the line does not end the simulator.
-TEST(ControllerSimTest, StartStopAndReopenedLine) {
-  ControllerSim sim(ControllerKind::kIM483I, {Unit('A')});
-  EXPECT_EQ(sim.SlavePath(), "");
-  ASSERT_EQ(sim.Start(), 1);
-  EXPECT_EQ(sim.Start(), -1);
-  EXPECT_NE(sim.SlavePath(), "");
-  for (int i = 0; i < 3; ++i) {
-    test::PtyLine line(sim.SlavePath());
-    ASSERT_TRUE(line.Ok());
-    EXPECT_EQ(line.Exchange("AZ\n", "\n"), "AZ 0\n");
-  }
-  sim.Stop();
-  sim.Stop();
+  sim_->Stop();
+  sim_->Stop();
 }
 
 // ---- EZHR17 ----
@@ -282,6 +267,11 @@ TEST_F(Ezhr17Test, Dialogs) {
   auto Moves = [&](const char* program, double mech) {
     return Dialog{program, {Unit('1')}, fast, {{program, busy}, {"1", kStill}}, mech};
   };
+  // The probe of every address: only the drive present answers.
+  Dialog probe{"probe sweep", {Unit('3')}, {}, {}};
+  for (char a : std::string("123456789ABCDEF")) {
+    probe.steps.push_back({std::string("/") + a + "?Q\r", a == '3' ? Reply(kReady | 2) : ""});
+  }
   // clang-format off
   Talk({
       {"replies", {Unit('1', 17)}, {}, {
@@ -339,23 +329,14 @@ TEST_F(Ezhr17Test, Dialogs) {
           {"/1P20000R\r", busy}, {"/1Q\r", Reply(kBusy | 5)}}},
       {"paced replies keep their bytes", {Unit('1', -55)}, {.paced = true}, {
           {"/1?0\r", Reply(kReady, "-55")}}},
+      probe,
   });
   // clang-format on
 }
 
-TEST_F(Ezhr17Test, ProbeSweepIsLoggedAndAnsweredOnlyByPresentDrives) {
-  Open({Unit('3')});
-  std::vector<std::string> expected;
-  for (char a : std::string("123456789ABCDEF")) {
-    expected.push_back(std::string("/") + a + "?Q\r");
-    EXPECT_EQ(Ask(expected.back(), a == '3' ? "\r\n" : ""), a == '3' ? Reply(kReady | 2) : "");
-  }
-  EXPECT_EQ(sim_->Requests(), expected);
-}
-
 // A search without a switch, or a loop without motion, stays busy until
 // terminated.
-TEST_F(Ezhr17Test, EndlessProgramsStayBusyUntilTerminated) {
+TEST_F(Ezhr17Test, EndlessProgramsStayBusyUntilTerminatedAndSpeedChangesKeepPosition) {
   UnitConfig u = Unit('1');
   u.has_switch = false;
   Open({u}, {.speed_factor = 20});
@@ -375,10 +356,7 @@ TEST_F(Ezhr17Test, EndlessProgramsStayBusyUntilTerminated) {
   EXPECT_EQ(Ask("/1Q\r"), Reply(kBusy));
   EXPECT_EQ(*sim_->Position('1'), 100);
   EXPECT_EQ(Ask("/1T\r"), Reply(kReady));
-}
-
-TEST_F(Ezhr17Test, SpeedFactorChangeKeepsPosition) {
-  Open({Unit('1')});
+  // A change of speed factor during a move keeps the position.
   Ask("/1P20000R\r");
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   double before = *sim_->Position('1');
@@ -387,7 +365,7 @@ TEST_F(Ezhr17Test, SpeedFactorChangeKeepsPosition) {
   EXPECT_GE(after, before);
   EXPECT_LT(after, before + 2000);  // no jump when the clock speeds up
   ASSERT_TRUE(WaitStill('1'));
-  EXPECT_EQ(*sim_->Position('1'), 20000);
+  EXPECT_EQ(*sim_->Position('1'), 20100);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@ namespace {
 
 using WheelStateTest = WheelDirTest;
 
-TEST_F(WheelStateTest, SelectionAndOutOfRangeIndexes) {
+TEST_F(WheelStateTest, SelectionOutOfRangeIndexesAndStepsRefusedOffline) {
   CurFilter(3) = 5;  // out of range: never touches a wheel
   WheelOnline(-1) = 1;
   WheelPar(7).filterCount = 99;
@@ -43,9 +43,7 @@ TEST_F(WheelStateTest, SelectionAndOutOfRangeIndexes) {
   EXPECT_EQ(ConfigWheel(0), -1);
   EXPECT_EQ(ConfigWheel(3), -1);
   EXPECT_EQ(InitWheel(3), -1);
-}
-
-TEST_F(WheelStateTest, StepsRefusedWhileOfflineOrWithoutAWheel) {
+  // Steps are refused while offline or without a wheel.
   WheelPar(1).filterCount = 6;
   CurFilter(1) = 3;
   SelectWheel(1);
@@ -61,7 +59,23 @@ TEST_F(WheelStateTest, StepsRefusedWhileOfflineOrWithoutAWheel) {
   EXPECT_TRUE(ui_.captions.empty());
 }
 
-TEST_F(WheelStateTest, UnknownControllerTypeDoesNothing) {
+// Only an installed value of 1 counts: neither file of 2 or 0 is looked for;
+// an installed wheel without its file fails with a message. With a type not
+// recognised nothing moves, and installed wheels stay offline.
+TEST_F(WheelStateTest, InstalledValuesMissingFilesAndUnknownControllerType) {
+  SetControllerType(AppSettings(), "IM483I");
+  AppSettings().WheelInstalled[1] = 2;
+  AppSettings().WheelInstalled[2] = 0;
+  WheelOnline(1) = 1;  // from an earlier configuration
+  EXPECT_EQ(InitDevices(), 1);
+  EXPECT_EQ(WheelOnline(1) + WheelOnline(2), 0);
+  EXPECT_TRUE(ui_.boxes.empty());
+  AppSettings().WheelInstalled[2] = 1;
+  EXPECT_EQ(InitDevices(), -1);
+  EXPECT_EQ(WheelOnline(2), 0);
+  EXPECT_EQ(ui_.boxes,
+            std::vector<std::string>{"File " + Path("ZR_PARW2.TXT") + " does not exist"});
+  ui_.boxes.clear();
   SetControllerType(AppSettings(), "ezhr17");  // compared with case
   WheelPar(1).filterCount = 6;
   WheelPar(1).StepsPerFilter = 3200.0 / 6;
@@ -91,23 +105,6 @@ TEST_F(WheelStateTest, UnknownControllerTypeDoesNothing) {
   EXPECT_EQ(WheelPar(1).address, 'A');
   EXPECT_EQ(WheelPar(2).address, 'B');
   EXPECT_TRUE(ui_.boxes.empty());
-}
-
-// Only an installed value of 1 counts: neither file of 2 or 0 is looked for;
-// an installed wheel without its file fails with a message.
-TEST_F(WheelStateTest, InstalledValuesAndMissingFiles) {
-  SetControllerType(AppSettings(), "IM483I");
-  AppSettings().WheelInstalled[1] = 2;
-  AppSettings().WheelInstalled[2] = 0;
-  WheelOnline(1) = 1;  // from an earlier configuration
-  EXPECT_EQ(InitDevices(), 1);
-  EXPECT_EQ(WheelOnline(1) + WheelOnline(2), 0);
-  EXPECT_TRUE(ui_.boxes.empty());
-  AppSettings().WheelInstalled[2] = 1;
-  EXPECT_EQ(InitDevices(), -1);
-  EXPECT_EQ(WheelOnline(2), 0);
-  EXPECT_EQ(ui_.boxes,
-            std::vector<std::string>{"File " + Path("ZR_PARW2.TXT") + " does not exist"});
 }
 
 // A wheel's fields in file order (address, the two currents, the speeds, the
@@ -163,6 +160,19 @@ TEST_F(ReadWheelParTest, ReadsEveryKeyOrNothing) {
   EXPECT_DOUBLE_EQ(WheelPar(2).StepsPerFilter, 400.0);
   EXPECT_EQ(WheelPar(1).holdCurrent, 12);  // wheel 1 untouched
   EXPECT_EQ(GetParPath(), Path("ZR_PARW2.TXT"));
+
+  // Never read a usable count: nothing to divide by, nothing computed. Binary
+  // garbage fails cleanly.
+  ResetWheels();
+  PutWheel(1, {.filt = "0"});
+  EXPECT_EQ(ReadWheelPar(1), -1);
+  EXPECT_EQ(WheelPar(1).filterCount, 0);
+  EXPECT_DOUBLE_EQ(WheelPar(1).StepsPerFilter, 0.0);
+  std::string junk = "\"W1CONTR\",\x01\x02\r\n\"W1FILTPOSITIONS\",\xff\xfe\r\n";
+  Put("ZR_PARW1.TXT", junk + std::string(5000, '\0') + "\r\n");
+  EXPECT_EQ(ReadWheelPar(1), -1);
+  EXPECT_EQ(WheelPar(1).address, 1);
+  EXPECT_EQ(WheelPar(1).filterCount, 0);
 }
 
 // A missing key gives one message and the rest is read; the deceleration
@@ -243,20 +253,6 @@ TEST_F(ReadWheelParTest, NumbersConvertOrFail) {
     const std::vector<std::string> none, bad = {Msg("W1" + c.name, "has a bad value")};
     EXPECT_EQ(ui_.boxes, c.ok ? none : bad);
   }
-}
-
-// Never read a usable count: nothing to divide by, nothing computed. Binary
-// garbage fails cleanly.
-TEST_F(ReadWheelParTest, RefusedFilterCountOrGarbageLeavesNoGeometry) {
-  PutWheel(1, {.filt = "0"});
-  EXPECT_EQ(ReadWheelPar(1), -1);
-  EXPECT_EQ(WheelPar(1).filterCount, 0);
-  EXPECT_DOUBLE_EQ(WheelPar(1).StepsPerFilter, 0.0);
-  std::string junk = "\"W1CONTR\",\x01\x02\r\n\"W1FILTPOSITIONS\",\xff\xfe\r\n";
-  Put("ZR_PARW1.TXT", junk + std::string(5000, '\0') + "\r\n");
-  EXPECT_EQ(ReadWheelPar(1), -1);
-  EXPECT_EQ(WheelPar(1).address, 1);
-  EXPECT_EQ(WheelPar(1).filterCount, 0);
 }
 
 }  // namespace

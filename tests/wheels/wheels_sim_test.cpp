@@ -67,11 +67,10 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
   }
   // Two units at the default addresses and both wheel files: wheel 1 six
   // filters, wheel 2 eight.
-  void OpenTwo(sim::SimOptions options = Fast(), const std::string& offset1 = "0",
-               double start1 = 0) {
-    PutW(1, A1(), offset1);
+  void OpenTwo(sim::SimOptions options = Fast()) {
+    PutW(1, A1());
     PutW(2, A2(), "0", "8");
-    Open({{.address = A1(), .start_position = start1}, {.address = A2()}}, options);
+    Open({{.address = A1()}, {.address = A2()}}, options);
   }
   // Wheel 1 alone, installed.
   void OpenOne(const std::string& offset, UnitConfig u, sim::SimOptions options = Fast()) {
@@ -81,11 +80,11 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
     AppSettings().WheelInstalled[1] = 1;
   }
   void InstallBoth() { AppSettings().WheelInstalled[1] = AppSettings().WheelInstalled[2] = 1; }
-  // Both wheels installed and initialised, wheel `sel` selected.
-  void StartBoth(int16_t sel = 1) {
+  // Both wheels installed and initialised, wheel 1 selected.
+  void StartBoth() {
     InstallBoth();
     ASSERT_EQ(InitDevices(), 1);
-    SelectWheel(sel);
+    SelectWheel(1);
   }
   int16_t Filter() {  // the filter read from the controller
     int16_t k = 0;
@@ -125,7 +124,7 @@ class SimWheelTest : public WheelDirTest, public ::testing::WithParamInterface<C
   std::unique_ptr<ControllerSim> sim_;
 };
 
-TEST_P(SimWheelTest, InitDevicesThenGoToFilterThenGetFilter) {
+TEST_P(SimWheelTest, InitDevicesThenGoToNextPrevJoystickAndGetFilter) {
   OpenTwo();
   InstallBoth();
   ASSERT_EQ(InitDevices(), 1);
@@ -177,28 +176,14 @@ TEST_P(SimWheelTest, InitDevicesThenGoToFilterThenGetFilter) {
   GoWait(4);
   EXPECT_DOUBLE_EQ(Pos(A1()), -1600);
   EXPECT_EQ(Filter(), 4);
-  if (!Ez()) return;
-  // EZHR17 positions are taken relative to HomeRef.
-  ASSERT_TRUE(sim_->SetMechanicalPosition('1', 200));
-  WheelPar(1).HomeRef = 200;
-  EXPECT_EQ(Filter(), 1);
-  GoWait(2);
-  EXPECT_TRUE(Sent("/1P533R\r"));
-  EXPECT_DOUBLE_EQ(Pos('1'), 733);
-  WheelPar(1).HomeRef = 733 - 1600;  // now filter 4 stands in the beam
-  EXPECT_EQ(Filter(), 4);
-}
 
-TEST_P(SimWheelTest, NextPrevAndJoystickStepsWrapAndRecord) {
-  OpenTwo();
-  StartBoth();
+  // Next and previous: undetermined goes to N; 6 of 6 wraps to 1.
   CurFilter(1) = 0;
-  // Undetermined goes to N; 6 of 6 wraps to 1.
   // clang-format off
-  const struct { int16_t (*op)(); int16_t filter; double pos; } steps[] = {
+  const struct { int16_t (*op)(); int16_t filter; double pos; } turns[] = {
       {DevPrevFilter, 6, -533}, {DevNextFilter, 1, 0}, {DevPrevFilter, 6, -533}};
   // clang-format on
-  for (const auto& s : steps) {
+  for (const auto& s : turns) {
     ASSERT_EQ(s.op(), 1);
     EXPECT_EQ(CurFilter(1), s.filter);
     ASSERT_EQ(WaitWheel(), 1);
@@ -230,6 +215,16 @@ TEST_P(SimWheelTest, NextPrevAndJoystickStepsWrapAndRecord) {
   EXPECT_EQ(ui_.captions, (std::vector<int>{1, 1}));
   ASSERT_EQ(WaitWheel(), 1);
   EXPECT_DOUBLE_EQ(Pos(A1()), -533);
+  if (!Ez()) return;
+  // EZHR17 positions are taken relative to HomeRef.
+  ASSERT_TRUE(sim_->SetMechanicalPosition('1', 200));
+  WheelPar(1).HomeRef = 200;
+  EXPECT_EQ(Filter(), 1);
+  GoWait(2);
+  EXPECT_TRUE(Sent("/1P533R\r"));
+  EXPECT_DOUBLE_EQ(Pos('1'), 733);
+  WheelPar(1).HomeRef = 733 - 1600;  // now filter 4 stands in the beam
+  EXPECT_EQ(Filter(), 4);
 }
 
 // One wheel file names an address no unit answers to: that wheel stays
