@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <filesystem>
@@ -26,6 +27,8 @@
 #include "joystick/joystick.h"
 #include "params/trapar.h"
 #include "ui/frm_edit.h"
+#include "ui/frm_files.h"
+#include "ui/frm_parlist.h"
 #include "ui/text_window.h"
 #include "ui/widgets.h"
 #include "ui_fixture.h"
@@ -35,7 +38,7 @@ namespace nvx {
 namespace {
 
 using test::Plain;
-using test::ShownTextWindow;
+using test::Shown;
 using test::UiFixture;
 
 constexpr sim::ControllerKind kIm = sim::ControllerKind::kIM483I;
@@ -275,7 +278,8 @@ TEST_F(FrmWheelTest, ConfigurationHidesAWheelMenu) {
 
 // "Parameters" reads the wheel's file again; "Read Par. File" copies a
 // chosen one over it first. A file that breaks the wheel leaves it offline
-// with the entry "Filter 1".
+// with the entry "Filter 1". Then the program's own dialogs behind the
+// entries: the file dialog, and the parameter list editor.
 TEST_F(FrmWheelTest, ParametersAndReadParFile) {
   const std::string four = f.WriteFilterCount(2, 4, "ZR_PARW2_FOUR.TXT");
   const std::string own = f.WriteFilterCount(2, 8), config = f.app.dir.read("ZR_CONFIG.TXT");
@@ -309,6 +313,42 @@ TEST_F(FrmWheelTest, ParametersAndReadParFile) {
     EXPECT_EQ(f.Dial(2), c.filters ? std::to_string(c.filters) + " " + std::to_string(CurFilter(2))
                                    : std::string("0 ?"));
   }
+
+  f.w->parFileChooser = nullptr;
+  f.w->parListEditor = [&] { FrmParList::EditCurrentFile(f.w); };
+  f.WriteFilterCount(1, 7, "ZR_PARW1_SEVEN.TXT");
+  std::vector<std::string> offered;
+  std::string editorTitle;
+  // The file dialog: choose the copy; then the editor: change the count to 8
+  // and close it.
+  QTimer::singleShot(0, [&] {
+    FrmFiles* d = Shown<FrmFiles>();
+    ASSERT_NE(d, nullptr);
+    offered = d->ListedFiles();
+    if (offered.size() == 2) d->DoubleClickFile(1);
+    if (d->isVisible()) d->CancelClick();
+    QTimer::singleShot(0, [&] {
+      FrmParList* e = Shown<FrmParList>();
+      ASSERT_NE(e, nullptr);
+      editorTitle = e->windowTitle().toStdString();
+      QTableWidget* g = e->Grid();
+      for (int r = 0; r < g->rowCount(); ++r)
+        if (g->item(r, 0)->text() == "W1FILTPOSITIONS") g->item(r, 1)->setText("8");
+      e->close();
+    });
+  });
+  f.w->ReadParFileClick(1);
+  EXPECT_EQ(offered, (std::vector<std::string>{"ZR_PARW1.TXT", "ZR_PARW1_SEVEN.TXT"}));
+  EXPECT_EQ(editorTitle, f.app.dir.file("ZR_PARW1.TXT"));
+  EXPECT_NE(f.app.dir.read("ZR_PARW1.TXT").find("\"W1FILTPOSITIONS\",8\r\n"), std::string::npos);
+  EXPECT_EQ(f.w->MessageText(), "F On");
+  EXPECT_EQ(f.FilterCaptions(1).size(), 8u);
+  // Cancelled in the file dialog: nothing copied, no editor.
+  QTimer::singleShot(0, [&] {
+    if (FrmFiles* d = Shown<FrmFiles>()) d->CancelClick();
+  });
+  f.w->ReadParFileClick(1);
+  EXPECT_EQ(f.w->MessageText(), "Parameter file not read");
 }
 
 // The speed test asks for the step and the repetitions and shows the
@@ -339,7 +379,7 @@ TEST_F(FrmWheelOfflineTest, ErrorLogAndCommandsInTextWindows) {
   const std::string log = CommErrLogText();
   ASSERT_FALSE(log.empty());
   f.w->ErrorLogClick();
-  TextWindow* tw = ShownTextWindow();
+  TextWindow* tw = Shown();
   ASSERT_NE(tw, nullptr);
   QString expected = QString::fromStdString(log);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), expected);
@@ -352,12 +392,12 @@ TEST_F(FrmWheelOfflineTest, ErrorLogAndCommandsInTextWindows) {
   CommInit();  // empties the log
   QGuiApplication::clipboard()->setText("keep me");
   f.w->ErrorLogClick();
-  EXPECT_EQ(ShownTextWindow(), nullptr);
+  EXPECT_EQ(Shown(), nullptr);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "keep me");
 
   f.app.dir.write("ZR_COMMANDS.TXT", "F n  move wheel F\n");
   f.w->CommandsClick();
-  ASSERT_NE(tw = ShownTextWindow(), nullptr);
+  ASSERT_NE(tw = Shown(), nullptr);
   EXPECT_EQ(tw->Text(), "F n  move wheel F\n");
   tw->close();
   std::remove(f.app.dir.file("ZR_COMMANDS.TXT").c_str());

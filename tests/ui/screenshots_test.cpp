@@ -94,9 +94,9 @@ TEST_F(Screenshots, Windows) {
   CommLogAppend(" 1Z");
   CommLog("ERROR # 1010");
   f.w->ErrorLogClick();
-  ASSERT_NE(test::ShownTextWindow(), nullptr);
-  Shoot(test::ShownTextWindow(), "error_log.png");
-  test::ShownTextWindow()->close();
+  ASSERT_NE(test::Shown(), nullptr);
+  Shoot(test::Shown(), "error_log.png");
+  test::Shown()->close();
 
   f.Find("mnuInterpEdit")->trigger();
   ASSERT_EQ(ReadProgramFile(f.app.dir.file("SAMPLE.PRG")), "Program read");

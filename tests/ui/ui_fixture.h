@@ -60,10 +60,11 @@ inline void FlushDeletes() {
   QCoreApplication::processEvents();
 }
 
-// The text window on show, if any.
-inline TextWindow* ShownTextWindow() {
+// The window of type T on show (a text window unless given), if any.
+template <typename T = TextWindow>
+T* Shown() {
   for (QWidget* t : QApplication::topLevelWidgets())
-    if (auto* x = qobject_cast<TextWindow*>(t); x && x->isVisible()) return x;
+    if (auto* x = qobject_cast<T*>(t); x && x->isVisible()) return x;
   return nullptr;
 }
 
