@@ -3,6 +3,7 @@
 // a long reply in the message line.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHelpEvent>
@@ -66,8 +67,10 @@ INSTANTIATE_TEST_SUITE_P(Ways, EnterTest,
                                            std::tuple(Into::kTab, Qt::Key_Enter)));
 
 // Text windows open inside the screen's free area, moved left when there is
-// no room beside the window they belong to; the command description is wide
-// enough for its lines or wraps them.
+// no room beside the window they belong to, read-only; the command
+// description is wide enough for its lines or wraps them. The error log and
+// the file listing go on the clipboard, too; an empty log opens nothing, and
+// a missing command description is said in a box.
 TEST_F(DesktopTest, TextWindowsFitTheScreen) {
   const QRect avail = f.w->screen()->availableGeometry();
   FrmFiles files;
@@ -79,26 +82,44 @@ TEST_F(DesktopTest, TextWindowsFitTheScreen) {
     ASSERT_TRUE(test::ShowActive(w));
   }
   CommLog("Port TimeOut");
-  const std::function<void()> opens[] = {[&] { f.w->ErrorLogClick(); },
-                                         [&] { f.w->CommandsClick(); },
-                                         [&] { files.FileListToTextClick(); }};
-  for (const auto& open : opens) {
+  const struct {
+    std::function<void()> open;
+    std::string text;  // as read or put on the clipboard
+    bool clipboard;
+  } opens[] = {{[&] { f.w->ErrorLogClick(); }, CommErrLogText(), true},
+               {[&] { f.w->CommandsClick(); }, f.app.dir.read("ZR_COMMANDS.TXT"), false},
+               {[&] { files.FileListToTextClick(); }, files.ListingText(), true}};
+  for (const auto& o : opens) {
     const auto before = QApplication::topLevelWidgets();
-    open();
+    o.open();
     TextWindow* tw = nullptr;
     for (QWidget* t : QApplication::topLevelWidgets())
       if (auto* x = qobject_cast<TextWindow*>(t); x && !before.contains(t)) tw = x;
     ASSERT_NE(tw, nullptr);
     SCOPED_TRACE(tw->windowTitle().toStdString());
+    const QString text = QString::fromStdString(o.text);
+    if (o.clipboard) { EXPECT_EQ(QGuiApplication::clipboard()->text(), text); }
+    EXPECT_EQ(tw->Text(), QString(text).replace("\r\n", "\n"));
     // Once the window manager has framed it.
     ASSERT_TRUE(QTest::qWaitFor([&] { return tw->windowHandle()->frameMargins().top() > 0; }));
     EXPECT_TRUE(avail.contains(tw->windowHandle()->frameGeometry()));
     auto* edit = tw->findChild<QPlainTextEdit*>();
+    EXPECT_TRUE(edit->isReadOnly());
     EXPECT_TRUE(edit->lineWrapMode() != QPlainTextEdit::NoWrap ||
                 edit->horizontalScrollBar()->maximum() == 0);
     tw->close();
   }
   files.CancelClick();
+
+  CommInit();  // empties the log
+  QGuiApplication::clipboard()->setText("keep me");
+  f.w->ErrorLogClick();
+  EXPECT_EQ(test::Shown(), nullptr);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "keep me");
+  std::remove(f.app.dir.file("ZR_COMMANDS.TXT").c_str());
+  f.w->CommandsClick();
+  ASSERT_EQ(f.ui.boxes.size(), 1u);
+  EXPECT_EQ(f.ui.boxes[0].text, "File " + f.app.dir.file("ZR_COMMANDS.TXT") + " does not exist");
 }
 
 // 150 joined replies keep the message line and the wheel panels at their
