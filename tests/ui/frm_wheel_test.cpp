@@ -3,15 +3,22 @@
 #include <gtest/gtest.h>
 #include <linux/joystick.h>
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHelpEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
+#include <QWindow>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +36,7 @@
 #include "ui/frm_edit.h"
 #include "ui/frm_files.h"
 #include "ui/frm_parlist.h"
+#include "ui/text_window.h"
 #include "ui/widgets.h"
 #include "ui_fixture.h"
 #include "wheels/wheels.h"
@@ -72,6 +80,20 @@ class Window : public ::testing::Test {
 };
 using FrmWheelTest = Window<true>;
 using FrmWheelOfflineTest = Window<false>;
+
+// The started window on a desktop (an X server with a window manager), shown
+// and made active: keys and clicks as the window system delivers them.
+class DesktopTest : public FrmWheelTest {
+ protected:
+  void SetUp() override {
+    FrmWheelTest::SetUp();
+    if (HasFatalFailure()) return;
+    f.ui.ShowMainWindow();
+    ASSERT_TRUE(test::ShowActive(f.w));
+    box = f.Find<QComboBox>("cboCommand");
+  }
+  QComboBox* box = nullptr;
+};
 
 TEST_F(FrmWheelTest, ControlsAndMenusWithTheirTexts) {
   EXPECT_EQ(f.w->objectName(), "frmWheel");
@@ -226,23 +248,6 @@ TEST_F(FrmWheelTest, HomeSucceedsBusyOrFails) {
   EXPECT_EQ(CurFilter(1), 4);
   EXPECT_EQ(Title(1), "F-4");
   EXPECT_EQ(f.Dial(1), "0 ?");  // where the wheel stands is not known
-}
-
-TEST_F(FrmWheelTest, ExecuteRunsTheBoxAndTimesIt) {
-  MainWin().SetCmdText("Ver");
-  QTest::mouseClick(f.Find<QPushButton>("cmdExecute"), Qt::LeftButton);
-  EXPECT_EQ(f.w->MessageText(), "4.0 ; ");
-  EXPECT_TRUE(std::regex_match(f.w->TimeText(), std::regex(" [0-9]+"))) << f.w->TimeText();
-  // An empty box: an empty history entry and an empty message line.
-  MainWin().SetCmdText("");
-  f.w->ExecuteClick();
-  EXPECT_EQ(f.w->History(), (std::vector<std::string>{"", "Ver"}));
-  EXPECT_EQ(f.w->MessageText(), "");
-  // A click on the message line clears it.
-  MainWin().ShowMsg("something");
-  EXPECT_EQ(f.ui.MsgText(), "something");
-  QTest::mouseClick(f.Find<QLabel>("lblMsg"), Qt::LeftButton);
-  EXPECT_EQ(f.ui.MsgText(), "");
 }
 
 TEST_F(FrmWheelTest, WheelButtonPopsUpItsMenu) {
@@ -499,6 +504,123 @@ TEST_F(FrmWheelOfflineTest, JoystickEntries) {
   poll({{0, 1, JS_EVENT_BUTTON, 0}});  // button 1 of the kept list: one command, its reply shown
   EXPECT_EQ(f.ui.MsgText(), "Button 1 - Ver;F 3 Error Unknown command");
   SetJoystickDevice("/dev/input/js0");
+}
+
+// Into the box as the window opens, by a click near its start or by a Tab;
+// a key typed goes to the end of the line, and Return or keypad Enter runs
+// the line once.
+enum class Into { kOpened, kClick, kTab };
+class EnterTest : public DesktopTest,
+                  public ::testing::WithParamInterface<std::tuple<Into, Qt::Key>> {};
+
+TEST_P(EnterTest, TypedLineRunsOnce) {
+  const auto [into, key] = GetParam();
+  box->setEditText("F   ");
+  if (into != Into::kOpened) f.Find<QPushButton>("cmdExecute")->setFocus();
+  if (into == Into::kClick) test::Click(box->lineEdit(), QPoint(4, box->lineEdit()->height() / 2));
+  if (into == Into::kTab) test::Key(Qt::Key_Backtab);
+  ASSERT_EQ(QApplication::focusWidget(), box);
+  QApplication::processEvents();
+  test::Keys("1");
+  test::Key(key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+  EXPECT_EQ(f.w->History(), (std::vector<std::string>{"F   1"}));
+  EXPECT_EQ(f.w->CommandText(), "F 1");  // the wheel command's echo
+  EXPECT_EQ(f.w->MessageText(), "OK  ; ");
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, EnterTest,
+                         ::testing::Values(std::tuple(Into::kOpened, Qt::Key_Return),
+                                           std::tuple(Into::kOpened, Qt::Key_Enter),
+                                           std::tuple(Into::kClick, Qt::Key_Return),
+                                           std::tuple(Into::kTab, Qt::Key_Enter)));
+
+// Text windows open inside the screen's free area, moved left when there is
+// no room beside the window they belong to, read-only; the command
+// description is wide enough for its lines or wraps them. The error log and
+// the file listing go on the clipboard, too; an empty log opens nothing, and
+// a missing command description is said in a box.
+TEST_F(DesktopTest, TextWindowsFitTheScreen) {
+  const QRect avail = f.w->screen()->availableGeometry();
+  FrmFiles files;
+  files.SetStartDir(f.app.dir.path());
+  files.SetPatterns("*.TXT *.*");
+  files.Load();
+  for (QWidget* w : {static_cast<QWidget*>(f.w), static_cast<QWidget*>(&files)}) {
+    w->move(avail.right() - w->frameGeometry().width() - 20, avail.top() + 40);
+    ASSERT_TRUE(test::ShowActive(w));
+  }
+  CommLog("Port TimeOut");
+  const struct {
+    std::function<void()> open;
+    std::string text;  // as read or put on the clipboard
+    bool clipboard;
+  } opens[] = {{[&] { f.w->ErrorLogClick(); }, CommErrLogText(), true},
+               {[&] { f.w->CommandsClick(); }, f.app.dir.read("ZR_COMMANDS.TXT"), false},
+               {[&] { files.FileListToTextClick(); }, files.ListingText(), true}};
+  for (const auto& o : opens) {
+    const auto before = QApplication::topLevelWidgets();
+    o.open();
+    TextWindow* tw = nullptr;
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (auto* x = qobject_cast<TextWindow*>(t); x && !before.contains(t)) tw = x;
+    ASSERT_NE(tw, nullptr);
+    SCOPED_TRACE(tw->windowTitle().toStdString());
+    const QString text = QString::fromStdString(o.text);
+    if (o.clipboard) { EXPECT_EQ(QGuiApplication::clipboard()->text(), text); }
+    EXPECT_EQ(tw->Text(), QString(text).replace("\r\n", "\n"));
+    // Once the window manager has framed it.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tw->windowHandle()->frameMargins().top() > 0; }));
+    EXPECT_TRUE(avail.contains(tw->windowHandle()->frameGeometry()));
+    auto* edit = tw->findChild<QPlainTextEdit*>();
+    EXPECT_TRUE(edit->isReadOnly());
+    EXPECT_TRUE(edit->lineWrapMode() != QPlainTextEdit::NoWrap ||
+                edit->horizontalScrollBar()->maximum() == 0);
+    tw->close();
+  }
+  files.CancelClick();
+
+  CommInit();  // empties the log
+  QGuiApplication::clipboard()->setText("keep me");
+  f.w->ErrorLogClick();
+  EXPECT_EQ(test::Shown(), nullptr);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "keep me");
+  std::remove(f.app.dir.file("ZR_COMMANDS.TXT").c_str());
+  f.w->CommandsClick();
+  ASSERT_EQ(f.ui.boxes.size(), 1u);
+  EXPECT_EQ(f.ui.boxes[0].text, "File " + f.app.dir.file("ZR_COMMANDS.TXT") + " does not exist");
+}
+
+// 150 joined replies keep the message line and the wheel panels at their
+// heights; the line shows the start, its tooltip the whole reply. The time
+// of the line is shown; Execute on an empty box gives an empty history entry
+// and message line; a click on the message line clears it.
+TEST_F(DesktopTest, LongReplyKeepsTheHeights) {
+  auto* msg = f.Find<QLabel>("lblMsg");
+  auto heights = [&] {
+    std::vector<int> h{msg->height()};
+    for (QGroupBox* p : f.w->findChildren<QGroupBox*>("fraWheel")) h.push_back(p->height());
+    return h;
+  };
+  const std::vector<int> before = heights();
+  QString line, reply;
+  for (int i = 0; i < 150; ++i) line += "Ver;", reply += "4.0 ; ";
+  test::Keys(line);
+  test::Key(Qt::Key_Return);
+  QApplication::processEvents();
+  ASSERT_EQ(f.w->MessageText(), reply.toStdString());
+  EXPECT_EQ(heights(), before);
+  QHelpEvent tip(QEvent::ToolTip, msg->rect().center(), msg->mapToGlobal(msg->rect().center()));
+  QApplication::sendEvent(msg, &tip);
+  EXPECT_EQ(QToolTip::text(), reply);
+  EXPECT_TRUE(std::regex_match(f.w->TimeText(), std::regex(" [0-9]+"))) << f.w->TimeText();
+  box->clearEditText();
+  test::Click(f.Find<QPushButton>("cmdExecute"));
+  EXPECT_EQ(f.w->History(), (std::vector<std::string>{"", line.toStdString()}));
+  EXPECT_EQ(f.w->MessageText(), "");
+  MainWin().ShowMsg("something");
+  EXPECT_EQ(f.ui.MsgText(), "something");
+  test::Click(msg);
+  EXPECT_EQ(f.ui.MsgText(), "");
 }
 
 }  // namespace
