@@ -155,35 +155,10 @@ TEST_F(FrmWheelTest, ControlsAndMenusWithTheirTexts) {
   EXPECT_TRUE(f.Find("mnuQuit")->text().startsWith('&'));
 }
 
-TEST_F(FrmWheelOfflineTest, WheelsStillGetTheirEntries) {
-  EXPECT_EQ(WheelOnline(1), 0);
-  EXPECT_EQ(Title(1) + " " + Title(2) + " " + Button(1), "F-? B-? ?");
-  EXPECT_EQ(f.FilterCaptions(1).size(), 6u);
-  EXPECT_EQ(f.CheckedEntry(1), -1);
-  // A filter entry on an offline wheel changes nothing; the entry does not
-  // toggle its own check mark either.
-  MainWin().ShowMsg("before");
-  const int16_t sel = GetSelWheel();
-  f.w->FilterEntries(1)[2]->trigger();
-  EXPECT_EQ(f.w->MessageText(), "before");
-  EXPECT_EQ(CurFilter(1), 0);
-  EXPECT_EQ(f.CheckedEntry(1), -1);
-  EXPECT_EQ(GetSelWheel(), sel);
-  // Next and previous on an offline wheel show the unchanged number.
-  f.w->NextFilterClick(2);
-  EXPECT_EQ(f.w->MessageText(), "B 0");
-  EXPECT_EQ(CurFilter(2), 0);
-  // The status line follows the link's messages while the window is there.
-  CommLog("Port TimeOut");
-  CommLogAppend("1Z");
-  EXPECT_EQ(f.ui.MsgText(), "Port TimeOut, 1Z");
-  f.ui.UnloadMainWindow();
-  CommLog("after");  // no window: the link writes nowhere, and nothing breaks
-  EXPECT_EQ(f.ui.MsgText(), "");
-}
-
-// Filter entries move and check; next and previous wrap round.
-TEST_F(FrmWheelTest, FilterEntriesNextAndPrevious) {
+// Filter entries move and check; next and previous wrap round. The speed
+// test asks for the step and the repetitions and shows the result; the panel
+// keeps the filter it showed when the steps end between filters.
+TEST_F(FrmWheelTest, FilterEntriesNextPreviousAndSpeedTest) {
   const struct {
     int wheel, entry;  // entry -1: next, -2: previous
     const char *msg, *title;
@@ -213,6 +188,23 @@ TEST_F(FrmWheelTest, FilterEntriesNextAndPrevious) {
     ASSERT_EQ(GetFilter(k), 1);
     EXPECT_EQ(k, s.msg[2] - '0');
   }
+
+  f.w->FilterEntryClick(2, 4);  // filter 5
+  WaitWheel();
+  f.ui.answers = {std::string("2.5"), std::string("2")};
+  f.w->SpeedTestClick(2);
+  EXPECT_EQ(f.ui.prompts,
+            (std::vector<std::string>{"Filter move test|Enter number of positions to switch (1 is "
+                                      "switch to adjacent):",
+                                      "Filter move test|Enter number of repetitions:"}));
+  EXPECT_TRUE(std::regex_match(f.w->MessageText(), std::regex("2 repetitions -[0-9]+ msec")))
+      << f.w->MessageText();
+  EXPECT_EQ(CurFilter(2), 5);  // 1, then 3
+  EXPECT_EQ(Title(2), "B-5");
+  EXPECT_EQ(f.Dial(2), "6 3");  // drawn where it stands
+  int16_t k = 0;
+  ASSERT_EQ(GetFilter(k), 1);
+  EXPECT_EQ(k, 3);
 }
 
 TEST_F(FrmWheelTest, HomeSucceedsBusyOrFails) {
@@ -250,7 +242,10 @@ TEST_F(FrmWheelTest, HomeSucceedsBusyOrFails) {
   EXPECT_EQ(f.Dial(1), "0 ?");  // where the wheel stands is not known
 }
 
-TEST_F(FrmWheelTest, WheelButtonPopsUpItsMenu) {
+// A right click on a wheel's button pops up its menu with the filter checked.
+// "Configuration" edits ZR_CONFIG.TXT: a wheel no longer installed loses its
+// menu (kept as it was), is drawn offline, and its button does nothing.
+TEST_F(FrmWheelTest, WheelButtonAndConfiguration) {
   auto buttons = f.w->findChildren<WheelButton*>("cmdWheel");
   WheelButton* b1 = buttons[0]->property("index").toInt() == 1 ? buttons[0] : buttons[1];
   QTest::mouseClick(b1, Qt::RightButton);
@@ -258,16 +253,7 @@ TEST_F(FrmWheelTest, WheelButtonPopsUpItsMenu) {
   EXPECT_EQ(GetSelWheel(), 2);
   EXPECT_EQ(f.CheckedEntry(2), CurFilter(2) - 1);
   f.w->WheelMenu(2)->hide();
-  // Not installed: nothing happens.
-  AppSettings().WheelInstalled[2] = 0;
-  SelectWheel(1);
-  QTest::mouseClick(b1, Qt::RightButton);
-  QTest::mouseClick(b1, Qt::LeftButton);
-  EXPECT_FALSE(f.w->WheelMenu(2)->isVisible());
-  EXPECT_EQ(GetSelWheel(), 1);
-}
 
-TEST_F(FrmWheelTest, ConfigurationHidesAWheelMenu) {
   EXPECT_TRUE(f.w->WheelMenu(2)->menuAction()->isVisible());
   f.app.SetConfig("W2_INSTALLED", "0");
   std::string edited;
@@ -276,9 +262,13 @@ TEST_F(FrmWheelTest, ConfigurationHidesAWheelMenu) {
   EXPECT_EQ(edited, f.app.dir.file("ZR_CONFIG.TXT"));
   EXPECT_FALSE(f.w->WheelMenu(2)->menuAction()->isVisible());
   EXPECT_TRUE(f.w->WheelMenu(1)->menuAction()->isVisible());
-  // The menu stays as it was; the drawing shows the wheel offline.
   EXPECT_EQ(f.FilterCaptions(2).size(), 6u);
   EXPECT_EQ(f.Dial(2), "0 ?");
+  SelectWheel(1);
+  QTest::mouseClick(b1, Qt::RightButton);
+  QTest::mouseClick(b1, Qt::LeftButton);
+  EXPECT_FALSE(f.w->WheelMenu(2)->isVisible());
+  EXPECT_EQ(GetSelWheel(), 1);
 }
 
 // "Parameters" reads the wheel's file again; "Read Par. File" copies a
@@ -356,28 +346,6 @@ TEST_F(FrmWheelTest, ParametersAndReadParFile) {
   EXPECT_EQ(f.w->MessageText(), "Parameter file not read");
 }
 
-// The speed test asks for the step and the repetitions and shows the
-// result; the panel keeps the filter it showed when the steps end between
-// filters.
-TEST_F(FrmWheelTest, SpeedTest) {
-  f.w->FilterEntryClick(2, 4);  // filter 5
-  WaitWheel();
-  f.ui.answers = {std::string("2.5"), std::string("2")};
-  f.w->SpeedTestClick(2);
-  EXPECT_EQ(f.ui.prompts,
-            (std::vector<std::string>{"Filter move test|Enter number of positions to switch (1 is "
-                                      "switch to adjacent):",
-                                      "Filter move test|Enter number of repetitions:"}));
-  EXPECT_TRUE(std::regex_match(f.w->MessageText(), std::regex("2 repetitions -[0-9]+ msec")))
-      << f.w->MessageText();
-  EXPECT_EQ(CurFilter(2), 5);  // 1, then 3
-  EXPECT_EQ(Title(2), "B-5");
-  EXPECT_EQ(f.Dial(2), "6 3");  // drawn where it stands
-  int16_t k = 0;
-  ASSERT_EQ(GetFilter(k), 1);
-  EXPECT_EQ(k, 3);
-}
-
 // The window goes by "Quit", by an "Unload" command inside its own Execute
 // handler, or by "Quit" while a command waits; it is deleted only after its
 // handler has returned, and the port closes with it.
@@ -421,10 +389,28 @@ TEST_F(FrmWheelTest, ClosingWithAnAutomationObjectKeepsThePort) {
   EXPECT_EQ(CommIsLoaded(), 0);
 }
 
-// The joystick entries; calibration from a file of joystick records polled by
-// the tick; the command list in the edit dialog. A file that cannot be
-// written (a directory in its place) is said in a box.
-TEST_F(FrmWheelOfflineTest, JoystickEntries) {
+// Offline wheels still get their entries. The joystick entries; calibration
+// from a file of joystick records polled by the tick; the command list in the
+// edit dialog. A file that cannot be written (a directory in its place) is
+// said in a box.
+TEST_F(FrmWheelOfflineTest, WheelAndJoystickEntries) {
+  EXPECT_EQ(WheelOnline(1), 0);
+  EXPECT_EQ(Title(1) + " " + Title(2) + " " + Button(1), "F-? B-? ?");
+  EXPECT_EQ(f.FilterCaptions(1).size(), 6u);
+  EXPECT_EQ(f.CheckedEntry(1), -1);
+  // A filter entry on an offline wheel changes nothing; the entry does not
+  // toggle its own check mark either.
+  MainWin().ShowMsg("before");
+  const int16_t sel = GetSelWheel();
+  f.w->FilterEntries(1)[2]->trigger();
+  EXPECT_EQ(f.w->MessageText(), "before");
+  EXPECT_EQ(CurFilter(1), 0);
+  EXPECT_EQ(f.CheckedEntry(1), -1);
+  EXPECT_EQ(GetSelWheel(), sel);
+  // Next and previous on an offline wheel show the unchanged number.
+  f.w->NextFilterClick(2);
+  EXPECT_EQ(f.w->MessageText(), "B 0");
+  EXPECT_EQ(CurFilter(2), 0);
   // No joystick device here reads as a stick at rest, so "On?" switches on.
   AppSettings().JoyOn = 0;
   f.Find("mnuJoyOn")->trigger();
@@ -504,6 +490,13 @@ TEST_F(FrmWheelOfflineTest, JoystickEntries) {
   poll({{0, 1, JS_EVENT_BUTTON, 0}});  // button 1 of the kept list: one command, its reply shown
   EXPECT_EQ(f.ui.MsgText(), "Button 1 - Ver;F 3 Error Unknown command");
   SetJoystickDevice("/dev/input/js0");
+  // The status line follows the link's messages while the window is there.
+  CommLog("Port TimeOut");
+  CommLogAppend("1Z");
+  EXPECT_EQ(f.ui.MsgText(), "Port TimeOut, 1Z");
+  f.ui.UnloadMainWindow();
+  CommLog("after");  // no window: the link writes nowhere, and nothing breaks
+  EXPECT_EQ(f.ui.MsgText(), "");
 }
 
 // Into the box as the window opens, by a click near its start or by a Tab;
