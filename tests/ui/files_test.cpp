@@ -95,8 +95,9 @@ class FilesUiTest : public ::testing::Test {
   bool answerOk_ = true;
 };
 
-// Loading sets the caption, the patterns and the lists; a click on a file
-// shows its details, and a name typed over them is the result.
+// Loading sets the caption, the patterns and the lists; the controls and the
+// menu bar; a click on a file shows its details, and a name typed over them
+// is the result.
 TEST_F(FilesUiTest, LoadListsAndAClickOrATypedNameChooses) {
   tmp_.writeRaw("A.PRG", "");
   tmp_.writeRaw("b.prg", "x");
@@ -130,6 +131,32 @@ TEST_F(FilesUiTest, LoadListsAndAClickOrATypedNameChooses) {
   filter->setEditText("*.*");
   EXPECT_EQ(f.ListedFiles(), (std::vector<std::string>{"A.PRG", "b.prg", "C.TXT"}));
   ASSERT_TRUE(test::ShowActive(&f));
+  // The controls follow the size.
+  f.resize(600, 400);
+  QApplication::processEvents();
+  auto* client = f.findChild<QWidget*>("client");
+  const int wT = client->width() * 15, hT = client->height() * 15;
+  const int c = (wT - 140) / 2;
+  auto px = [](int twips) { return (twips * 2 + 15) / 30; };
+  const struct {
+    const char* name;
+    int x, y, h;  // h 0: not looked at
+  } cases[] = {{"Drive1", 40, 0, 0},
+               {"Dir1", 40, 400, hT - 840},
+               {"txtDir", 40, hT - 400, 0},
+               {"cboFilter", c + 100, 0, 0},
+               {"File1", c + 100, 400, hT - 840},
+               {"txtFile", c + 100, hT - 400, 0}};
+  for (const auto& k : cases) {
+    QWidget* w = f.findChild<QWidget*>(k.name);
+    ASSERT_NE(w, nullptr) << k.name;
+    EXPECT_EQ(w->geometry().topLeft(), QPoint(px(k.x), px(k.y))) << k.name;
+    EXPECT_EQ(w->width(), px(c)) << k.name;
+    if (k.h) { EXPECT_EQ(w->height(), px(k.h)) << k.name; }
+  }
+  std::string top;
+  for (QAction* a : f.findChild<QMenuBar*>()->actions()) top += a->text().toStdString() + "|";
+  EXPECT_EQ(top, "New|Copy|Delete|View|             Done|Cancel|");
   filter->setFocus();
   filter->lineEdit()->selectAll();
   test::Keys("?.TXT");
@@ -331,39 +358,6 @@ TEST_F(FilesUiTest, FolderAndFileOperations) {
   f.CopyFilesClick();
   EXPECT_FALSE(fs::exists(tmp_.file("dest/ro.txt")));
   f.DoneClick();
-}
-
-TEST_F(FilesUiTest, LayoutFollowsTheSize) {
-  FrmFiles f;
-  Open(f);
-  f.resize(600, 400);
-  f.show();
-  QApplication::processEvents();
-  auto* client = f.findChild<QWidget*>("client");
-  const int wT = client->width() * 15, hT = client->height() * 15;
-  const int c = (wT - 140) / 2;
-  auto px = [](int twips) { return (twips * 2 + 15) / 30; };
-  const struct {
-    const char* name;
-    int x, y, h;  // h 0: not looked at
-  } cases[] = {{"Drive1", 40, 0, 0},
-               {"Dir1", 40, 400, hT - 840},
-               {"txtDir", 40, hT - 400, 0},
-               {"cboFilter", c + 100, 0, 0},
-               {"File1", c + 100, 400, hT - 840},
-               {"txtFile", c + 100, hT - 400, 0}};
-  for (const auto& k : cases) {
-    QWidget* w = f.findChild<QWidget*>(k.name);
-    ASSERT_NE(w, nullptr) << k.name;
-    EXPECT_EQ(w->geometry().topLeft(), QPoint(px(k.x), px(k.y))) << k.name;
-    EXPECT_EQ(w->width(), px(c)) << k.name;
-    if (k.h) { EXPECT_EQ(w->height(), px(k.h)) << k.name; }
-  }
-  // The menu bar's entries.
-  std::string top;
-  for (QAction* a : f.findChild<QMenuBar*>()->actions()) top += a->text().toStdString() + "|";
-  EXPECT_EQ(top, "New|Copy|Delete|View|             Done|Cancel|");
-  f.close();
 }
 
 }  // namespace

@@ -54,7 +54,10 @@ class FrmInterpTest : public ::testing::Test {
   FrmInterp* w = nullptr;
 };
 
-TEST_F(FrmInterpTest, OpensOnceBesideTheMainWindowAndScrolls) {
+// Opened once beside the main window, scrolled by keys and entries; then
+// lines edited, clicked, run, read, written and printed; it goes with the
+// main window.
+TEST_F(FrmInterpTest, OpensScrollsEditsRunsAndGoes) {
   EXPECT_EQ(w->pos(), QPoint(f.w->frameGeometry().width(), 0));
   EXPECT_EQ(f.w->x(), 0);
   f.Find("mnuInterpEdit")->trigger();
@@ -96,16 +99,7 @@ TEST_F(FrmInterpTest, OpensOnceBesideTheMainWindowAndScrolls) {
   QFocusEvent out(QEvent::FocusOut);
   QApplication::sendEvent(w->RowText(0), &out);
   EXPECT_EQ(ProgramLines(), Numbered(rows * 5 / 2));
-  // It goes with the main window.
-  QPointer<FrmInterp> guard = w;
-  f.ui.UnloadMainWindow();
-  EXPECT_FALSE(IsFormLoaded("frmInterp"));
-  test::FlushDeletes();
-  EXPECT_TRUE(guard.isNull());
-  EXPECT_EQ(FrmInterp::Instance(), nullptr);
-}
 
-TEST_F(FrmInterpTest, EditClickRunReadWriteAndPrint) {
   SetProgram({"End"});
   Edit(0, "F 1");
   EXPECT_EQ(ProgramLines(), Lines{"End"});  // the last line is not edited
@@ -169,6 +163,14 @@ TEST_F(FrmInterpTest, EditClickRunReadWriteAndPrint) {
   printer.setOutputFileName(QString::fromStdString(dir.file("p.pdf")));  // PDF
   EXPECT_TRUE(w->PrintTo(printer));
   EXPECT_GT(QFileInfo(QString::fromStdString(dir.file("p.pdf"))).size(), 1000);
+
+  // It goes with the main window.
+  QPointer<FrmInterp> guard = w;
+  f.ui.UnloadMainWindow();
+  EXPECT_FALSE(IsFormLoaded("frmInterp"));
+  test::FlushDeletes();
+  EXPECT_TRUE(guard.isNull());
+  EXPECT_EQ(FrmInterp::Instance(), nullptr);
 }
 
 }  // namespace
