@@ -5,8 +5,10 @@
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QDir>
 #include <QGroupBox>
 #include <QHelpEvent>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -31,10 +33,12 @@
 #include "core/commands.h"
 #include "core/main_model.h"
 #include "core/tick.h"
+#include "interp/interp.h"
 #include "joystick/joystick.h"
 #include "params/trapar.h"
 #include "ui/frm_edit.h"
 #include "ui/frm_files.h"
+#include "ui/frm_interp.h"
 #include "ui/frm_parlist.h"
 #include "ui/text_window.h"
 #include "ui/widgets.h"
@@ -583,11 +587,42 @@ TEST_F(DesktopTest, TextWindowsFitTheScreen) {
   EXPECT_EQ(f.ui.boxes[0].text, "File " + f.app.dir.file("ZR_COMMANDS.TXT") + " does not exist");
 }
 
-// 150 joined replies keep the message line and the wheel panels at their
-// heights; the line shows the start, its tooltip the whole reply. The time
-// of the line is shown; Execute on an empty box gives an empty history entry
-// and message line; a click on the message line clears it.
-TEST_F(DesktopTest, LongReplyKeepsTheHeights) {
+// Pictures of the program's windows, to $NVX_SCREENSHOT_DIR when it is set
+// (scripts/screenshots.sh), else to a temporary directory; each must be a
+// real picture, not a blank one.
+class Screenshots : public DesktopTest {
+ protected:
+  void SetUp() override {
+    DesktopTest::SetUp();
+    if (dir.isEmpty()) dir = QString::fromStdString(tmp.path());
+    QDir().mkpath(dir);
+  }
+  // Saves a widget's picture once it is on the screen, and checks it is not blank.
+  void Shoot(QWidget* w, const char* name) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    QTest::qWait(50);
+    const QImage img = w->grab().toImage();
+    EXPECT_TRUE(img.width() > 50 && img.height() > 50) << name;
+    bool varied = false;
+    for (int y = 0; y < img.height() && !varied; y += 3)
+      for (int x = 0; x < img.width() && !varied; x += 3)
+        varied = img.pixel(x, y) != img.pixel(0, 0);
+    EXPECT_TRUE(varied) << name;
+    EXPECT_TRUE(img.save(dir + "/" + name)) << name;
+  }
+  test::TempDir tmp;
+  QString dir = qEnvironmentVariable("NVX_SCREENSHOT_DIR");
+};
+
+// A typed line of 150 commands: the joined replies keep the message line and
+// the wheel panels at their heights; the line shows the start, its tooltip the
+// whole reply; the line's time is shown. Execute on an empty box gives an
+// empty history entry and message line; a click on the message line clears
+// it. Pictured: the main window (also large, and with a wheel offline), the
+// long reply and its tooltip, an open wheel menu, the error log, the
+// interpreter during a run, the parameter list editor with an open edit box,
+// the file dialog.
+TEST_F(Screenshots, Windows) {
   auto* msg = f.Find<QLabel>("lblMsg");
   auto heights = [&] {
     std::vector<int> h{msg->height()};
@@ -602,9 +637,18 @@ TEST_F(DesktopTest, LongReplyKeepsTheHeights) {
   QApplication::processEvents();
   ASSERT_EQ(f.w->MessageText(), reply.toStdString());
   EXPECT_EQ(heights(), before);
-  QHelpEvent tip(QEvent::ToolTip, msg->rect().center(), msg->mapToGlobal(msg->rect().center()));
-  QApplication::sendEvent(msg, &tip);
+  Shoot(f.w, "long_reply.png");
+  QHelpEvent help(QEvent::ToolTip, msg->rect().center(), msg->mapToGlobal(msg->rect().center()));
+  QApplication::sendEvent(msg, &help);
   EXPECT_EQ(QToolTip::text(), reply);
+  QWidget* tip = nullptr;
+  ASSERT_TRUE(QTest::qWaitFor([&] {
+    for (QWidget* t : QApplication::topLevelWidgets())
+      if (t->inherits("QTipLabel") && t->isVisible()) tip = t;
+    return tip != nullptr;
+  }));
+  Shoot(tip, "long_reply_tooltip.png");
+  tip->hide();
   EXPECT_TRUE(std::regex_match(f.w->TimeText(), std::regex(" [0-9]+"))) << f.w->TimeText();
   box->clearEditText();
   test::Click(f.Find<QPushButton>("cmdExecute"));
@@ -614,6 +658,70 @@ TEST_F(DesktopTest, LongReplyKeepsTheHeights) {
   EXPECT_EQ(f.ui.MsgText(), "something");
   test::Click(msg);
   EXPECT_EQ(f.ui.MsgText(), "");
+
+  f.w->FilterEntryClick(1, 2);
+  WaitWheel();
+  MainWin().SetCmdText("F 3;F Wait");
+  f.w->ExecuteClick();
+  Shoot(f.w, "main_window.png");
+  f.w->resize(760, 520);
+  Shoot(f.w, "main_window_large.png");
+  f.w->resize(480, 400);
+
+  // Wheel B offline after a failed initialisation: an empty disc with "?".
+  f.app.dir.write("ZR_PARW2.TXT", "\"W2CONTR\",1\n");
+  f.w->ParametersClick(2);
+  Shoot(f.w, "offline_wheel.png");
+
+  QMenu* m = f.w->WheelMenu(1);
+  f.w->WheelMenuOpened(1);
+  m->popup(f.w->mapToGlobal(QPoint(60, 30)));
+  Shoot(m, "wheel_menu.png");
+  m->hide();
+
+  CommLog("Port TimeOut");
+  CommLogAppend(" 1Z");
+  CommLog("ERROR # 1010");
+  f.w->ErrorLogClick();
+  ASSERT_NE(test::Shown(), nullptr);
+  Shoot(test::Shown(), "error_log.png");
+  test::Shown()->close();
+
+  f.Find("mnuInterpEdit")->trigger();
+  ASSERT_EQ(ReadProgramFile(f.app.dir.file("SAMPLE.PRG")), "Program read");
+  StartOver();
+  StartRun();
+  for (int i = 0; i < 9 && RunState() == 1; ++i) PeriodicTick();
+  ASSERT_EQ(RunState(), 1);
+  Shoot(FrmInterp::Instance(), "interpreter.png");
+  StopRun();
+
+  SetParDir(f.app.dir.path());
+  SetParFile("ZR_PARW1.TXT");
+  {
+    FrmParList p;
+    p.SetShowPar(-1, -1);
+    p.Load();
+    ASSERT_TRUE(test::ShowActive(&p));
+    p.EditCell(5, 1);
+    Shoot(&p, "parlist_editor.png");
+    p.done(0);
+  }
+  CurParList().clear();
+
+  std::filesystem::create_directories(f.app.dir.file("programs"));
+  FrmFiles files;
+  files.SetStartDir(f.app.dir.path());
+  files.SetFilter("*.TXT");
+  files.SetPatterns("*.TXT *.*");
+  files.SetTitle("Select a parameter file");
+  files.Load();
+  files.resize(620, 380);
+  files.show();
+  files.ClickFile(1);
+  Shoot(&files, "file_dialog.png");
+  files.DoneClick();
+  test::FlushDeletes();
 }
 
 }  // namespace
