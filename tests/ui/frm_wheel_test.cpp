@@ -506,30 +506,30 @@ TEST_F(FrmWheelOfflineTest, WheelAndJoystickEntries) {
 // Into the box as the window opens, by a click near its start or by a Tab;
 // a key typed goes to the end of the line, and Return or keypad Enter runs
 // the line once.
-enum class Into { kOpened, kClick, kTab };
-class EnterTest : public DesktopTest,
-                  public ::testing::WithParamInterface<std::tuple<Into, Qt::Key>> {};
-
-TEST_P(EnterTest, TypedLineRunsOnce) {
-  const auto [into, key] = GetParam();
-  box->setEditText("F   ");
-  if (into != Into::kOpened) f.Find<QPushButton>("cmdExecute")->setFocus();
-  if (into == Into::kClick) test::Click(box->lineEdit(), QPoint(4, box->lineEdit()->height() / 2));
-  if (into == Into::kTab) test::Key(Qt::Key_Backtab);
-  ASSERT_EQ(QApplication::focusWidget(), box);
-  QApplication::processEvents();
-  test::Keys("1");
-  test::Key(key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
-  EXPECT_EQ(f.w->History(), (std::vector<std::string>{"F   1"}));
-  EXPECT_EQ(f.w->CommandText(), "F 1");  // the wheel command's echo
-  EXPECT_EQ(f.w->MessageText(), "OK  ; ");
+TEST_F(DesktopTest, TypedLineRunsOnce) {
+  enum Into { kOpened, kClick, kTab };
+  const std::pair<Into, Qt::Key> ways[] = {{kOpened, Qt::Key_Return},
+                                           {kOpened, Qt::Key_Enter},
+                                           {kClick, Qt::Key_Return},
+                                           {kTab, Qt::Key_Enter}};
+  std::vector<std::string> history;  // newest first
+  for (const auto& [into, key] : ways) {
+    const std::string n = std::to_string(history.size() + 1);  // the filter, typed last
+    SCOPED_TRACE(n);
+    box->setEditText("F   ");
+    if (into != kOpened) f.Find<QPushButton>("cmdExecute")->setFocus();
+    if (into == kClick) test::Click(box->lineEdit(), QPoint(4, box->lineEdit()->height() / 2));
+    if (into == kTab) test::Key(Qt::Key_Backtab);
+    ASSERT_EQ(QApplication::focusWidget(), box);
+    QApplication::processEvents();
+    test::Keys(QString::fromStdString(n));
+    test::Key(key, key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+    history.insert(history.begin(), "F   " + n);
+    EXPECT_EQ(f.w->History(), history);
+    EXPECT_EQ(f.w->CommandText(), "F " + n);  // the wheel command's echo
+    EXPECT_EQ(f.w->MessageText(), "OK  ; ");
+  }
 }
-
-INSTANTIATE_TEST_SUITE_P(Ways, EnterTest,
-                         ::testing::Values(std::tuple(Into::kOpened, Qt::Key_Return),
-                                           std::tuple(Into::kOpened, Qt::Key_Enter),
-                                           std::tuple(Into::kClick, Qt::Key_Return),
-                                           std::tuple(Into::kTab, Qt::Key_Enter)));
 
 // Text windows open inside the screen's free area, moved left when there is
 // no room beside the window they belong to, read-only; the command
