@@ -277,8 +277,7 @@ TEST_F(FrmWheelTest, WheelButtonAndConfiguration) {
 
 // "Parameters" reads the wheel's file again; "Read Par. File" copies a
 // chosen one over it first. A file that breaks the wheel leaves it offline
-// with the entry "Filter 1". Then the program's own dialogs behind the
-// entries: the file dialog, and the parameter list editor.
+// with the entry "Filter 1".
 TEST_F(FrmWheelTest, ParametersAndReadParFile) {
   const std::string four = f.WriteFilterCount(2, 4, "ZR_PARW2_FOUR.TXT");
   const std::string own = f.WriteFilterCount(2, 8), config = f.app.dir.read("ZR_CONFIG.TXT");
@@ -312,42 +311,6 @@ TEST_F(FrmWheelTest, ParametersAndReadParFile) {
     EXPECT_EQ(f.Dial(2), c.filters ? std::to_string(c.filters) + " " + std::to_string(CurFilter(2))
                                    : std::string("0 ?"));
   }
-
-  f.w->parFileChooser = nullptr;
-  f.w->parListEditor = [&] { FrmParList::EditCurrentFile(f.w); };
-  f.WriteFilterCount(1, 7, "ZR_PARW1_SEVEN.TXT");
-  std::vector<std::string> offered;
-  std::string editorTitle;
-  // The file dialog: choose the copy; then the editor: change the count to 8
-  // and close it.
-  QTimer::singleShot(0, [&] {
-    FrmFiles* d = Shown<FrmFiles>();
-    ASSERT_NE(d, nullptr);
-    offered = d->ListedFiles();
-    if (offered.size() == 2) d->DoubleClickFile(1);
-    if (d->isVisible()) d->CancelClick();
-    QTimer::singleShot(0, [&] {
-      FrmParList* e = Shown<FrmParList>();
-      ASSERT_NE(e, nullptr);
-      editorTitle = e->windowTitle().toStdString();
-      QTableWidget* g = e->Grid();
-      for (int r = 0; r < g->rowCount(); ++r)
-        if (g->item(r, 0)->text() == "W1FILTPOSITIONS") g->item(r, 1)->setText("8");
-      e->close();
-    });
-  });
-  f.w->ReadParFileClick(1);
-  EXPECT_EQ(offered, (std::vector<std::string>{"ZR_PARW1.TXT", "ZR_PARW1_SEVEN.TXT"}));
-  EXPECT_EQ(editorTitle, f.app.dir.file("ZR_PARW1.TXT"));
-  EXPECT_NE(f.app.dir.read("ZR_PARW1.TXT").find("\"W1FILTPOSITIONS\",8\r\n"), std::string::npos);
-  EXPECT_EQ(f.w->MessageText(), "F On");
-  EXPECT_EQ(f.FilterCaptions(1).size(), 8u);
-  // Cancelled in the file dialog: nothing copied, no editor.
-  QTimer::singleShot(0, [&] {
-    if (FrmFiles* d = Shown<FrmFiles>()) d->CancelClick();
-  });
-  f.w->ReadParFileClick(1);
-  EXPECT_EQ(f.w->MessageText(), "Parameter file not read");
 }
 
 // The window goes by "Quit", by an "Unload" command inside its own Execute
@@ -696,31 +659,44 @@ TEST_F(Screenshots, Windows) {
   Shoot(FrmInterp::Instance(), "interpreter.png");
   StopRun();
 
-  SetParDir(f.app.dir.path());
-  SetParFile("ZR_PARW1.TXT");
-  {
-    FrmParList p;
-    p.SetShowPar(-1, -1);
-    p.Load();
-    ASSERT_TRUE(test::ShowActive(&p));
-    p.EditCell(5, 1);
-    Shoot(&p, "parlist_editor.png");
-    p.done(0);
-  }
-  CurParList().clear();
-
-  std::filesystem::create_directories(f.app.dir.file("programs"));
-  FrmFiles files;
-  files.SetStartDir(f.app.dir.path());
-  files.SetFilter("*.TXT");
-  files.SetPatterns("*.TXT *.*");
-  files.SetTitle("Select a parameter file");
-  files.Load();
-  files.resize(620, 380);
-  files.show();
-  files.ClickFile(1);
-  Shoot(&files, "file_dialog.png");
-  files.DoneClick();
+  f.w->parListEditor = [&] { FrmParList::EditCurrentFile(f.w); };
+  f.WriteFilterCount(1, 7, "ZR_PARW1_SEVEN.TXT");
+  std::vector<std::string> offered;
+  std::string editorTitle;
+  // "Read Par. File" through the program's own dialogs: the file dialog, the
+  // copy chosen; then the editor, an edit box open, changes the count to 8.
+  QTimer::singleShot(0, [&] {
+    FrmFiles* d = Shown<FrmFiles>();
+    ASSERT_NE(d, nullptr);
+    offered = d->ListedFiles();
+    d->ClickFile(1);
+    Shoot(d, "file_dialog.png");
+    if (offered.size() == 2) d->DoubleClickFile(1);
+    if (d->isVisible()) d->CancelClick();
+    QTimer::singleShot(0, [&] {
+      FrmParList* e = Shown<FrmParList>();
+      ASSERT_NE(e, nullptr);
+      editorTitle = e->windowTitle().toStdString();
+      e->EditCell(5, 1);
+      Shoot(e, "parlist_editor.png");
+      QTableWidget* g = e->Grid();
+      for (int r = 0; r < g->rowCount(); ++r)
+        if (g->item(r, 0)->text() == "W1FILTPOSITIONS") g->item(r, 1)->setText("8");
+      e->close();
+    });
+  });
+  f.w->ReadParFileClick(1);
+  EXPECT_EQ(offered, (std::vector<std::string>{"ZR_PARW1.TXT", "ZR_PARW1_SEVEN.TXT"}));
+  EXPECT_EQ(editorTitle, f.app.dir.file("ZR_PARW1.TXT"));
+  EXPECT_NE(f.app.dir.read("ZR_PARW1.TXT").find("\"W1FILTPOSITIONS\",8\r\n"), std::string::npos);
+  EXPECT_EQ(f.w->MessageText(), "F On");
+  EXPECT_EQ(f.FilterCaptions(1).size(), 8u);
+  // Cancelled in the file dialog: nothing copied, no editor.
+  QTimer::singleShot(0, [&] {
+    if (FrmFiles* d = Shown<FrmFiles>()) d->CancelClick();
+  });
+  f.w->ReadParFileClick(1);
+  EXPECT_EQ(f.w->MessageText(), "Parameter file not read");
   test::FlushDeletes();
 }
 
