@@ -97,7 +97,8 @@ class FilesUiTest : public ::testing::Test {
 
 // Loading sets the caption, the patterns and the lists; the controls and the
 // menu bar; a click on a file shows its details, and a name typed over them
-// is the result.
+// is the result. Shown modally, the dialog ends by its menu entries or a
+// double-click on a file, with the folder and the file chosen.
 TEST_F(FilesUiTest, LoadListsAndAClickOrATypedNameChooses) {
   tmp_.writeRaw("A.PRG", "");
   tmp_.writeRaw("b.prg", "x");
@@ -179,42 +180,34 @@ TEST_F(FilesUiTest, LoadListsAndAClickOrATypedNameChooses) {
   EXPECT_EQ(f.PatternChoices(), (std::vector<std::string>{""}));
   EXPECT_EQ(f.GetResFile(), "");
   f.DoneClick();
-}
 
-// Shown modally, the dialog ends by its menu entries or a double-click on a
-// file, with the folder and the file chosen.
-TEST_F(FilesUiTest, ModalRunEndsWithTheChoice) {
-  tmp_.writeRaw("A.PRG", "");
-  tmp_.writeRaw("B.PRG", "");
   const struct {
-    const char* end;  // a menu entry, or "" for a double-click on B.PRG
+    const char* end;  // a menu entry, or "" for a double-click on b.prg
     int result;
     bool dir;
     const char* file;
-  } cases[] = {{"mnuDone", QDialog::Accepted, true, ""},
-               {"mnuCancel", QDialog::Rejected, false, ""},
-               {"", QDialog::Accepted, true, "B.PRG"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.end);
-    FrmFiles f;
+  } ends[] = {{"mnuDone", QDialog::Accepted, true, ""},
+              {"mnuCancel", QDialog::Rejected, false, ""},
+              {"", QDialog::Accepted, true, "b.prg"}};
+  for (const auto& e : ends) {
+    SCOPED_TRACE(e.end);
     Prepare(f, "*.PRG");
     QTimer::singleShot(0, &f, [&] {
       ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
-      auto* list = Child<QListWidget>(f, "File1");
-      if (*c.end) {
-        if (!c.dir) f.ClickFile(0);
-        f.findChild<QAction*>(c.end)->trigger();
+      if (*e.end) {
+        if (!e.dir) f.ClickFile(0);
+        f.findChild<QAction*>(e.end)->trigger();
       } else {
         // The list's double-click signal, as a double-click on the entry gives
         // it.
         emit list->itemDoubleClicked(list->item(1));
       }
     });
-    EXPECT_EQ(f.Show(), c.result);
+    EXPECT_EQ(f.Show(), e.result);
     EXPECT_FALSE(f.isVisible());
-    EXPECT_EQ(f.GetResDir(), c.dir ? Dir() : "");
-    EXPECT_EQ(f.GetResFile(), c.file);
-    if (*c.file) { EXPECT_EQ(Child<QLineEdit>(f, "txtFile")->text(), c.file); }
+    EXPECT_EQ(f.GetResDir(), e.dir ? Dir() : "");
+    EXPECT_EQ(f.GetResFile(), e.file);
+    if (*e.file) { EXPECT_EQ(Child<QLineEdit>(f, "txtFile")->text(), e.file); }
   }
 }
 

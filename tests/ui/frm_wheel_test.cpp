@@ -157,12 +157,24 @@ TEST_F(FrmWheelTest, ControlsAndMenusWithTheirTexts) {
   // Accelerators are kept on the captions.
   EXPECT_TRUE(f.Find<QMenu>("mnuConf")->title().contains('&'));
   EXPECT_TRUE(f.Find("mnuQuit")->text().startsWith('&'));
+
+  // Closed while an automation object holds the link: the port stays open
+  // until the object ends.
+  AutomationObjectCreated();
+  f.ui.ShowMainWindow();
+  f.w->close();
+  EXPECT_EQ(MainWinLoaded(), 0);
+  EXPECT_EQ(CommIsLoaded(), 1);
+  EXPECT_EQ(CommPortIsOpen(), -1);
+  AutomationObjectEnded();
+  EXPECT_EQ(CommIsLoaded(), 0);
 }
 
 // Filter entries move and check; next and previous wrap round. The speed
 // test asks for the step and the repetitions and shows the result; the panel
-// keeps the filter it showed when the steps end between filters.
-TEST_F(FrmWheelTest, FilterEntriesNextPreviousAndSpeedTest) {
+// keeps the filter it showed when the steps end between filters. Home
+// succeeds, shows the wheel busy, or fails.
+TEST_F(FrmWheelTest, FilterEntriesSpeedTestAndHome) {
   const struct {
     int wheel, entry;  // entry -1: next, -2: previous
     const char *msg, *title;
@@ -209,9 +221,8 @@ TEST_F(FrmWheelTest, FilterEntriesNextPreviousAndSpeedTest) {
   int16_t k = 0;
   ASSERT_EQ(GetFilter(k), 1);
   EXPECT_EQ(k, 3);
-}
 
-TEST_F(FrmWheelTest, HomeSucceedsBusyOrFails) {
+  // Home: done, busy while it waits, or failed.
   CurFilter(2) = 0;
   f.w->HomeClick(2);
   EXPECT_TRUE(f.ui.boxes.empty());
@@ -343,17 +354,6 @@ TEST(FrmWheelEndTest, QuitAndUnloadCloseThePort) {
     test::FlushDeletes();
     EXPECT_TRUE(w.isNull());
   }
-}
-
-TEST_F(FrmWheelTest, ClosingWithAnAutomationObjectKeepsThePort) {
-  AutomationObjectCreated();
-  f.ui.ShowMainWindow();
-  f.w->close();
-  EXPECT_EQ(MainWinLoaded(), 0);
-  EXPECT_EQ(CommIsLoaded(), 1);
-  EXPECT_EQ(CommPortIsOpen(), -1);
-  AutomationObjectEnded();
-  EXPECT_EQ(CommIsLoaded(), 0);
 }
 
 // Offline wheels still get their entries. The joystick entries; calibration
