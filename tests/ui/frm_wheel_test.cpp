@@ -257,35 +257,6 @@ TEST_F(FrmWheelTest, FilterEntriesSpeedTestAndHome) {
   EXPECT_EQ(f.Dial(1), "0 ?");  // where the wheel stands is not known
 }
 
-// A right click on a wheel's button pops up its menu with the filter checked.
-// "Configuration" edits ZR_CONFIG.TXT: a wheel no longer installed loses its
-// menu (kept as it was), is drawn offline, and its button does nothing.
-TEST_F(FrmWheelTest, WheelButtonAndConfiguration) {
-  auto buttons = f.w->findChildren<WheelButton*>("cmdWheel");
-  WheelButton* b1 = buttons[0]->property("index").toInt() == 1 ? buttons[0] : buttons[1];
-  QTest::mouseClick(b1, Qt::RightButton);
-  EXPECT_TRUE(f.w->WheelMenu(2)->isVisible());
-  EXPECT_EQ(GetSelWheel(), 2);
-  EXPECT_EQ(f.CheckedEntry(2), CurFilter(2) - 1);
-  f.w->WheelMenu(2)->hide();
-
-  EXPECT_TRUE(f.w->WheelMenu(2)->menuAction()->isVisible());
-  f.app.SetConfig("W2_INSTALLED", "0");
-  std::string edited;
-  f.w->parListEditor = [&] { edited = GetParPath(); };
-  f.w->ConfigurationClick();
-  EXPECT_EQ(edited, f.app.dir.file("ZR_CONFIG.TXT"));
-  EXPECT_FALSE(f.w->WheelMenu(2)->menuAction()->isVisible());
-  EXPECT_TRUE(f.w->WheelMenu(1)->menuAction()->isVisible());
-  EXPECT_EQ(f.FilterCaptions(2).size(), 6u);
-  EXPECT_EQ(f.Dial(2), "0 ?");
-  SelectWheel(1);
-  QTest::mouseClick(b1, Qt::RightButton);
-  QTest::mouseClick(b1, Qt::LeftButton);
-  EXPECT_FALSE(f.w->WheelMenu(2)->isVisible());
-  EXPECT_EQ(GetSelWheel(), 1);
-}
-
 // "Parameters" reads the wheel's file again; "Read Par. File" copies a
 // chosen one over it first. A file that breaks the wheel leaves it offline
 // with the entry "Filter 1".
@@ -581,8 +552,8 @@ class Screenshots : public DesktopTest {
 // the wheel panels at their heights; the line shows the start, its tooltip the
 // whole reply; the line's time is shown. Execute on an empty box gives an
 // empty history entry and message line; a click on the message line clears
-// it. Pictured: the main window (also large, and with a wheel offline), the
-// long reply and its tooltip, an open wheel menu, the error log, the
+// it. Pictured: the main window (also large, and with a wheel not installed),
+// the long reply and its tooltip, an open wheel menu, the error log, the
 // interpreter during a run, the parameter list editor with an open edit box,
 // the file dialog.
 TEST_F(Screenshots, Windows) {
@@ -631,16 +602,34 @@ TEST_F(Screenshots, Windows) {
   Shoot(f.w, "main_window_large.png");
   f.w->resize(480, 400);
 
-  // Wheel B offline after a failed initialisation: an empty disc with "?".
-  f.app.dir.write("ZR_PARW2.TXT", "\"W2CONTR\",1\n");
-  f.w->ParametersClick(2);
+  // A right click on a wheel's button pops up its menu with the filter
+  // checked. "Configuration" edits ZR_CONFIG.TXT: a wheel no longer installed
+  // loses its menu (kept as it was), is drawn offline, and its button does
+  // nothing.
+  auto buttons = f.w->findChildren<WheelButton*>("cmdWheel");
+  WheelButton* b1 = buttons[0]->property("index").toInt() == 1 ? buttons[0] : buttons[1];
+  QTest::mouseClick(b1, Qt::RightButton);
+  EXPECT_TRUE(f.w->WheelMenu(2)->isVisible());
+  EXPECT_EQ(GetSelWheel(), 2);
+  EXPECT_EQ(f.CheckedEntry(2), CurFilter(2) - 1);
+  Shoot(f.w->WheelMenu(2), "wheel_menu.png");
+  f.w->WheelMenu(2)->hide();
+  EXPECT_TRUE(f.w->WheelMenu(2)->menuAction()->isVisible());
+  f.app.SetConfig("W2_INSTALLED", "0");
+  std::string edited;
+  f.w->parListEditor = [&] { edited = GetParPath(); };
+  f.w->ConfigurationClick();
+  EXPECT_EQ(edited, f.app.dir.file("ZR_CONFIG.TXT"));
+  EXPECT_FALSE(f.w->WheelMenu(2)->menuAction()->isVisible());
+  EXPECT_TRUE(f.w->WheelMenu(1)->menuAction()->isVisible());
+  EXPECT_EQ(f.FilterCaptions(2).size(), 6u);
+  EXPECT_EQ(f.Dial(2), "0 ?");
   Shoot(f.w, "offline_wheel.png");
-
-  QMenu* m = f.w->WheelMenu(1);
-  f.w->WheelMenuOpened(1);
-  m->popup(f.w->mapToGlobal(QPoint(60, 30)));
-  Shoot(m, "wheel_menu.png");
-  m->hide();
+  SelectWheel(1);
+  QTest::mouseClick(b1, Qt::RightButton);
+  QTest::mouseClick(b1, Qt::LeftButton);
+  EXPECT_FALSE(f.w->WheelMenu(2)->isVisible());
+  EXPECT_EQ(GetSelWheel(), 1);
 
   CommLog("Port TimeOut");
   CommLogAppend(" 1Z");
