@@ -215,8 +215,12 @@ TEST_F(FilesUiTest, LoadListsAndAClickOrATypedNameChooses) {
 // separators and the time of each file, in CR LF lines; on the clipboard and
 // in a text window that outlives the dialog. "New text file" opens an
 // editable window; "View as text" the selected file read-only (nothing
-// without a selected entry).
-TEST_F(FilesUiTest, ListingAndTextWindows) {
+// without a selected entry). A new folder is asked for, confirmed and
+// entered; an empty folder is deleted after the question and the dialog
+// moves up, a full one is kept. Selected files are deleted after the question
+// (a write-protected one is said in a box) or copied to a chosen folder; so
+// is the folder itself.
+TEST_F(FilesUiTest, ListingTextWindowsAndFileOperations) {
   const struct {
     const char* name;
     size_t size;
@@ -269,26 +273,14 @@ TEST_F(FilesUiTest, ListingAndTextWindows) {
   ASSERT_EQ(texts.size(), 3u);
   EXPECT_EQ(texts[2]->Text(), "line 1\nline 2\n");
   EXPECT_TRUE(texts[2]->findChild<QPlainTextEdit*>("txtText")->isReadOnly());
-  f.DoneClick();
-  EXPECT_EQ(texts[1]->parent(), nullptr);  // the text window outlives the dialog
-  EXPECT_TRUE(texts[1]->isVisible());
-}
 
-// A new folder is asked for, confirmed and entered; an empty folder is
-// deleted after the question and the dialog moves up, a full one is kept.
-// Selected files are deleted after the question (a write-protected one is
-// said in a box) or copied to a chosen folder; so is the folder itself.
-TEST_F(FilesUiTest, FolderAndFileOperations) {
   fs::create_directories(tmp_.file("src"));
   fs::create_directories(tmp_.file("dest"));
   for (const char* name : {"a", "b", "c", "ro"})
     tmp_.writeRaw(std::string("src/") + name + ".txt", name);
   ASSERT_EQ(chmod(tmp_.file("src/ro.txt").c_str(), 0444), 0);
-  FrmFiles f;
-  Prepare(f, "*.txt");
   std::string dest = tmp_.file("dest");
   f.chooseDir = [&](const std::string&, const std::string&) { return dest; };
-  f.Load();
   ui_.inputAnswers = {std::string("fresh")};
   f.findChild<QAction*>("mnuNewDir")->trigger();
   EXPECT_EQ(questions_, (std::vector<std::string>{"Creating...|" + tmp_.file("fresh")}));
@@ -308,7 +300,7 @@ TEST_F(FilesUiTest, FolderAndFileOperations) {
   }
   EXPECT_FALSE(fs::exists(tmp_.file("never")));
   EXPECT_EQ(questions_.size(), 2u);
-  EXPECT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes.size(), 2u);
   EXPECT_EQ(f.CurrentDir(), Dir());
 
   // "fresh" is empty: kept when the question is cancelled, then deleted.
@@ -332,8 +324,8 @@ TEST_F(FilesUiTest, FolderAndFileOperations) {
   f.findChild<QAction*>("mnuDelFile")->trigger();
   EXPECT_EQ(questions_.back(), "Deleting...|Delete selected files?");
   EXPECT_EQ(f.ListedFiles(), (std::vector<std::string>{"b.txt", "ro.txt"}));
-  ASSERT_EQ(ui_.boxes.size(), 2u);
-  EXPECT_EQ(ui_.boxes[1].text, "File " + tmp_.file("src/ro.txt") + " is write-protected");
+  ASSERT_EQ(ui_.boxes.size(), 3u);
+  EXPECT_EQ(ui_.boxes[2].text, "File " + tmp_.file("src/ro.txt") + " is write-protected");
   answerOk_ = false;  // cancel deletes nothing
   Select(f, {"b.txt"});
   f.DeleteFilesClick();
@@ -351,6 +343,8 @@ TEST_F(FilesUiTest, FolderAndFileOperations) {
   f.CopyFilesClick();
   EXPECT_FALSE(fs::exists(tmp_.file("dest/ro.txt")));
   f.DoneClick();
+  EXPECT_EQ(texts[1]->parent(), nullptr);  // the text window outlives the dialog
+  EXPECT_TRUE(texts[1]->isVisible());
 }
 
 }  // namespace
