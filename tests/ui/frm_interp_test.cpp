@@ -65,23 +65,22 @@ TEST_F(FrmInterpTest, OpensScrollsEditsRunsAndGoes) {
   const int rows = w->Rows();
   SetProgram(Numbered(rows * 5 / 2));
   // Keys while edits are allowed; the menu entries regardless.
-  struct Step {
+  const struct {
     int key;
     const char* entry;
     bool allowed;
     int top;
-  };
-  const Step steps[] = {{Qt::Key_PageDown, nullptr, true, rows},
-                        {Qt::Key_PageDown, nullptr, true, rows * 3 / 2},
-                        {Qt::Key_PageDown, nullptr, true, rows * 3 / 2},
-                        {Qt::Key_PageUp, nullptr, true, rows / 2},
-                        {Qt::Key_Down, nullptr, true, rows / 2 + 1},
-                        {Qt::Key_Up, nullptr, true, rows / 2},
-                        {Qt::Key_Down, nullptr, false, rows / 2},
-                        {0, "mnuLnDn", false, rows / 2 + 1},
-                        {0, "mnuPgUp", false, 0},
-                        {0, "mnuLnUp", true, 0},
-                        {0, "mnuPgDn", true, rows}};
+  } steps[] = {{Qt::Key_PageDown, nullptr, true, rows},
+               {Qt::Key_PageDown, nullptr, true, rows * 3 / 2},
+               {Qt::Key_PageDown, nullptr, true, rows * 3 / 2},
+               {Qt::Key_PageUp, nullptr, true, rows / 2},
+               {Qt::Key_Down, nullptr, true, rows / 2 + 1},
+               {Qt::Key_Up, nullptr, true, rows / 2},
+               {Qt::Key_Down, nullptr, false, rows / 2},
+               {0, "mnuLnDn", false, rows / 2 + 1},
+               {0, "mnuPgUp", false, 0},
+               {0, "mnuLnUp", true, 0},
+               {0, "mnuPgDn", true, rows}};
   for (const auto& s : steps) {
     EditAllowed() = s.allowed ? 1 : 0;
     s.key ? QTest::keyClick(w->RowText(1), static_cast<Qt::Key>(s.key))

@@ -439,8 +439,12 @@ TEST_F(FrmWheelOfflineTest, WheelAndJoystickEntries) {
 
 // Into the box as the window opens, by a click near its start or by a Tab;
 // a key typed goes to the end of the line, and Return or keypad Enter runs
-// the line once.
-TEST_F(DesktopTest, TypedLineRunsOnce) {
+// the line once. Text windows open inside the screen's free area, moved left
+// when there is no room beside the window they belong to, read-only; the
+// command description is wide enough for its lines or wraps them. The error
+// log and the file listing go on the clipboard, too; an empty log opens
+// nothing, and a missing command description is said in a box.
+TEST_F(DesktopTest, TypedLinesAndTextWindows) {
   enum Into { kOpened, kClick, kTab };
   const std::pair<Into, Qt::Key> ways[] = {{kOpened, Qt::Key_Return},
                                            {kOpened, Qt::Key_Enter},
@@ -463,14 +467,7 @@ TEST_F(DesktopTest, TypedLineRunsOnce) {
     EXPECT_EQ(f.w->CommandText(), "F " + n);  // the wheel command's echo
     EXPECT_EQ(f.w->MessageText(), "OK  ; ");
   }
-}
 
-// Text windows open inside the screen's free area, moved left when there is
-// no room beside the window they belong to, read-only; the command
-// description is wide enough for its lines or wraps them. The error log and
-// the file listing go on the clipboard, too; an empty log opens nothing, and
-// a missing command description is said in a box.
-TEST_F(DesktopTest, TextWindowsFitTheScreen) {
   const QRect avail = f.w->screen()->availableGeometry();
   FrmFiles files;
   files.SetStartDir(f.app.dir.path());

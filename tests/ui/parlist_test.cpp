@@ -73,8 +73,11 @@ class ParListUiTest : public ::testing::Test {
 };
 
 // The grid holds the entries (a missing file opens empty, with a box) and
-// is as large as its visible rows; more than 30 entries scroll.
-TEST_F(ParListUiTest, GridFitsTheEntries) {
+// is as large as its visible rows; more than 30 entries scroll. Then its
+// headings, columns and place; edits typed into the edit box over a clicked
+// cell: Return or keypad Enter confirms, Escape or leaving the box drops the
+// edit, and so does closing; a changed key cell keeps its entry.
+TEST_F(ParListUiTest, GridFitsTheEntriesAndTakesEdits) {
   const struct {
     bool missing;
     int entries, rows, visible, width;
@@ -110,12 +113,7 @@ TEST_F(ParListUiTest, GridFitsTheEntries) {
   EXPECT_EQ(ui_.boxes[0].text, "File " + tmp_.file("NONE.TXT") + " does not exist");
   EXPECT_FALSE(std::filesystem::exists(tmp_.file("NONE.TXT")));
   EXPECT_EQ(tmp_.read("OTHER.TXT"), Entries(5));
-}
 
-// Its headings, columns and place; then edits typed into the edit box over
-// a clicked cell: Return or keypad Enter confirms, Escape or leaving the box
-// drops the edit, and so does closing; a changed key cell keeps its entry.
-TEST_F(ParListUiTest, EditsConfirmedOrDropped) {
   UseFile(Entries(3));
   FrmParList f;
   f.SetShowPar(1500, 3000);
