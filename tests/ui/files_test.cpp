@@ -74,10 +74,6 @@ class FilesUiTest : public ::testing::Test {
       return answerOk_;
     };
   }
-  void Open(FrmFiles& f, const std::string& filter = "") {
-    Prepare(f, filter);
-    f.Load();
-  }
   template <typename T>
   T* Child(FrmFiles& f, const char* name) {
     return f.findChild<T*>(QString::fromLatin1(name));
@@ -106,7 +102,8 @@ TEST_F(FilesUiTest, LoadListsAndAClickOrATypedNameChooses) {
   SetTime(tmp_.file("C.TXT"), 2024, 2, 29, 15, 7);
   fs::create_directory(tmp_.file("sub"));
   FrmFiles f;
-  Open(f, "*.TXT");
+  Prepare(f, "*.TXT");
+  f.Load();
   EXPECT_EQ(f.windowTitle(), "Pick one");
   EXPECT_EQ(f.PatternChoices(), (std::vector<std::string>{"*.PRG", "*.*"}));
   EXPECT_EQ(f.CurrentPattern(),
@@ -237,7 +234,8 @@ TEST_F(FilesUiTest, ListingTextWindowsAndFileOperations) {
   }
   tmp_.writeRaw("v.txt", "line 1\r\nline 2\r\n");
   FrmFiles f;
-  Open(f, "*.dat");
+  Prepare(f, "*.dat");
+  f.Load();
   f.findChild<QAction*>("mnuNewTF")->trigger();
   ASSERT_EQ(f.TextWindows().size(), 1u);
   auto* edit = f.TextWindows()[0]->findChild<QPlainTextEdit*>("txtText");

@@ -599,6 +599,15 @@ TEST_F(Screenshots, Windows) {
   Shoot(f.w, "main_window_large.png");
   f.w->resize(480, 400);
 
+  // Opened from the menu bar, a wheel's menu reads the wheel back first.
+  CurFilter(1) = 5;
+  QMenuBar* bar = f.w->menuBar();
+  test::Click(bar, bar->actionGeometry(f.w->WheelMenu(1)->menuAction()).center());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return f.w->WheelMenu(1)->isVisible(); }));
+  EXPECT_EQ(CurFilter(1), 3);
+  EXPECT_EQ(f.CheckedEntry(1), 2);
+  Shoot(f.w->WheelMenu(1), "wheel_menu.png");
+  f.w->WheelMenu(1)->hide();
   // A right click on a wheel's button pops up its menu with the filter
   // checked. "Configuration" edits ZR_CONFIG.TXT: a wheel no longer installed
   // loses its menu (kept as it was), is drawn offline, and its button does
@@ -609,7 +618,6 @@ TEST_F(Screenshots, Windows) {
   EXPECT_TRUE(f.w->WheelMenu(2)->isVisible());
   EXPECT_EQ(GetSelWheel(), 2);
   EXPECT_EQ(f.CheckedEntry(2), CurFilter(2) - 1);
-  Shoot(f.w->WheelMenu(2), "wheel_menu.png");
   f.w->WheelMenu(2)->hide();
   EXPECT_TRUE(f.w->WheelMenu(2)->menuAction()->isVisible());
   f.app.SetConfig("W2_INSTALLED", "0");
