@@ -289,7 +289,7 @@ TEST_F(FrmWheelTest, ParametersAndReadParFile) {
     EXPECT_EQ(f.app.dir.read("ZR_PARW2.TXT"), c.file);
     EXPECT_EQ(f.w->MessageText(), c.msg);
     EXPECT_EQ(WheelOnline(2), c.filters ? 1 : 0);
-    EXPECT_EQ(f.FilterCaptions(2).size(), c.filters ? c.filters : 1u);
+    EXPECT_EQ(f.w->FilterEntries(2).size(), c.filters ? c.filters : 1u);
     EXPECT_EQ(f.Dial(2), c.filters ? std::to_string(c.filters) + " " + std::to_string(CurFilter(2))
                                    : std::string("0 ?"));
   }
@@ -334,7 +334,7 @@ TEST(FrmWheelEndTest, QuitAndUnloadCloseThePort) {
 TEST_F(FrmWheelOfflineTest, WheelAndJoystickEntries) {
   EXPECT_EQ(WheelOnline(1), 0);
   EXPECT_EQ(Title(1) + " " + Title(2) + " " + Button(1), "F-? B-? ?");
-  EXPECT_EQ(f.FilterCaptions(1).size(), 6u);
+  EXPECT_EQ(f.w->FilterEntries(1).size(), 6u);
   EXPECT_EQ(f.CheckedEntry(1), -1);
   // A filter entry on an offline wheel changes nothing; the entry does not
   // toggle its own check mark either.
@@ -486,11 +486,8 @@ TEST_F(DesktopTest, TypedLinesAndTextWindows) {
                {[&] { f.w->CommandsClick(); }, f.app.dir.read("ZR_COMMANDS.TXT"), false},
                {[&] { files.FileListToTextClick(); }, files.ListingText(), true}};
   for (const auto& o : opens) {
-    const auto before = QApplication::topLevelWidgets();
     o.open();
-    TextWindow* tw = nullptr;
-    for (QWidget* t : QApplication::topLevelWidgets())
-      if (auto* x = qobject_cast<TextWindow*>(t); x && !before.contains(t)) tw = x;
+    TextWindow* tw = Shown();  // the others are closed
     ASSERT_NE(tw, nullptr);
     SCOPED_TRACE(tw->windowTitle().toStdString());
     const QString text = QString::fromStdString(o.text);
@@ -627,7 +624,7 @@ TEST_F(Screenshots, Windows) {
   EXPECT_EQ(edited, f.app.dir.file("ZR_CONFIG.TXT"));
   EXPECT_FALSE(f.w->WheelMenu(2)->menuAction()->isVisible());
   EXPECT_TRUE(f.w->WheelMenu(1)->menuAction()->isVisible());
-  EXPECT_EQ(f.FilterCaptions(2).size(), 6u);
+  EXPECT_EQ(f.w->FilterEntries(2).size(), 6u);
   EXPECT_EQ(f.Dial(2), "0 ?");
   Shoot(f.w, "offline_wheel.png");
   SelectWheel(1);
@@ -684,7 +681,7 @@ TEST_F(Screenshots, Windows) {
   EXPECT_EQ(editorTitle, f.app.dir.file("ZR_PARW1.TXT"));
   EXPECT_NE(f.app.dir.read("ZR_PARW1.TXT").find("\"W1FILTPOSITIONS\",8\r\n"), std::string::npos);
   EXPECT_EQ(f.w->MessageText(), "F On");
-  EXPECT_EQ(f.FilterCaptions(1).size(), 8u);
+  EXPECT_EQ(f.w->FilterEntries(1).size(), 8u);
   // Cancelled in the file dialog: nothing copied, no editor.
   QTimer::singleShot(0, [&] {
     if (FrmFiles* d = Shown<FrmFiles>()) d->CancelClick();

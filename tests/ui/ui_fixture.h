@@ -111,11 +111,6 @@ class UiFixture {
     return w->findChild<T*>(QString::fromLatin1(name));
   }
 
-  std::vector<std::string> FilterCaptions(int wheel) const {
-    std::vector<std::string> out;
-    for (QAction* a : w->FilterEntries(wheel)) out.push_back(Plain(a->text()));
-    return out;
-  }
   // The drawn wheel: its number of filter marks and its centre text.
   std::string Dial(int wheel) const {
     const auto* d = w->findChild<WheelDial*>(wheel == 1 ? "dialF" : "dialB");
