@@ -74,10 +74,6 @@ class FilesUiTest : public ::testing::Test {
       return answerOk_;
     };
   }
-  void Open(FrmFiles& f, const std::string& filter = "") {
-    Prepare(f, filter);
-    f.Load();
-  }
   template <typename T>
   T* Child(FrmFiles& f, const char* name) {
     return f.findChild<T*>(QString::fromLatin1(name));
@@ -95,8 +91,10 @@ class FilesUiTest : public ::testing::Test {
   bool answerOk_ = true;
 };
 
-// Loading sets the caption, the patterns and the lists; a click on a file
-// shows its details, and a name typed over them is the result.
+// Loading sets the caption, the patterns and the lists; the controls and the
+// menu bar; a click on a file shows its details, and a name typed over them
+// is the result. Shown modally, the dialog ends by its menu entries or a
+// double-click on a file, with the folder and the file chosen.
 TEST_F(FilesUiTest, LoadListsAndAClickOrATypedNameChooses) {
   tmp_.writeRaw("A.PRG", "");
   tmp_.writeRaw("b.prg", "x");
@@ -104,7 +102,8 @@ TEST_F(FilesUiTest, LoadListsAndAClickOrATypedNameChooses) {
   SetTime(tmp_.file("C.TXT"), 2024, 2, 29, 15, 7);
   fs::create_directory(tmp_.file("sub"));
   FrmFiles f;
-  Open(f, "*.TXT");
+  Prepare(f, "*.TXT");
+  f.Load();
   EXPECT_EQ(f.windowTitle(), "Pick one");
   EXPECT_EQ(f.PatternChoices(), (std::vector<std::string>{"*.PRG", "*.*"}));
   EXPECT_EQ(f.CurrentPattern(),
@@ -130,6 +129,32 @@ TEST_F(FilesUiTest, LoadListsAndAClickOrATypedNameChooses) {
   filter->setEditText("*.*");
   EXPECT_EQ(f.ListedFiles(), (std::vector<std::string>{"A.PRG", "b.prg", "C.TXT"}));
   ASSERT_TRUE(test::ShowActive(&f));
+  // The controls follow the size.
+  f.resize(600, 400);
+  QApplication::processEvents();
+  auto* client = f.findChild<QWidget*>("client");
+  const int wT = client->width() * 15, hT = client->height() * 15;
+  const int c = (wT - 140) / 2;
+  auto px = [](int twips) { return (twips * 2 + 15) / 30; };
+  const struct {
+    const char* name;
+    int x, y, h;  // h 0: not looked at
+  } cases[] = {{"Drive1", 40, 0, 0},
+               {"Dir1", 40, 400, hT - 840},
+               {"txtDir", 40, hT - 400, 0},
+               {"cboFilter", c + 100, 0, 0},
+               {"File1", c + 100, 400, hT - 840},
+               {"txtFile", c + 100, hT - 400, 0}};
+  for (const auto& k : cases) {
+    QWidget* w = f.findChild<QWidget*>(k.name);
+    ASSERT_NE(w, nullptr) << k.name;
+    EXPECT_EQ(w->geometry().topLeft(), QPoint(px(k.x), px(k.y))) << k.name;
+    EXPECT_EQ(w->width(), px(c)) << k.name;
+    if (k.h) { EXPECT_EQ(w->height(), px(k.h)) << k.name; }
+  }
+  std::string top;
+  for (QAction* a : f.findChild<QMenuBar*>()->actions()) top += a->text().toStdString() + "|";
+  EXPECT_EQ(top, "New|Copy|Delete|View|             Done|Cancel|");
   filter->setFocus();
   filter->lineEdit()->selectAll();
   test::Keys("?.TXT");
@@ -152,42 +177,34 @@ TEST_F(FilesUiTest, LoadListsAndAClickOrATypedNameChooses) {
   EXPECT_EQ(f.PatternChoices(), (std::vector<std::string>{""}));
   EXPECT_EQ(f.GetResFile(), "");
   f.DoneClick();
-}
 
-// Shown modally, the dialog ends by its menu entries or a double-click on a
-// file, with the folder and the file chosen.
-TEST_F(FilesUiTest, ModalRunEndsWithTheChoice) {
-  tmp_.writeRaw("A.PRG", "");
-  tmp_.writeRaw("B.PRG", "");
   const struct {
-    const char* end;  // a menu entry, or "" for a double-click on B.PRG
+    const char* end;  // a menu entry, or "" for a double-click on b.prg
     int result;
     bool dir;
     const char* file;
-  } cases[] = {{"mnuDone", QDialog::Accepted, true, ""},
-               {"mnuCancel", QDialog::Rejected, false, ""},
-               {"", QDialog::Accepted, true, "B.PRG"}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.end);
-    FrmFiles f;
+  } ends[] = {{"mnuDone", QDialog::Accepted, true, ""},
+              {"mnuCancel", QDialog::Rejected, false, ""},
+              {"", QDialog::Accepted, true, "b.prg"}};
+  for (const auto& e : ends) {
+    SCOPED_TRACE(e.end);
     Prepare(f, "*.PRG");
     QTimer::singleShot(0, &f, [&] {
       ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
-      auto* list = Child<QListWidget>(f, "File1");
-      if (*c.end) {
-        if (!c.dir) f.ClickFile(0);
-        f.findChild<QAction*>(c.end)->trigger();
+      if (*e.end) {
+        if (!e.dir) f.ClickFile(0);
+        f.findChild<QAction*>(e.end)->trigger();
       } else {
         // The list's double-click signal, as a double-click on the entry gives
         // it.
         emit list->itemDoubleClicked(list->item(1));
       }
     });
-    EXPECT_EQ(f.Show(), c.result);
+    EXPECT_EQ(f.Show(), e.result);
     EXPECT_FALSE(f.isVisible());
-    EXPECT_EQ(f.GetResDir(), c.dir ? Dir() : "");
-    EXPECT_EQ(f.GetResFile(), c.file);
-    if (*c.file) { EXPECT_EQ(Child<QLineEdit>(f, "txtFile")->text(), c.file); }
+    EXPECT_EQ(f.GetResDir(), e.dir ? Dir() : "");
+    EXPECT_EQ(f.GetResFile(), e.file);
+    if (*e.file) { EXPECT_EQ(Child<QLineEdit>(f, "txtFile")->text(), e.file); }
   }
 }
 
@@ -195,8 +212,12 @@ TEST_F(FilesUiTest, ModalRunEndsWithTheChoice) {
 // separators and the time of each file, in CR LF lines; on the clipboard and
 // in a text window that outlives the dialog. "New text file" opens an
 // editable window; "View as text" the selected file read-only (nothing
-// without a selected entry).
-TEST_F(FilesUiTest, ListingAndTextWindows) {
+// without a selected entry). A new folder is asked for, confirmed and
+// entered; an empty folder is deleted after the question and the dialog
+// moves up, a full one is kept. Selected files are deleted after the question
+// (a write-protected one is said in a box) or copied to a chosen folder; so
+// is the folder itself.
+TEST_F(FilesUiTest, ListingTextWindowsAndFileOperations) {
   const struct {
     const char* name;
     size_t size;
@@ -213,7 +234,8 @@ TEST_F(FilesUiTest, ListingAndTextWindows) {
   }
   tmp_.writeRaw("v.txt", "line 1\r\nline 2\r\n");
   FrmFiles f;
-  Open(f, "*.dat");
+  Prepare(f, "*.dat");
+  f.Load();
   f.findChild<QAction*>("mnuNewTF")->trigger();
   ASSERT_EQ(f.TextWindows().size(), 1u);
   auto* edit = f.TextWindows()[0]->findChild<QPlainTextEdit*>("txtText");
@@ -249,26 +271,14 @@ TEST_F(FilesUiTest, ListingAndTextWindows) {
   ASSERT_EQ(texts.size(), 3u);
   EXPECT_EQ(texts[2]->Text(), "line 1\nline 2\n");
   EXPECT_TRUE(texts[2]->findChild<QPlainTextEdit*>("txtText")->isReadOnly());
-  f.DoneClick();
-  EXPECT_EQ(texts[1]->parent(), nullptr);  // the text window outlives the dialog
-  EXPECT_TRUE(texts[1]->isVisible());
-}
 
-// A new folder is asked for, confirmed and entered; an empty folder is
-// deleted after the question and the dialog moves up, a full one is kept.
-// Selected files are deleted after the question (a write-protected one is
-// said in a box) or copied to a chosen folder; so is the folder itself.
-TEST_F(FilesUiTest, FolderAndFileOperations) {
   fs::create_directories(tmp_.file("src"));
   fs::create_directories(tmp_.file("dest"));
   for (const char* name : {"a", "b", "c", "ro"})
     tmp_.writeRaw(std::string("src/") + name + ".txt", name);
   ASSERT_EQ(chmod(tmp_.file("src/ro.txt").c_str(), 0444), 0);
-  FrmFiles f;
-  Prepare(f, "*.txt");
   std::string dest = tmp_.file("dest");
   f.chooseDir = [&](const std::string&, const std::string&) { return dest; };
-  f.Load();
   ui_.inputAnswers = {std::string("fresh")};
   f.findChild<QAction*>("mnuNewDir")->trigger();
   EXPECT_EQ(questions_, (std::vector<std::string>{"Creating...|" + tmp_.file("fresh")}));
@@ -288,7 +298,7 @@ TEST_F(FilesUiTest, FolderAndFileOperations) {
   }
   EXPECT_FALSE(fs::exists(tmp_.file("never")));
   EXPECT_EQ(questions_.size(), 2u);
-  EXPECT_EQ(ui_.boxes.size(), 1u);
+  EXPECT_EQ(ui_.boxes.size(), 2u);
   EXPECT_EQ(f.CurrentDir(), Dir());
 
   // "fresh" is empty: kept when the question is cancelled, then deleted.
@@ -312,8 +322,8 @@ TEST_F(FilesUiTest, FolderAndFileOperations) {
   f.findChild<QAction*>("mnuDelFile")->trigger();
   EXPECT_EQ(questions_.back(), "Deleting...|Delete selected files?");
   EXPECT_EQ(f.ListedFiles(), (std::vector<std::string>{"b.txt", "ro.txt"}));
-  ASSERT_EQ(ui_.boxes.size(), 2u);
-  EXPECT_EQ(ui_.boxes[1].text, "File " + tmp_.file("src/ro.txt") + " is write-protected");
+  ASSERT_EQ(ui_.boxes.size(), 3u);
+  EXPECT_EQ(ui_.boxes[2].text, "File " + tmp_.file("src/ro.txt") + " is write-protected");
   answerOk_ = false;  // cancel deletes nothing
   Select(f, {"b.txt"});
   f.DeleteFilesClick();
@@ -331,39 +341,8 @@ TEST_F(FilesUiTest, FolderAndFileOperations) {
   f.CopyFilesClick();
   EXPECT_FALSE(fs::exists(tmp_.file("dest/ro.txt")));
   f.DoneClick();
-}
-
-TEST_F(FilesUiTest, LayoutFollowsTheSize) {
-  FrmFiles f;
-  Open(f);
-  f.resize(600, 400);
-  f.show();
-  QApplication::processEvents();
-  auto* client = f.findChild<QWidget*>("client");
-  const int wT = client->width() * 15, hT = client->height() * 15;
-  const int c = (wT - 140) / 2;
-  auto px = [](int twips) { return (twips * 2 + 15) / 30; };
-  const struct {
-    const char* name;
-    int x, y, h;  // h 0: not looked at
-  } cases[] = {{"Drive1", 40, 0, 0},
-               {"Dir1", 40, 400, hT - 840},
-               {"txtDir", 40, hT - 400, 0},
-               {"cboFilter", c + 100, 0, 0},
-               {"File1", c + 100, 400, hT - 840},
-               {"txtFile", c + 100, hT - 400, 0}};
-  for (const auto& k : cases) {
-    QWidget* w = f.findChild<QWidget*>(k.name);
-    ASSERT_NE(w, nullptr) << k.name;
-    EXPECT_EQ(w->geometry().topLeft(), QPoint(px(k.x), px(k.y))) << k.name;
-    EXPECT_EQ(w->width(), px(c)) << k.name;
-    if (k.h) { EXPECT_EQ(w->height(), px(k.h)) << k.name; }
-  }
-  // The menu bar's entries.
-  std::string top;
-  for (QAction* a : f.findChild<QMenuBar*>()->actions()) top += a->text().toStdString() + "|";
-  EXPECT_EQ(top, "New|Copy|Delete|View|             Done|Cancel|");
-  f.close();
+  EXPECT_EQ(texts[1]->parent(), nullptr);  // the text window outlives the dialog
+  EXPECT_TRUE(texts[1]->isVisible());
 }
 
 }  // namespace

@@ -54,7 +54,10 @@ class FrmInterpTest : public ::testing::Test {
   FrmInterp* w = nullptr;
 };
 
-TEST_F(FrmInterpTest, OpensOnceBesideTheMainWindowAndScrolls) {
+// Opened once beside the main window, scrolled by keys and entries; then
+// lines edited, clicked, run, read, written and printed; it goes with the
+// main window.
+TEST_F(FrmInterpTest, OpensScrollsEditsRunsAndGoes) {
   EXPECT_EQ(w->pos(), QPoint(f.w->frameGeometry().width(), 0));
   EXPECT_EQ(f.w->x(), 0);
   f.Find("mnuInterpEdit")->trigger();
@@ -62,23 +65,22 @@ TEST_F(FrmInterpTest, OpensOnceBesideTheMainWindowAndScrolls) {
   const int rows = w->Rows();
   SetProgram(Numbered(rows * 5 / 2));
   // Keys while edits are allowed; the menu entries regardless.
-  struct Step {
+  const struct {
     int key;
     const char* entry;
     bool allowed;
     int top;
-  };
-  const Step steps[] = {{Qt::Key_PageDown, nullptr, true, rows},
-                        {Qt::Key_PageDown, nullptr, true, rows * 3 / 2},
-                        {Qt::Key_PageDown, nullptr, true, rows * 3 / 2},
-                        {Qt::Key_PageUp, nullptr, true, rows / 2},
-                        {Qt::Key_Down, nullptr, true, rows / 2 + 1},
-                        {Qt::Key_Up, nullptr, true, rows / 2},
-                        {Qt::Key_Down, nullptr, false, rows / 2},
-                        {0, "mnuLnDn", false, rows / 2 + 1},
-                        {0, "mnuPgUp", false, 0},
-                        {0, "mnuLnUp", true, 0},
-                        {0, "mnuPgDn", true, rows}};
+  } steps[] = {{Qt::Key_PageDown, nullptr, true, rows},
+               {Qt::Key_PageDown, nullptr, true, rows * 3 / 2},
+               {Qt::Key_PageDown, nullptr, true, rows * 3 / 2},
+               {Qt::Key_PageUp, nullptr, true, rows / 2},
+               {Qt::Key_Down, nullptr, true, rows / 2 + 1},
+               {Qt::Key_Up, nullptr, true, rows / 2},
+               {Qt::Key_Down, nullptr, false, rows / 2},
+               {0, "mnuLnDn", false, rows / 2 + 1},
+               {0, "mnuPgUp", false, 0},
+               {0, "mnuLnUp", true, 0},
+               {0, "mnuPgDn", true, rows}};
   for (const auto& s : steps) {
     EditAllowed() = s.allowed ? 1 : 0;
     s.key ? QTest::keyClick(w->RowText(1), static_cast<Qt::Key>(s.key))
@@ -96,16 +98,7 @@ TEST_F(FrmInterpTest, OpensOnceBesideTheMainWindowAndScrolls) {
   QFocusEvent out(QEvent::FocusOut);
   QApplication::sendEvent(w->RowText(0), &out);
   EXPECT_EQ(ProgramLines(), Numbered(rows * 5 / 2));
-  // It goes with the main window.
-  QPointer<FrmInterp> guard = w;
-  f.ui.UnloadMainWindow();
-  EXPECT_FALSE(IsFormLoaded("frmInterp"));
-  test::FlushDeletes();
-  EXPECT_TRUE(guard.isNull());
-  EXPECT_EQ(FrmInterp::Instance(), nullptr);
-}
 
-TEST_F(FrmInterpTest, EditClickRunReadWriteAndPrint) {
   SetProgram({"End"});
   Edit(0, "F 1");
   EXPECT_EQ(ProgramLines(), Lines{"End"});  // the last line is not edited
@@ -169,6 +162,14 @@ TEST_F(FrmInterpTest, EditClickRunReadWriteAndPrint) {
   printer.setOutputFileName(QString::fromStdString(dir.file("p.pdf")));  // PDF
   EXPECT_TRUE(w->PrintTo(printer));
   EXPECT_GT(QFileInfo(QString::fromStdString(dir.file("p.pdf"))).size(), 1000);
+
+  // It goes with the main window.
+  QPointer<FrmInterp> guard = w;
+  f.ui.UnloadMainWindow();
+  EXPECT_FALSE(IsFormLoaded("frmInterp"));
+  test::FlushDeletes();
+  EXPECT_TRUE(guard.isNull());
+  EXPECT_EQ(FrmInterp::Instance(), nullptr);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // The parameter list editor: grid geometry, the edit box, writing back and a
-// missing file; and the dialogs behind the main window's entries.
+// missing file.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -9,16 +9,13 @@
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTest>
-#include <QTimer>
 #include <filesystem>
 
 #include "input.h"
 #include "params/trapar.h"
 #include "support/recording_ui.h"
 #include "support/temp_dir.h"
-#include "ui/frm_files.h"
 #include "ui/frm_parlist.h"
-#include "ui_fixture.h"
 
 namespace nvx {
 namespace {
@@ -76,8 +73,11 @@ class ParListUiTest : public ::testing::Test {
 };
 
 // The grid holds the entries (a missing file opens empty, with a box) and
-// is as large as its visible rows; more than 30 entries scroll.
-TEST_F(ParListUiTest, GridFitsTheEntries) {
+// is as large as its visible rows; more than 30 entries scroll. Then its
+// headings, columns and place; edits typed into the edit box over a clicked
+// cell: Return or keypad Enter confirms, Escape or leaving the box drops the
+// edit, and so does closing; a changed key cell keeps its entry.
+TEST_F(ParListUiTest, GridFitsTheEntriesAndTakesEdits) {
   const struct {
     bool missing;
     int entries, rows, visible, width;
@@ -113,12 +113,7 @@ TEST_F(ParListUiTest, GridFitsTheEntries) {
   EXPECT_EQ(ui_.boxes[0].text, "File " + tmp_.file("NONE.TXT") + " does not exist");
   EXPECT_FALSE(std::filesystem::exists(tmp_.file("NONE.TXT")));
   EXPECT_EQ(tmp_.read("OTHER.TXT"), Entries(5));
-}
 
-// Its headings, columns and place; then edits typed into the edit box over
-// a clicked cell: Return or keypad Enter confirms, Escape or leaving the box
-// drops the edit, and so does closing; a changed key cell keeps its entry.
-TEST_F(ParListUiTest, EditsConfirmedOrDropped) {
   UseFile(Entries(3));
   FrmParList f;
   f.SetShowPar(1500, 3000);
@@ -172,55 +167,6 @@ TEST_F(ParListUiTest, EditsConfirmedOrDropped) {
   EXPECT_TRUE(f.Unloaded());
   EXPECT_EQ(f.WriteResult(), 1);
   EXPECT_EQ(tmp_.read("P.TXT"), "\"KEY0\",0\r\n\"KEY1\",10\r\n\"KEY2\",5\r\n");
-}
-
-// The dialogs behind the main window's entries: "Read Par. File" through the
-// program's own file dialog, then "Parameters" through the editor.
-template <typename T>
-T* OpenDialog() {
-  for (QWidget* w : QApplication::topLevelWidgets())
-    if (auto* d = qobject_cast<T*>(w); d && d->isVisible()) return d;
-  return nullptr;
-}
-
-TEST(DialogWiringTest, ReadParFileThroughFileDialogAndEditor) {
-  const auto kind = sim::ControllerKind::kIM483I;
-  test::UiFixture f(&kind);
-  ASSERT_EQ(f.Start(), 1);
-  f.WriteFilterCount(1, 7, "ZR_PARW1_SEVEN.TXT");
-  f.w->parListEditor = [&] { FrmParList::EditCurrentFile(f.w); };
-  std::vector<std::string> offered;
-  std::string editorTitle;
-  // The file dialog: choose the copy; then the editor: change the count to 8
-  // and close it.
-  QTimer::singleShot(0, [&] {
-    FrmFiles* d = OpenDialog<FrmFiles>();
-    ASSERT_NE(d, nullptr);
-    offered = d->ListedFiles();
-    if (offered.size() == 2) d->DoubleClickFile(1);
-    if (d->isVisible()) d->CancelClick();
-    QTimer::singleShot(0, [&] {
-      FrmParList* e = OpenDialog<FrmParList>();
-      ASSERT_NE(e, nullptr);
-      editorTitle = e->windowTitle().toStdString();
-      QTableWidget* g = e->Grid();
-      for (int r = 0; r < g->rowCount(); ++r)
-        if (g->item(r, 0)->text() == "W1FILTPOSITIONS") g->item(r, 1)->setText("8");
-      e->close();
-    });
-  });
-  f.w->ReadParFileClick(1);
-  EXPECT_EQ(offered, (std::vector<std::string>{"ZR_PARW1.TXT", "ZR_PARW1_SEVEN.TXT"}));
-  EXPECT_EQ(editorTitle, f.app.dir.file("ZR_PARW1.TXT"));
-  EXPECT_NE(f.app.dir.read("ZR_PARW1.TXT").find("\"W1FILTPOSITIONS\",8\r\n"), std::string::npos);
-  EXPECT_EQ(f.w->MessageText(), "F On");
-  EXPECT_EQ(f.FilterCaptions(1).size(), 8u);
-  // Cancelled in the file dialog: nothing copied, no editor.
-  QTimer::singleShot(0, [&] {
-    if (FrmFiles* d = OpenDialog<FrmFiles>()) d->CancelClick();
-  });
-  f.w->ReadParFileClick(1);
-  EXPECT_EQ(f.w->MessageText(), "Parameter file not read");
 }
 
 }  // namespace

@@ -60,10 +60,11 @@ inline void FlushDeletes() {
   QCoreApplication::processEvents();
 }
 
-// The text window on show, if any.
-inline TextWindow* ShownTextWindow() {
+// The window of type T on show (a text window unless given), if any.
+template <typename T = TextWindow>
+T* Shown() {
   for (QWidget* t : QApplication::topLevelWidgets())
-    if (auto* x = qobject_cast<TextWindow*>(t); x && x->isVisible()) return x;
+    if (auto* x = qobject_cast<T*>(t); x && x->isVisible()) return x;
   return nullptr;
 }
 
@@ -87,8 +88,6 @@ class UiFixture {
     FlushDeletes();
     SetUi(nullptr);
   }
-  UiFixture(const UiFixture&) = delete;
-  UiFixture& operator=(const UiFixture&) = delete;
 
   int16_t Start() {
     const int16_t r = app.Start();
@@ -112,11 +111,6 @@ class UiFixture {
     return w->findChild<T*>(QString::fromLatin1(name));
   }
 
-  std::vector<std::string> FilterCaptions(int wheel) const {
-    std::vector<std::string> out;
-    for (QAction* a : w->FilterEntries(wheel)) out.push_back(Plain(a->text()));
-    return out;
-  }
   // The drawn wheel: its number of filter marks and its centre text.
   std::string Dial(int wheel) const {
     const auto* d = w->findChild<WheelDial*>(wheel == 1 ? "dialF" : "dialB");
