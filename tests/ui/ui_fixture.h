@@ -4,9 +4,13 @@
 // and answered from a queue instead of being shown.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QMenu>
+#include <QPushButton>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -128,6 +132,53 @@ class UiFixture {
   AppFixture app;
   TestQtUi ui;
   FrmWheel* w = nullptr;
+};
+
+inline constexpr sim::ControllerKind kIm = sim::ControllerKind::kIM483I;
+
+// A menu's (or the menu bar's) entries joined by '|': their object names, or
+// their captions with "-" for a separator.
+inline std::string Entries(const QWidget* m, bool names) {
+  std::string out;
+  for (QAction* a : m->actions())
+    out += (out.empty() ? "" : "|") + (names              ? a->objectName().toStdString()
+                                       : a->isSeparator() ? std::string("-")
+                                                          : Plain(a->text()));
+  return out;
+}
+
+// A started program with simulated controllers (both wheels online), or
+// without them (the port does not open).
+template <bool kOnline>
+class Window : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_EQ(f.Start(), kOnline ? 1 : -1);
+    ASSERT_NE(f.w, nullptr);
+  }
+  std::string Title(int wheel) const { return Plain(f.w->WheelMenu(wheel)->title()); }
+  std::string Button(int wheel) const {
+    for (auto* b : f.w->findChildren<QPushButton*>("cmdWheel"))
+      if (b->property("index").toInt() == wheel - 1) return b->text().toStdString();
+    return "";
+  }
+  UiFixture f{kOnline ? &kIm : nullptr};
+};
+using FrmWheelTest = Window<true>;
+using FrmWheelOfflineTest = Window<false>;
+
+// The started window on a desktop (an X server with a window manager), shown
+// and made active: keys and clicks as the window system delivers them.
+class DesktopTest : public FrmWheelTest {
+ protected:
+  void SetUp() override {
+    FrmWheelTest::SetUp();
+    if (HasFatalFailure()) return;
+    f.ui.ShowMainWindow();
+    ASSERT_TRUE(test::ShowActive(f.w));
+    box = f.Find<QComboBox>("cboCommand");
+  }
+  QComboBox* box = nullptr;
 };
 
 }  // namespace nvx::test
