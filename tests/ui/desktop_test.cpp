@@ -41,7 +41,6 @@ namespace nvx {
 namespace {
 
 using test::DesktopTest;
-using test::Plain;
 using test::Shown;
 
 // Into the box as the window opens, by a click near its start or by a Tab;
@@ -114,7 +113,7 @@ TEST_F(DesktopTest, TypedLinesAndTextWindows) {
   CommInit();  // empties the log
   QGuiApplication::clipboard()->setText("keep me");
   f.w->ErrorLogClick();
-  EXPECT_EQ(test::Shown(), nullptr);
+  EXPECT_EQ(Shown(), nullptr);
   EXPECT_EQ(QGuiApplication::clipboard()->text(), "keep me");
   std::remove(f.app.dir.file("ZR_COMMANDS.TXT").c_str());
   f.w->CommandsClick();
@@ -244,9 +243,9 @@ TEST_F(Screenshots, Windows) {
   CommLogAppend(" 1Z");
   CommLog("ERROR # 1010");
   f.w->ErrorLogClick();
-  ASSERT_NE(test::Shown(), nullptr);
-  Shoot(test::Shown(), "error_log.png");
-  test::Shown()->close();
+  ASSERT_NE(Shown(), nullptr);
+  Shoot(Shown(), "error_log.png");
+  Shown()->close();
 
   f.Find("mnuInterpEdit")->trigger();
   ASSERT_EQ(ReadProgramFile(f.app.dir.file("SAMPLE.PRG")), "Program read");

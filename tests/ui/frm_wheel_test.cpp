@@ -35,7 +35,6 @@ using test::FrmWheelOfflineTest;
 using test::FrmWheelTest;
 using test::kIm;
 using test::Plain;
-using test::Shown;
 using test::UiFixture;
 
 TEST_F(FrmWheelTest, ControlsAndMenusWithTheirTexts) {

@@ -92,6 +92,8 @@ class UiFixture {
     FlushDeletes();
     SetUi(nullptr);
   }
+  UiFixture(const UiFixture&) = delete;
+  UiFixture& operator=(const UiFixture&) = delete;
 
   int16_t Start() {
     const int16_t r = app.Start();
